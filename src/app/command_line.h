@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qw
+{
+
+// Splits the text after the program name into arguments and hands each to
+// `handler`, which returns false to stop. A line holding any double quote
+// takes only the quoted texts (no escapes; text outside quotes is dropped);
+// otherwise blanks separate the arguments. An argument whose closing quote is
+// missing runs to the end of the line. Returns false when the handler stopped.
+bool SplitCommandLine(std::string_view line,
+                      const std::function<bool(std::string_view)>& handler);
+
+// The C library's string-to-integer reading: leading blanks, a sign, digits;
+// anything after them is ignored and no digits give 0. Saturates at the
+// bounds of int.
+int ParseLeadingInt(std::string_view text);
+
+} // namespace qw
+
+namespace qw
+{
+
+// The arguments part of a full process command line. The program's own name
+// comes first when the shell or a console starts it; wine's task scheduler
+// passes the parameters alone, so a first word that is not this program is
+// kept as an argument.
+std::string_view ArgumentsAfterProgramName(std::string_view commandLine,
+                                           std::string_view programPath);
+
+} // namespace qw

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string_view>
+
+namespace qw
+{
+
+// Registry key HKEY_CURRENT_USER\Software\<kSettingsCompany>\<kSettingsProfile>.
+inline constexpr std::string_view kSettingsCompany = "Quellwipe";
+inline constexpr std::string_view kSettingsProfile = "Shred";
+
+inline constexpr std::string_view kPassCount = "PassCount";
+inline constexpr std::string_view kMethod = "Method";
+inline constexpr std::string_view kLanguage = "Language";
+inline constexpr std::string_view kAppPath = "AppPath";
+inline constexpr std::string_view kAlertDisabled = "AlertDisabled";
+inline constexpr std::string_view kBinAlertDisabled = "BinAlertDisabled";
+inline constexpr std::string_view kFolder = "Folder";
+inline constexpr std::string_view kRemove = "Remove";
+
+inline constexpr int kDefaultPassCount = 3;
+inline constexpr int kDefaultMethod = 0;
+inline constexpr std::string_view kDefaultLanguage = "English";
+// AppPath reads this at an interactive start when it was never written.
+inline constexpr std::string_view kAppPathUnset = "Empty";
+
+} // namespace qw

@@ -1,0 +1,393 @@
+#include "app/shred_app.h"
+
+#include "app/activity_log.h"
+#include "app/command_line.h"
+#include "app/setting_names.h"
+#include "app/sid_text.h"
+#include "platform/presenter.h"
+#include "platform/runtime.h"
+#include "platform/settings_store.h"
+
+#include <new>
+
+namespace qw
+{
+namespace
+{
+
+constexpr int kKeyTitle = 9606;
+constexpr int kKeyNoBuffer = 9006;
+constexpr int kKeyNoCom = 9007;
+constexpr int kKeyNoKernel = 9008;
+constexpr int kKeyNoFreeSpaceOrSid = 9009;
+constexpr int kKeyAlreadyRunning = 9065;
+constexpr int kKeyNoBinFunctions = 9014;
+constexpr int kKeyShellAlertCheckBox = 11001;
+
+// The part of a path before its last backslash.
+std::string FolderOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+char Upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+    {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        if (Upper(a[i]) != Upper(b[i]))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+CShredApp::CShredApp(Platform& platform)
+    : m_exeFolder(FolderOf(platform.system.ProgramPath())), m_platform(platform),
+      m_pack(platform.files, platform.codec)
+{
+}
+
+CShredApp::~CShredApp()
+{
+    if (m_comInitialized)
+    {
+        m_platform.runtime.UninitializeCom();
+    }
+}
+
+std::string CShredApp::LanguageText(int key) const
+{
+    return m_pack.Lookup(m_appPath, m_language, kPackSection, key, kMissingText, kTextLimit);
+}
+
+void CShredApp::SetControlText(int key, int controlId, std::string_view defaultText,
+                               IControlTexts& window) const
+{
+    // Follows a change of the AppPath setting at once, unlike LanguageText.
+    std::string folder = m_platform.settings.ReadText(kAppPath, "");
+    window.SetItemText(controlId, m_pack.Lookup(folder, m_language, kPackSection, key,
+                                                defaultText, kControlTextLimit));
+}
+
+std::string CShredApp::CaptionText(int key, std::string_view defaultText) const
+{
+    std::string folder = m_platform.settings.ReadText(kAppPath, "");
+    return m_pack.Lookup(folder, m_language, kPackSection, key, defaultText, kCaptionLimit);
+}
+
+CMessageWindow CShredApp::NewMessage(MessageSize size) const
+{
+    return CMessageWindow(size, m_pack, m_exeFolder, m_language);
+}
+
+std::string CShredApp::ShowMessage(CMessageWindow& window)
+{
+    return window.DoModal(m_platform.presenter, m_title.empty() ? "Quellwipe" : m_title);
+}
+
+std::string CShredApp::ShowOrLog(CMessageWindow& window)
+{
+    if (m_unattended)
+    {
+        RecordStatus(window.RawMessage());
+        return {};
+    }
+    return ShowMessage(window);
+}
+
+void CShredApp::RecordStatus(std::string_view text)
+{
+    m_runStatus = text;
+    CActivityLog(m_platform.settings, m_platform.files).AppendStatus(m_runStatus);
+}
+
+bool CShredApp::HandleArgument(std::string_view argument)
+{
+    // The slot of a switch or task name is reused by the next argument, so
+    // the list ends up holding exactly the targets.
+    try
+    {
+        m_targets.resize(static_cast<std::size_t>(m_targetCount) + 1);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    m_targets[m_targetCount] = std::string(argument);
+
+    if (argument == "/s")
+    {
+        m_unattended = true;
+        m_taskNameNext = true;
+    }
+    else if (m_taskNameNext)
+    {
+        m_taskNameNext = false;
+        CActivityLog(m_platform.settings, m_platform.files).AppendTaskLine(argument);
+    }
+    else if (argument.empty() || argument.front() != '/')
+    {
+        ++m_targetCount;
+    }
+    else if (argument.size() >= 2)
+    {
+        int value = ParseLeadingInt(argument.substr(2));
+        switch (argument[1])
+        {
+        case 'O':
+            m_cmdMethod = value;
+            break;
+        case 'T':
+            m_cmdPasses = value;
+            break;
+        case 'F':
+            m_cmdFolderRule = value;
+            break;
+        case 'R':
+            m_cmdRemoveRule = value;
+            break;
+        default:
+            break;
+        }
+    }
+    m_targets.resize(static_cast<std::size_t>(m_targetCount));
+    return true;
+}
+
+bool CShredApp::FailStart(int key, std::string_view codeInsert)
+{
+    CMessageWindow window = NewMessage(MessageSize::Small);
+    window.SetFrame(1);
+    window.SetType("warning");
+    window.SetMessage(LanguageText(key));
+    window.SetSecondInsert(std::string(codeInsert));
+    ShowMessage(window);
+    return false;
+}
+
+StartOutcome CShredApp::InitInstance(std::string_view commandLine)
+{
+    ISettingsStore& settings = m_platform.settings;
+
+    m_platform.runtime.EnableControlHosting();
+
+    m_passCount = m_savedPassCount = settings.ReadInt(kPassCount, kDefaultPassCount);
+    m_method = m_savedMethod = settings.ReadInt(kMethod, kDefaultMethod);
+    m_language = settings.ReadText(kLanguage, kDefaultLanguage);
+
+    SplitCommandLine(commandLine, [this](std::string_view arg) { return HandleArgument(arg); });
+
+    if (m_targetCount == 0)
+    {
+        m_appPath = settings.ReadText(kAppPath, kAppPathUnset);
+        if (m_appPath == kAppPathUnset)
+        {
+            m_appPath = FolderOf(m_platform.system.ProgramPath());
+            settings.WriteText(kAppPath, m_appPath);
+        }
+        if (m_platform.runtime.CreateInstanceMutex(LanguageText(kKeyTitle)) ==
+            MutexResult::AlreadyExists)
+        {
+            CMessageWindow window = NewMessage(MessageSize::Small);
+            window.SetFrame(1);
+            window.SetType("info");
+            window.SetMessage(LanguageText(kKeyAlreadyRunning));
+            ShowMessage(window);
+            return StartOutcome::ExitAtOnce;
+        }
+    }
+    else
+    {
+        m_appPath = settings.ReadText(kAppPath, "");
+    }
+
+    m_title = LanguageText(kKeyTitle);
+
+    try
+    {
+        m_overwriteBuffer.assign(kOverwriteBufferSize, 0);
+    }
+    catch (const std::bad_alloc&)
+    {
+        FailStart(kKeyNoBuffer);
+        return StartOutcome::Failed;
+    }
+
+    if (!m_platform.runtime.InitializeCom())
+    {
+        FailStart(kKeyNoCom);
+        return StartOutcome::Abort;
+    }
+    m_comInitialized = true;
+
+    GatherProtectedFolders();
+
+    m_schedulerUsable = m_platform.companions && m_platform.companions->SchedulerUsable(*this);
+
+    CheckRecycleCapable();
+
+    if (!ChooseFreeSpaceFunction())
+    {
+        return StartOutcome::Failed;
+    }
+
+    FillDriveTable();
+    bool anyNtfs = false;
+    for (int flag : m_ntfs)
+    {
+        anyNtfs = anyNtfs || flag != 0;
+    }
+
+    if (!ReadUserSidIfNeeded(anyNtfs))
+    {
+        return StartOutcome::Failed;
+    }
+
+    if (m_platform.companions)
+    {
+        m_platform.companions->CheckExtension(*this);
+    }
+
+    if (m_targetCount == 0)
+    {
+        m_platform.mainWindow.RunModal(*this);
+    }
+    else
+    {
+        m_platform.targetsRun.Run(*this);
+    }
+    return StartOutcome::Completed;
+}
+
+void CShredApp::GatherProtectedFolders()
+{
+    ISystemInfo& system = m_platform.system;
+    m_systemDirectory = system.SystemDirectory();
+    m_protectedFolders[0] = system.WindowsDirectory();
+    m_protectedFolders[1] = m_systemDirectory;
+    m_protectedFolders[2] = system.SpecialFolder(kFolderFonts);
+    m_protectedFolders[3] = system.SpecialFolder(kFolderStartMenu);
+    m_protectedFolders[4] = system.SpecialFolder(kFolderPrograms);
+    m_protectedFolders[5] = system.SpecialFolder(kFolderDesktopDirectory);
+    m_protectedFolders[6] = m_systemDirectory + "\\IOSUBSYS";
+    m_protectedFolders[7] = m_systemDirectory + "\\VMM32";
+}
+
+void CShredApp::CheckRecycleCapable()
+{
+    m_recycleCapable = 0;
+    if (auto shell = m_platform.modules.Load("SHELL32.DLL"))
+    {
+        auto version = shell->DllVersion();
+        bool newEnough =
+            version && (version->major > 4 || (version->major == 4 && version->minor >= 71));
+        m_recycleCapable = newEnough && shell->HasExport("SHQueryRecycleBinA") &&
+                           shell->HasExport("SHEmptyRecycleBinA");
+    }
+    if (!m_recycleCapable && m_platform.settings.ReadInt(kAlertDisabled, 0) == 0)
+    {
+        ShellAlertResult result = m_platform.presenter.ShowShellAlert(
+            1, LanguageText(kKeyNoBinFunctions), LanguageText(kKeyShellAlertCheckBox), m_title);
+        if (result.answer == kAnswerOk && result.dontShowAgain)
+        {
+            m_platform.settings.WriteInt(kAlertDisabled, 1);
+        }
+    }
+}
+
+bool CShredApp::ChooseFreeSpaceFunction()
+{
+    m_kernel32 = m_platform.modules.Load("kernel32.dll");
+    if (!m_kernel32)
+    {
+        return FailStart(kKeyNoKernel);
+    }
+    if (m_kernel32->HasExport("GetDiskFreeSpaceExA"))
+    {
+        m_freeSpaceFunction = FreeSpaceFunction::Extended;
+    }
+    else if (m_kernel32->HasExport("GetDiskFreeSpaceA"))
+    {
+        m_freeSpaceFunction = FreeSpaceFunction::Legacy;
+    }
+    else
+    {
+        return FailStart(kKeyNoFreeSpaceOrSid);
+    }
+    return true;
+}
+
+void CShredApp::FillDriveTable()
+{
+    ISystemInfo& system = m_platform.system;
+    std::uint32_t mask = system.LogicalDriveMask();
+    for (int i = 0; i < kDriveLetters; ++i)
+    {
+        m_driveRoots[i].clear();
+        m_ntfs[i] = 0;
+        if ((mask & (1u << i)) == 0)
+        {
+            continue;
+        }
+        std::string root = std::string(1, static_cast<char>('A' + i)) + ":\\";
+        DriveType type = system.DriveTypeOf(root);
+        if (type == DriveType::Fixed || type == DriveType::Removable || type == DriveType::Remote)
+        {
+            m_driveRoots[i] = root;
+            m_ntfs[i] = EqualsNoCase(system.FileSystemName(root), "NTFS") ? 1 : 0;
+        }
+    }
+}
+
+bool CShredApp::ReadUserSidIfNeeded(bool anyNtfs)
+{
+    m_osVersion = m_platform.system.GetOsVersion();
+    if (m_osVersion.platformId != 2)
+    {
+        m_xpOrMe = (m_osVersion.major == 4 && m_osVersion.minor == 90) ? 1 : 0;
+        return true;
+    }
+    m_xpOrMe = (m_osVersion.major == 5 && m_osVersion.minor == 1) ? 1 : 0;
+    if (!anyNtfs || !m_recycleCapable)
+    {
+        return true;
+    }
+    UserSidResult result = m_platform.system.ReadUserSid();
+    int failure = result.failureCode;
+    if (failure == 0)
+    {
+        if (auto text = FormatSid(result.sid))
+        {
+            m_userSid = *text;
+            return true;
+        }
+        failure = 3;
+    }
+    return FailStart(kKeyNoFreeSpaceOrSid, std::to_string(failure));
+}
+
+int CShredApp::ExitInstance()
+{
+    m_targets.clear();
+    m_kernel32.reset();
+    if (m_unattended && m_runStatus.empty())
+    {
+        RecordStatus("Success");
+    }
+    return 0;
+}
+
+} // namespace qw

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "lang/language_pack.h"
+#include "lang/message_window.h"
+#include "platform/modules.h"
+#include "platform/system_info.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qw
+{
+
+class CShredApp;
+class IFileSystem;
+class IMessagePresenter;
+class IRuntime;
+class ISettingsStore;
+class ITextCodec;
+
+// What runs after start-up: the main window when there are no targets, the
+// targets run otherwise.
+class IMainWindow
+{
+public:
+    virtual ~IMainWindow() = default;
+    virtual void RunModal(CShredApp& app) = 0;
+};
+
+class ITargetsRun
+{
+public:
+    virtual ~ITargetsRun() = default;
+    virtual void Run(CShredApp& app) = 0;
+};
+
+// Checks that the scheduler component and the shell extension are installed.
+class ICompanionChecks
+{
+public:
+    virtual ~ICompanionChecks() = default;
+    virtual bool SchedulerUsable(CShredApp& app) = 0;
+    virtual void CheckExtension(CShredApp& app) = 0;
+};
+
+struct Platform
+{
+    ISettingsStore& settings;
+    ISystemInfo& system;
+    IRuntime& runtime;
+    IModuleLoader& modules;
+    IFileSystem& files;
+    ITextCodec& codec;
+    IMessagePresenter& presenter;
+    IMainWindow& mainWindow;
+    ITargetsRun& targetsRun;
+    ICompanionChecks* companions = nullptr; // none: scheduling unavailable, nothing checked
+};
+
+enum class FreeSpaceFunction
+{
+    None,
+    Extended, // GetDiskFreeSpaceExA: 64-bit counts and the user's quota
+    Legacy,   // GetDiskFreeSpaceA
+};
+
+enum class StartOutcome
+{
+    Completed,   // the main window or the targets run has finished
+    Failed,      // a start check failed
+    ExitAtOnce,  // leave with exit code 0, skipping ExitInstance
+    Abort,       // abnormal termination
+};
+
+inline constexpr std::size_t kOverwriteBufferSize = 65536;
+inline constexpr int kDriveLetters = 26;
+inline constexpr int kProtectedFolderCount = 8;
+
+// Shell folder ids of the protected folders.
+inline constexpr int kFolderFonts = 0x14;
+inline constexpr int kFolderStartMenu = 0x0B;
+inline constexpr int kFolderPrograms = 0x02;
+inline constexpr int kFolderDesktopDirectory = 0x10;
+
+// The one application object: settings copies, command-line state, the
+// machine facts gathered at start, the overwrite buffer, cancel flag and run
+// status.
+class CShredApp
+{
+public:
+    explicit CShredApp(Platform& platform);
+    ~CShredApp();
+
+    StartOutcome InitInstance(std::string_view commandLine);
+    int ExitInstance();
+
+    // Texts of the current language's pack.
+    std::string LanguageText(int key) const;
+    void SetControlText(int key, int controlId, std::string_view defaultText,
+                        IControlTexts& window) const;
+    // Window captions read straight from the pack in the AppPath folder.
+    std::string CaptionText(int key, std::string_view defaultText) const;
+
+    CMessageWindow NewMessage(MessageSize size) const;
+    // Shows the window, or in an unattended run makes its raw text the run
+    // status and logs it. Returns the answer (empty when logged).
+    std::string ShowOrLog(CMessageWindow& window);
+    std::string ShowMessage(CMessageWindow& window);
+    // Makes the text the run status and appends it to the activity log.
+    void RecordStatus(std::string_view text);
+
+    // Command-line argument handler; false when the target list cannot grow.
+    bool HandleArgument(std::string_view argument);
+
+    Platform& Env() { return m_platform; }
+
+    // Application state read by the rest of the program.
+    int m_xpOrMe = 0;
+    FreeSpaceFunction m_freeSpaceFunction = FreeSpaceFunction::None;
+    int m_targetCount = 0;
+    std::array<std::string, kDriveLetters> m_driveRoots;
+    std::string m_userSid;
+    std::vector<std::string> m_targets;
+    std::array<int, kDriveLetters> m_ntfs{};
+    int m_recycleCapable = 0;
+    int m_cancel = 0;
+    std::array<std::string, kProtectedFolderCount> m_protectedFolders;
+    bool m_unattended = false;
+    std::vector<std::uint8_t> m_overwriteBuffer;
+    std::string m_appPath;
+    std::string m_language;
+    std::string m_runStatus;
+    std::string m_title;
+    bool m_taskNameNext = false;
+    int m_cmdMethod = 0;
+    int m_cmdPasses = 0;
+    int m_cmdFolderRule = 0;
+    int m_cmdRemoveRule = 0;
+    int m_method = 0;
+    int m_savedMethod = 0;
+    int m_passCount = 0;
+    int m_savedPassCount = 0;
+    bool m_schedulerUsable = false;
+    std::unique_ptr<ILoadedModule> m_kernel32;
+    std::string m_exeFolder;
+    std::string m_systemDirectory;
+    OsVersion m_osVersion;
+
+private:
+    bool FailStart(int key, std::string_view codeInsert = {});
+    void GatherProtectedFolders();
+    void CheckRecycleCapable();
+    bool ChooseFreeSpaceFunction();
+    void FillDriveTable();
+    bool ReadUserSidIfNeeded(bool anyNtfs);
+
+    Platform& m_platform;
+    CLanguagePack m_pack;
+    bool m_comInitialized = false;
+};
+
+} // namespace qw

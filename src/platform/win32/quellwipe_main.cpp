@@ -1,0 +1,72 @@
+// Entry point of Quellwipe.exe: the Win32 platform under the application
+// object.
+
+#include "app/command_line.h"
+#include "app/setting_names.h"
+#include "app/shred_app.h"
+#include "platform/win32/message_box_presenter.h"
+#include "platform/win32/placeholder_main_window.h"
+#include "platform/win32/registry_settings_store.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_runtime.h"
+#include "platform/win32/win32_system_info.h"
+#include "platform/win32/win32_text_codec.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace
+{
+
+// Until the engine arrives a targets run shreds nothing; it says so rather
+// than pretend.
+class CTargetsNotAvailable : public qw::ITargetsRun
+{
+public:
+    void Run(qw::CShredApp& app) override
+    {
+        const char* text = "Shredding from the command line is not available in this build.";
+        if (app.m_unattended)
+        {
+            app.RecordStatus(text);
+            return;
+        }
+        MessageBoxW(nullptr, qw::Utf8ToWide(text).c_str(), qw::Utf8ToWide(app.m_title).c_str(),
+                    MB_OK | MB_ICONINFORMATION);
+    }
+};
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    qw::CRegistrySettingsStore settings(qw::kSettingsCompany, qw::kSettingsProfile);
+    qw::CWin32SystemInfo system;
+    qw::CWin32Runtime runtime;
+    qw::CWin32ModuleLoader modules;
+    qw::CWin32FileSystem files;
+    qw::CWin32TextCodec codec;
+    qw::CMessageBoxPresenter presenter;
+    qw::CPlaceholderMainWindow mainWindow;
+    CTargetsNotAvailable targetsRun;
+    qw::Platform platform{settings, system,    runtime,    modules, files,
+                          codec,    presenter, mainWindow, targetsRun};
+
+    qw::CShredApp app(platform);
+    std::string commandLine = qw::WideToUtf8(GetCommandLineW());
+    std::string arguments(qw::ArgumentsAfterProgramName(commandLine, system.ProgramPath()));
+    switch (app.InitInstance(arguments))
+    {
+    case qw::StartOutcome::ExitAtOnce:
+        ExitProcess(0);
+    case qw::StartOutcome::Abort:
+        std::abort();
+    case qw::StartOutcome::Completed:
+    case qw::StartOutcome::Failed:
+        break;
+    }
+    return app.ExitInstance();
+}

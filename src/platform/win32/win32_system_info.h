@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/system_info.h"
+
+namespace qw
+{
+
+class CWin32SystemInfo : public ISystemInfo
+{
+public:
+    std::string ProgramPath() override;
+    std::uint32_t LogicalDriveMask() override;
+    DriveType DriveTypeOf(const std::string& root) override;
+    std::string FileSystemName(const std::string& root) override;
+    std::string WindowsDirectory() override;
+    std::string SystemDirectory() override;
+    std::string SpecialFolder(int folderId) override;
+    OsVersion GetOsVersion() override;
+    UserSidResult ReadUserSid() override;
+};
+
+} // namespace qw

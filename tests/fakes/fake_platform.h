@@ -1,0 +1,175 @@
+#pragma once
+
+// Fakes of the platform interfaces: they record what the program did and
+// answer what a test sets up.
+
+#include "app/shred_app.h"
+#include "platform/file_system.h"
+#include "platform/modules.h"
+#include "platform/presenter.h"
+#include "platform/runtime.h"
+#include "platform/settings_store.h"
+#include "platform/system_info.h"
+#include "platform/text_codec.h"
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace qw::test
+{
+
+std::string FoldKey(std::string_view name);
+
+class CFakeSettingsStore : public ISettingsStore
+{
+public:
+    using Value = std::variant<int, std::string>;
+
+    int ReadInt(std::string_view name, int defaultValue) override;
+    std::string ReadText(std::string_view name, std::string_view defaultValue) override;
+    bool WriteInt(std::string_view name, int value) override;
+    bool WriteText(std::string_view name, std::string_view value) override;
+
+    std::map<std::string, Value> values; // by folded name
+    std::vector<std::string> writes;     // names in the order written
+};
+
+class CFakeFileSystem : public IFileSystem
+{
+public:
+    std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    bool AppendToFile(const std::string& path, std::string_view bytes) override;
+
+    std::map<std::string, std::string> files; // exact path -> bytes
+    std::vector<std::string> reads;
+    bool failAppends = false;
+};
+
+// Bytes 0x80..0xFF are taken as Latin-1, enough to tell a converted pack.
+class CLatin1Codec : public ITextCodec
+{
+public:
+    std::string AnsiToUtf8(std::string_view text) override;
+};
+
+class CFakeSystemInfo : public ISystemInfo
+{
+public:
+    std::string ProgramPath() override { return programPath; }
+    std::uint32_t LogicalDriveMask() override { return driveMask; }
+    DriveType DriveTypeOf(const std::string& root) override;
+    std::string FileSystemName(const std::string& root) override;
+    std::string WindowsDirectory() override { return windowsDirectory; }
+    std::string SystemDirectory() override { return systemDirectory; }
+    std::string SpecialFolder(int folderId) override;
+    OsVersion GetOsVersion() override { return version; }
+    UserSidResult ReadUserSid() override
+    {
+        ++sidReads;
+        return sid;
+    }
+
+    std::string programPath = "C:\\Program Files\\Quellwipe\\Quellwipe.exe";
+    std::uint32_t driveMask = 0;
+    std::map<std::string, DriveType> driveTypes;
+    std::map<std::string, std::string> fileSystems;
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+    std::map<int, std::string> specialFolders;
+    OsVersion version{2, 5, 1};
+    UserSidResult sid;
+    int sidReads = 0;
+};
+
+class CFakeRuntime : public IRuntime
+{
+public:
+    void EnableControlHosting() override { hostingEnabled = true; }
+    MutexResult CreateInstanceMutex(const std::string& name) override
+    {
+        mutexNames.push_back(name);
+        return mutexResult;
+    }
+    bool InitializeCom() override { return comInitializes; }
+    void UninitializeCom() override { ++comUninitializes; }
+
+    bool hostingEnabled = false;
+    MutexResult mutexResult = MutexResult::Created;
+    std::vector<std::string> mutexNames;
+    bool comInitializes = true;
+    int comUninitializes = 0;
+};
+
+struct FakeModuleSpec
+{
+    std::set<std::string> exports;
+    std::optional<ModuleVersion> version;
+};
+
+class CFakeModuleLoader : public IModuleLoader
+{
+public:
+    CFakeModuleLoader();
+    std::unique_ptr<ILoadedModule> Load(const std::string& name) override;
+
+    std::map<std::string, FakeModuleSpec> modules; // by folded name; missing = not loadable
+    std::vector<std::string> loaded;
+    int unloaded = 0;
+};
+
+class CFakePresenter : public IMessagePresenter
+{
+public:
+    std::string Show(const MessageRequest& request) override;
+    ShellAlertResult ShowShellAlert(int frame, const std::string& text,
+                                    const std::string& checkBoxLabel,
+                                    const std::string& caption) override;
+
+    std::deque<std::string> answers; // given in order; empty answer when none left
+    std::vector<MessageRequest> shown;
+    std::vector<ShellAlertResult> shellAlertAnswers;
+    int shellAlerts = 0;
+};
+
+class CFakeMainWindow : public IMainWindow
+{
+public:
+    void RunModal(CShredApp&) override { ++runs; }
+    int runs = 0;
+};
+
+class CFakeTargetsRun : public ITargetsRun
+{
+public:
+    void Run(CShredApp& app) override { targetsSeen = app.m_targets; ++runs; }
+    int runs = 0;
+    std::vector<std::string> targetsSeen;
+};
+
+// Every fake at once, wired into a Platform.
+struct FakePlatform
+{
+    FakePlatform() = default;
+    // The program path is read when the application object is made.
+    explicit FakePlatform(std::string programPath) { system.programPath = std::move(programPath); }
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    CFakeSettingsStore settings;
+    CFakeSystemInfo system;
+    CFakeRuntime runtime;
+    CFakeModuleLoader modules;
+    CFakeFileSystem files;
+    CLatin1Codec codec;
+    CFakePresenter presenter;
+    CFakeMainWindow mainWindow;
+    CFakeTargetsRun targetsRun;
+    Platform platform{settings, system,    runtime,    modules,   files,
+                      codec,    presenter, mainWindow, targetsRun};
+};
+
+} // namespace qw::test

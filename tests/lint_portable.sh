@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Fails when a portable folder names a Win32 header or type.
+set -u
+root=$1
+folders=()
+for f in app engine lang ui player; do
+    [ -d "$root/src/$f" ] && folders+=("$root/src/$f")
+done
+pattern='#include *<(windows|winbase|windef|winuser|winreg|objbase|oleauto|ole2|shlobj|shellapi|shlwapi|winerror|wtypes|unknwn)\.h>|\b(HRESULT|DWORD|BSTR|HANDLE|HWND|HKEY|LPSTR|LPCSTR|LPWSTR|LPCWSTR|WPARAM|LPARAM|UINT|BOOL|VARIANT|wchar_t)\b'
+if hits=$(grep -rnE "$pattern" "${folders[@]}"); then
+    echo "Win32 names in the portable core:"
+    echo "$hits"
+    exit 1
+fi
+echo "portable core is free of Win32 names (${#folders[@]} folders)"

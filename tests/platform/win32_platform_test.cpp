@@ -1,0 +1,224 @@
+// The Win32 platform layer against the real registry, kernel and shell of
+// the machine (wine in CI).
+
+#include "app/sid_text.h"
+#include "platform/win32/registry_settings_store.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_runtime.h"
+#include "platform/win32/win32_system_info.h"
+#include "platform/win32/win32_text_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace qw
+{
+namespace
+{
+
+bool KeyExists(const std::wstring& subKey)
+{
+    CUniqueKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_READ, key.Out()) ==
+           ERROR_SUCCESS;
+}
+
+DWORD ValueType(const std::wstring& subKey, const wchar_t* name)
+{
+    CUniqueKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+    {
+        return REG_NONE;
+    }
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
+    {
+        return REG_NONE;
+    }
+    return type;
+}
+
+TEST(RegistrySettingsStore, ReadsDefaultsWithoutCreatingTheKey)
+{
+    CRegistrySettingsStore store("QuellwipeTest", "Fresh");
+    EXPECT_EQ(store.ReadInt("PassCount", 3), 3);
+    EXPECT_EQ(store.ReadText("Language", "English"), "English");
+    EXPECT_FALSE(KeyExists(L"Software\\QuellwipeTest\\Fresh"));
+}
+
+TEST(RegistrySettingsStore, WritesDwordsAndStringsIntoTheKey)
+{
+    const std::wstring subKey = L"Software\\QuellwipeTest\\Typed";
+    CRegistrySettingsStore store("QuellwipeTest", "Typed");
+    ASSERT_TRUE(store.WriteInt("PassCount", 7));
+    ASSERT_TRUE(store.WriteText("AppPath", "C:\\Program Files\\Quellwipe"));
+    EXPECT_TRUE(KeyExists(subKey));
+    EXPECT_EQ(ValueType(subKey, L"PassCount"), static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(ValueType(subKey, L"AppPath"), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(store.ReadInt("PassCount", 3), 7);
+    EXPECT_EQ(store.ReadText("AppPath", ""), "C:\\Program Files\\Quellwipe");
+    // Names are the registry's: case does not matter.
+    EXPECT_EQ(store.ReadInt("passcount", 3), 7);
+    // A value of the other type is unreadable and gives the default.
+    EXPECT_EQ(store.ReadInt("AppPath", -5), -5);
+    EXPECT_EQ(store.ReadText("PassCount", "d"), "d");
+    ASSERT_TRUE(store.WriteInt("Method", -1));
+    EXPECT_EQ(store.ReadInt("Method", 0), -1);
+}
+
+TEST(RegistrySettingsStore, TextsOutsideTheAnsiCodePageSurvive)
+{
+    CRegistrySettingsStore store("QuellwipeTest", "Unicode");
+    std::string text = "D:\\\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B "
+                       "\xE6\x96\x87\xE4\xBB\xB6";
+    ASSERT_TRUE(store.WriteText("AppPath", text));
+    EXPECT_EQ(store.ReadText("AppPath", ""), text);
+    ASSERT_TRUE(store.WriteText("Language", ""));
+    EXPECT_EQ(store.ReadText("Language", "English"), "");
+}
+
+TEST(Win32SystemInfo, FactsOfTheRunningSystem)
+{
+    CWin32SystemInfo system;
+    std::string program = system.ProgramPath();
+    EXPECT_NE(program.find(":\\"), std::string::npos) << program;
+    EXPECT_NE(program.find("qw_win32_tests.exe"), std::string::npos) << program;
+
+    EXPECT_NE(system.LogicalDriveMask() & (1u << 2), 0u); // C:
+    EXPECT_EQ(system.DriveTypeOf("C:\\"), DriveType::Fixed);
+    EXPECT_FALSE(system.FileSystemName("C:\\").empty());
+    EXPECT_FALSE(system.WindowsDirectory().empty());
+    EXPECT_EQ(system.SystemDirectory().rfind(system.WindowsDirectory(), 0), 0u);
+    EXPECT_FALSE(system.SpecialFolder(0x14).empty()); // Fonts
+    EXPECT_EQ(system.SpecialFolder(0x7FFF), "");
+    EXPECT_EQ(system.GetOsVersion().platformId, 2u);
+}
+
+TEST(Win32SystemInfo, UserSidOfTheProcessToken)
+{
+    CWin32SystemInfo system;
+    UserSidResult result = system.ReadUserSid();
+    ASSERT_EQ(result.failureCode, 0);
+    auto text = FormatSid(result.sid);
+    ASSERT_TRUE(text);
+    // The same text the system makes of it.
+    HANDLE raw = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_READ, &raw));
+    CUniqueHandle token(raw);
+    BYTE buffer[1000];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size));
+    LPWSTR systemText = nullptr;
+    typedef BOOL(WINAPI * ConvertFn)(PSID, LPWSTR*);
+    auto convert = reinterpret_cast<ConvertFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "ConvertSidToStringSidW")));
+    ASSERT_NE(convert, nullptr);
+    ASSERT_TRUE(convert(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &systemText));
+    EXPECT_EQ(*text, WideToUtf8(systemText));
+    LocalFree(systemText);
+}
+
+TEST(Win32Runtime, TheInstanceMutexIsHeldUntilReleased)
+{
+    const std::string name = "QuellwipeTest instance " + std::to_string(GetCurrentProcessId());
+    {
+        CWin32Runtime first;
+        EXPECT_EQ(first.CreateInstanceMutex(name), MutexResult::Created);
+        CWin32Runtime second;
+        EXPECT_EQ(second.CreateInstanceMutex(name), MutexResult::AlreadyExists);
+    }
+    CWin32Runtime again;
+    EXPECT_EQ(again.CreateInstanceMutex(name), MutexResult::Created);
+}
+
+TEST(Win32Runtime, ANameHeldByAnotherKindOfObjectCountsAsRunning)
+{
+    const std::wstring name = L"QuellwipeTest event " + std::to_wstring(GetCurrentProcessId());
+    CUniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+    ASSERT_TRUE(event.Valid());
+    CWin32Runtime runtime;
+    EXPECT_EQ(runtime.CreateInstanceMutex(WideToUtf8(name)), MutexResult::AlreadyExists);
+}
+
+TEST(Win32Modules, ShellAndKernelExportsAndVersions)
+{
+    CWin32ModuleLoader loader;
+    auto shell = loader.Load("SHELL32.DLL");
+    ASSERT_TRUE(shell);
+    auto version = shell->DllVersion();
+    ASSERT_TRUE(version);
+    EXPECT_GE(version->major, 5u);
+    EXPECT_TRUE(shell->HasExport("SHQueryRecycleBinA"));
+    EXPECT_TRUE(shell->HasExport("SHEmptyRecycleBinA"));
+    EXPECT_FALSE(shell->HasExport("NoSuchExportAnywhere"));
+
+    auto kernel = loader.Load("kernel32.dll");
+    ASSERT_TRUE(kernel);
+    EXPECT_TRUE(kernel->HasExport("GetDiskFreeSpaceExA"));
+    EXPECT_FALSE(kernel->DllVersion()); // kernel32 has no DllGetVersion
+
+    EXPECT_FALSE(loader.Load("no_such_library_qw.dll"));
+}
+
+class Win32FileSystemTest : public ::testing::Test
+{
+protected:
+    Win32FileSystemTest()
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        m_root = WideToUtf8(temp) + "qw files " + std::to_string(GetCurrentProcessId());
+        CreateDirectoryW(WidePath(m_root).c_str(), nullptr);
+    }
+
+    std::string m_root;
+};
+
+TEST_F(Win32FileSystemTest, UnicodeNamesAndLongPaths)
+{
+    CWin32FileSystem files;
+    std::string unicode = m_root + "\\\xCE\xB1\xCE\xB2\xCE\xB3 \xE6\x97\xA5\xE6\x9C\xAC.txt";
+    EXPECT_TRUE(files.AppendToFile(unicode, "one\r\n"));
+    EXPECT_TRUE(files.AppendToFile(unicode, "two\r\n"));
+    EXPECT_EQ(files.ReadWholeFile(unicode), "one\r\ntwo\r\n");
+
+    std::string deep = m_root;
+    for (int i = 0; i < 6; ++i)
+    {
+        deep += "\\" + std::string(60, static_cast<char>('a' + i));
+        ASSERT_TRUE(CreateDirectoryW(WidePath(deep).c_str(), nullptr)) << deep.size();
+    }
+    std::string file = deep + "\\log.txt";
+    ASSERT_GT(file.size(), 300u);
+    EXPECT_TRUE(files.AppendToFile(file, "deep"));
+    EXPECT_EQ(files.ReadWholeFile(file), "deep");
+    EXPECT_EQ(files.ReadWholeFile(m_root + "\\missing.txt"), std::nullopt);
+}
+
+TEST(Win32TextCodec, AnsiCodePageToUtf8)
+{
+    CWin32TextCodec codec;
+    EXPECT_EQ(codec.AnsiToUtf8("plain ASCII"), "plain ASCII");
+    if (GetACP() != 1252)
+    {
+        GTEST_SKIP() << "ANSI code page is " << GetACP();
+    }
+    EXPECT_EQ(codec.AnsiToUtf8("Sprache ge\xE4ndert \x80"), "Sprache ge\xC3\xA4ndert \xE2\x82\xAC");
+}
+
+TEST(WidePath, LongDrivePathsGetThePrefix)
+{
+    std::string shortPath = "C:\\a\\b.txt";
+    EXPECT_EQ(WidePath(shortPath), L"C:\\a\\b.txt");
+    std::string longPath = "C:\\" + std::string(300, 'x');
+    EXPECT_EQ(WidePath(longPath).substr(0, 7), L"\\\\?\\C:\\");
+    std::string unc = "\\\\server\\share\\" + std::string(300, 'y');
+    EXPECT_EQ(WidePath(unc).substr(0, 8), L"\\\\?\\UNC\\");
+}
+
+} // namespace
+} // namespace qw
