@@ -5,9 +5,11 @@
 #include "app/setting_names.h"
 #include "app/sid_text.h"
 #include "platform/presenter.h"
+#include "platform/progress.h"
 #include "platform/runtime.h"
 #include "platform/settings_store.h"
 
+#include <chrono>
 #include <new>
 
 namespace qw
@@ -23,6 +25,9 @@ constexpr int kKeyNoFreeSpaceOrSid = 9009;
 constexpr int kKeyAlreadyRunning = 9065;
 constexpr int kKeyNoBinFunctions = 9014;
 constexpr int kKeyShellAlertCheckBox = 11001;
+constexpr int kKeyNoProgressWindow = 9010;
+constexpr int kKeyProgressCaption = 9900;
+constexpr int kKeyCancelLabel = 9901;
 
 // The part of a path before its last backslash.
 std::string FolderOf(const std::string& path)
@@ -62,6 +67,7 @@ CShredApp::CShredApp(Platform& platform)
 
 CShredApp::~CShredApp()
 {
+    m_progress.reset();
     if (m_comInitialized)
     {
         m_platform.runtime.UninitializeCom();
@@ -112,6 +118,53 @@ void CShredApp::RecordStatus(std::string_view text)
 {
     m_runStatus = text;
     CActivityLog(m_platform.settings, m_platform.files).AppendStatus(m_runStatus);
+}
+
+bool CShredApp::CreateProgressWindow()
+{
+    if (m_progress)
+    {
+        return true;
+    }
+    std::string folder = m_platform.settings.ReadText(kAppPath, "");
+    std::string cancelLabel =
+        m_pack.Lookup(folder, m_language, kPackSection, kKeyCancelLabel, "Cancel", kControlTextLimit);
+    m_progress = m_platform.ui.CreateProgressWindow(CaptionText(kKeyProgressCaption, "Shredding....."),
+                                                    cancelLabel, [this] { m_cancel = 1; });
+    if (m_progress)
+    {
+        return true;
+    }
+    CMessageWindow window = NewMessage(MessageSize::Small);
+    window.SetFrame(1);
+    window.SetType("info");
+    window.SetMessage(LanguageText(kKeyNoProgressWindow));
+    ShowOrLog(window);
+    return false;
+}
+
+void CShredApp::DestroyProgressWindow()
+{
+    m_progress.reset();
+}
+
+void CShredApp::PumpMessages()
+{
+    m_platform.ui.PumpMessages();
+}
+
+std::uint64_t CShredApp::NewSeed()
+{
+    if (m_seedSource)
+    {
+        return m_seedSource();
+    }
+    // Seconds alone would give two files of the same second the same names.
+    static std::uint64_t counter = 0;
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    auto fine = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(now).count()) ^
+           (static_cast<std::uint64_t>(fine.count()) << 1) ^ (++counter * 0x9E3779B97F4A7C15ull);
 }
 
 bool CShredApp::HandleArgument(std::string_view argument)

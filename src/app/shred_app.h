@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pattern.h"
 #include "lang/language_pack.h"
 #include "lang/message_window.h"
 #include "platform/modules.h"
@@ -7,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +20,9 @@ namespace qw
 class CShredApp;
 class IFileSystem;
 class IMessagePresenter;
+class IProgressWindow;
+class IShell;
+class IUserInterface;
 class IRuntime;
 class ISettingsStore;
 class ITextCodec;
@@ -56,6 +61,8 @@ struct Platform
     IFileSystem& files;
     ITextCodec& codec;
     IMessagePresenter& presenter;
+    IShell& shell;
+    IUserInterface& ui;
     IMainWindow& mainWindow;
     ITargetsRun& targetsRun;
     ICompanionChecks* companions = nullptr; // none: scheduling unavailable, nothing checked
@@ -113,6 +120,16 @@ public:
     // Makes the text the run status and appends it to the activity log.
     void RecordStatus(std::string_view text);
 
+    // The one progress window of a run: made on first use (failure is
+    // reported with key 9010), destroyed at the end of the run.
+    bool CreateProgressWindow();
+    void DestroyProgressWindow();
+    IProgressWindow* Progress() const { return m_progress.get(); }
+    // Keeps the windows alive between blocks; Cancel sets the cancel flag.
+    void PumpMessages();
+    // A fresh seed for the pattern generator of each file.
+    std::uint64_t NewSeed();
+
     // Command-line argument handler; false when the target list cannot grow.
     bool HandleArgument(std::string_view argument);
 
@@ -149,6 +166,10 @@ public:
     std::string m_exeFolder;
     std::string m_systemDirectory;
     OsVersion m_osVersion;
+    std::unique_ptr<IProgressWindow> m_progress;
+    CRandom m_random;
+    // Tests fix the seeds; normally the clock gives them.
+    std::function<std::uint64_t()> m_seedSource;
 
 private:
     bool FailStart(int key, std::string_view codeInsert = {});

@@ -71,6 +71,327 @@ bool CFakeFileSystem::AppendToFile(const std::string& path, std::string_view byt
     return true;
 }
 
+namespace
+{
+
+OsError Fail(ErrorKind kind, std::uint32_t code)
+{
+    return OsError{kind, code};
+}
+
+std::string ParentOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+class CFakeOpenFile : public IOpenFile
+{
+public:
+    CFakeOpenFile(CFakeFileSystem& fs, std::string path) : m_fs(fs), m_path(std::move(path)) {}
+
+    bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size,
+                 OsError& error) override
+    {
+        if (m_fs.writeCount++ == m_fs.failWriteAt)
+        {
+            error = Fail(ErrorKind::DiskFull, 112);
+            return false;
+        }
+        const char* bytes = reinterpret_cast<const char*>(data);
+        if (m_fs.sizeOnly.count(m_path))
+        {
+            m_fs.writes.push_back({m_path, offset, std::string()});
+            m_fs.events.push_back("write " + m_path + " " + std::to_string(offset) + " " +
+                                  std::to_string(size));
+            return true;
+        }
+        std::string& content = m_fs.files[m_path];
+        if (content.size() < offset + size)
+        {
+            content.resize(offset + size);
+        }
+        content.replace(offset, size, bytes, size);
+        m_fs.writes.push_back({m_path, offset, std::string(bytes, size)});
+        return true;
+    }
+
+    bool Flush(OsError&) override
+    {
+        m_fs.events.push_back("flush " + m_path);
+        return true;
+    }
+
+    bool Truncate(std::uint64_t size, OsError&) override
+    {
+        m_fs.events.push_back("truncate " + m_path + " " + std::to_string(size));
+        if (m_fs.sizeOnly.count(m_path))
+        {
+            m_fs.sizeOnly[m_path] = size;
+        }
+        else
+        {
+            m_fs.files[m_path].resize(size);
+        }
+        return true;
+    }
+
+    void Close() override
+    {
+        if (!m_closed)
+        {
+            m_fs.events.push_back("close " + m_path);
+            m_closed = true;
+        }
+    }
+
+private:
+    CFakeFileSystem& m_fs;
+    std::string m_path;
+    bool m_closed = false;
+};
+
+} // namespace
+
+std::optional<FileStatus> CFakeFileSystem::Status(const std::string& path, OsError& error)
+{
+    FileStatus status;
+    if (auto link = links.find(path); link != links.end())
+    {
+        status.isLink = true;
+        status.isFolder = link->second;
+    }
+    else if (folders.count(path))
+    {
+        status.isFolder = true;
+    }
+    else if (auto file = files.find(path); file != files.end())
+    {
+        status.size = file->second.size();
+    }
+    else if (auto huge = sizeOnly.find(path); huge != sizeOnly.end())
+    {
+        status.size = huge->second;
+    }
+    else
+    {
+        error = Fail(ErrorKind::NotFound, 2);
+        return std::nullopt;
+    }
+    if (auto flags = attributes.find(path); flags != attributes.end())
+    {
+        status.readOnly = flags->second.readOnly;
+        status.hidden = flags->second.hidden;
+        status.system = flags->second.system;
+    }
+    return status;
+}
+
+bool CFakeFileSystem::SetNormalAttributes(const std::string& path, OsError&)
+{
+    events.push_back("normal " + path);
+    attributes.erase(path);
+    return true;
+}
+
+std::unique_ptr<IOpenFile> CFakeFileSystem::OpenForOverwrite(const std::string& path,
+                                                             OsError& error)
+{
+    if (failOpen.count(path) || (!files.count(path) && !sizeOnly.count(path)))
+    {
+        error = Fail(ErrorKind::SharingViolation, 32);
+        return nullptr;
+    }
+    events.push_back("open " + path);
+    return std::make_unique<CFakeOpenFile>(*this, path);
+}
+
+bool CFakeFileSystem::Rename(const std::string& from, const std::string& to, OsError& error)
+{
+    if (files.count(to) || folders.count(to) || links.count(to) || sizeOnly.count(to))
+    {
+        error = Fail(ErrorKind::AlreadyExists, 183);
+        return false;
+    }
+    if (auto huge = sizeOnly.extract(from); !huge.empty())
+    {
+        huge.key() = to;
+        sizeOnly.insert(std::move(huge));
+        events.push_back("rename " + from + " " + to);
+        return true;
+    }
+    auto node = files.extract(from);
+    if (node.empty())
+    {
+        error = Fail(ErrorKind::NotFound, 2);
+        return false;
+    }
+    node.key() = to;
+    files.insert(std::move(node));
+    events.push_back("rename " + from + " " + to);
+    return true;
+}
+
+bool CFakeFileSystem::RemoveFile(const std::string& path, OsError& error)
+{
+    if (failDelete.count(path) || (!files.count(path) && !sizeOnly.count(path)) ||
+        (onDeleteFailsFor && onDeleteFailsFor(path)))
+    {
+        error = Fail(ErrorKind::AccessDenied, 5);
+        return false;
+    }
+    files.erase(path);
+    sizeOnly.erase(path);
+    events.push_back("delete " + path);
+    return true;
+}
+
+bool CFakeFileSystem::RemoveFolder(const std::string& path, OsError& error)
+{
+    if (failRemove.count(path) || !folders.count(path))
+    {
+        error = Fail(ErrorKind::AccessDenied, 5);
+        return false;
+    }
+    std::string prefix = path + "\\";
+    auto inside = [&prefix](const auto& entry) { return entry.rfind(prefix, 0) == 0; };
+    for (const auto& [name, bytes] : files)
+    {
+        if (inside(name))
+        {
+            error = Fail(ErrorKind::NotEmpty, 145);
+            return false;
+        }
+    }
+    for (const auto& name : folders)
+    {
+        if (inside(name))
+        {
+            error = Fail(ErrorKind::NotEmpty, 145);
+            return false;
+        }
+    }
+    for (const auto& [name, isFolder] : links)
+    {
+        if (inside(name))
+        {
+            error = Fail(ErrorKind::NotEmpty, 145);
+            return false;
+        }
+    }
+    folders.erase(path);
+    events.push_back("rmdir " + path);
+    return true;
+}
+
+bool CFakeFileSystem::RemoveLink(const std::string& path, OsError& error)
+{
+    if (!links.erase(path))
+    {
+        error = Fail(ErrorKind::Other, 4390);
+        return false;
+    }
+    events.push_back("unlink " + path);
+    return true;
+}
+
+bool CFakeFileSystem::ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
+                                 OsError& error)
+{
+    if (failList.count(path) || !folders.count(path))
+    {
+        error = Fail(ErrorKind::AccessDenied, 5);
+        return false;
+    }
+    entries.clear();
+    std::set<std::string> names;
+    auto collect = [&](const std::string& entry) {
+        if (ParentOf(entry) == path)
+        {
+            names.insert(entry);
+        }
+    };
+    for (const auto& [name, bytes] : files)
+    {
+        collect(name);
+    }
+    for (const auto& [name, size] : sizeOnly)
+    {
+        collect(name);
+    }
+    for (const auto& name : folders)
+    {
+        collect(name);
+    }
+    for (const auto& [name, isFolder] : links)
+    {
+        collect(name);
+    }
+    for (const std::string& name : names)
+    {
+        OsError ignored;
+        entries.push_back({name.substr(path.size() + 1), *Status(name, ignored)});
+    }
+    return true;
+}
+
+std::string CFakeFileSystem::ErrorText(std::uint32_t code)
+{
+    return "System error " + std::to_string(code) + ".\r\n";
+}
+
+void CFakeProgressWindow::SetLine(int line, const std::string& text)
+{
+    lines[line] = text;
+    lineHistory.push_back(std::to_string(line) + ":" + text);
+}
+
+namespace
+{
+
+// Lets the interface know when the engine destroys its window.
+class CTrackedProgressWindow : public CFakeProgressWindow
+{
+public:
+    explicit CTrackedProgressWindow(CFakeUserInterface& ui) : m_ui(ui) {}
+    ~CTrackedProgressWindow() override { m_ui.window = nullptr; }
+
+private:
+    CFakeUserInterface& m_ui;
+};
+
+} // namespace
+
+std::unique_ptr<IProgressWindow> CFakeUserInterface::CreateProgressWindow(
+    const std::string& caption, const std::string& cancelLabel, std::function<void()> cancel)
+{
+    if (failCreate)
+    {
+        return nullptr;
+    }
+    ++created;
+    lastCaption = caption;
+    lastCancelLabel = cancelLabel;
+    onCancel = std::move(cancel);
+    auto made = std::make_unique<CTrackedProgressWindow>(*this);
+    made->caption = caption;
+    window = made.get();
+    return made;
+}
+
+void CFakeUserInterface::PumpMessages()
+{
+    ++pumps;
+    if (onPump)
+    {
+        onPump(pumps);
+    }
+    if (pumps == cancelAtPump && onCancel)
+    {
+        onCancel();
+    }
+}
+
 std::string CLatin1Codec::AnsiToUtf8(std::string_view text)
 {
     std::string out;

@@ -7,12 +7,15 @@
 #include "platform/file_system.h"
 #include "platform/modules.h"
 #include "platform/presenter.h"
+#include "platform/progress.h"
+#include "platform/shell.h"
 #include "platform/runtime.h"
 #include "platform/settings_store.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -38,15 +41,105 @@ public:
     std::vector<std::string> writes;     // names in the order written
 };
 
+// An in-memory tree. Files are `files` (path -> bytes), folders `folders`;
+// `attributes` and `links` describe entries further. It records what the
+// engine did and fails on request.
 class CFakeFileSystem : public IFileSystem
 {
 public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
+    std::optional<FileStatus> Status(const std::string& path, OsError& error) override;
+    bool SetNormalAttributes(const std::string& path, OsError& error) override;
+    std::unique_ptr<IOpenFile> OpenForOverwrite(const std::string& path, OsError& error) override;
+    bool Rename(const std::string& from, const std::string& to, OsError& error) override;
+    bool RemoveFile(const std::string& path, OsError& error) override;
+    bool RemoveFolder(const std::string& path, OsError& error) override;
+    bool RemoveLink(const std::string& path, OsError& error) override;
+    bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
+                    OsError& error) override;
+    std::string ErrorText(std::uint32_t code) override;
 
-    std::map<std::string, std::string> files; // exact path -> bytes
+    struct Write
+    {
+        std::string path;
+        std::uint64_t offset;
+        std::string bytes;
+    };
+
+    std::map<std::string, std::string> files;
+    std::set<std::string> folders;
+    std::map<std::string, FileStatus> attributes; // flags of files and folders
+    std::map<std::string, bool> links;            // link path -> points to a folder
+    // Sizes of files whose content is not kept (huge files): writes are
+    // recorded without their bytes.
+    std::map<std::string, std::uint64_t> sizeOnly;
+
     std::vector<std::string> reads;
+    std::vector<std::string> events; // "open P", "flush P", "truncate P N", "rename A B", ...
+    std::vector<Write> writes;
     bool failAppends = false;
+    std::set<std::string> failOpen, failDelete, failRemove, failList;
+    std::function<bool(const std::string&)> onDeleteFailsFor;
+    int failWriteAt = -1; // the n-th write (0-based) fails with disk full
+    int writeCount = 0;
+};
+
+class CFakeShell : public IShell
+{
+public:
+    std::optional<std::string> ParseDisplayPath(const std::string& path) override
+    {
+        auto it = displayPaths.find(path);
+        if (it == displayPaths.end())
+        {
+            return std::nullopt;
+        }
+        return it->second;
+    }
+    std::map<std::string, std::string> displayPaths;
+};
+
+class CFakeProgressWindow : public IProgressWindow
+{
+public:
+    void SetCaption(const std::string& text) override { caption = text; }
+    void SetLine(int line, const std::string& text) override;
+    void SetRange(std::uint64_t low, std::uint64_t high) override { range = {low, high}; }
+    void SetPosition(std::uint64_t value) override { position = value; }
+    void Show() override { shown = true; }
+    void Enable() override { enabled = true; }
+    void Repaint() override { ++repaints; }
+    void DisableCancel() override { cancelDisabled = true; }
+
+    std::string caption;
+    std::string lines[4];
+    std::vector<std::string> lineHistory; // "n:text"
+    std::pair<std::uint64_t, std::uint64_t> range{0, 0};
+    std::uint64_t position = 0;
+    bool shown = false;
+    bool enabled = false;
+    bool cancelDisabled = false;
+    int repaints = 0;
+};
+
+class CFakeUserInterface : public IUserInterface
+{
+public:
+    std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& caption,
+                                                          const std::string& cancelLabel,
+                                                          std::function<void()> onCancel) override;
+    void PumpMessages() override;
+
+    bool failCreate = false;
+    int created = 0;
+    int pumps = 0;
+    int cancelAtPump = -1; // presses Cancel during this pump (1-based)
+    std::string lastCaption;
+    std::string lastCancelLabel;
+    CFakeProgressWindow* window = nullptr; // the live window, if any
+    std::function<void()> onCancel;
+    std::function<void(int)> onPump;
 };
 
 // Bytes 0x80..0xFF are taken as Latin-1, enough to tell a converted pack.
@@ -166,10 +259,12 @@ struct FakePlatform
     CFakeFileSystem files;
     CLatin1Codec codec;
     CFakePresenter presenter;
+    CFakeShell shell;
+    CFakeUserInterface ui;
     CFakeMainWindow mainWindow;
     CFakeTargetsRun targetsRun;
-    Platform platform{settings, system,    runtime,    modules,   files,
-                      codec,    presenter, mainWindow, targetsRun};
+    Platform platform{settings,  system, runtime, modules,    files,     codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun};
 };
 
 } // namespace qw::test

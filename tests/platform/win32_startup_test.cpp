@@ -49,10 +49,12 @@ struct RealPlatform
     CWin32FileSystem files;
     CWin32TextCodec codec;
     test::CFakePresenter presenter;
+    test::CFakeShell shell;
+    test::CFakeUserInterface ui;
     test::CFakeMainWindow mainWindow;
     test::CFakeTargetsRun targetsRun;
-    Platform platform{settings, system,    runtime,    modules,   files,
-                      codec,    presenter, mainWindow, targetsRun};
+    Platform platform{settings,  system, runtime, modules,    files,     codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun};
 };
 
 class Win32StartupTest : public ::testing::Test

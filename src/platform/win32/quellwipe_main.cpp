@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/setting_names.h"
 #include "app/shred_app.h"
+#include "app/targets_run.h"
 #include "platform/win32/message_box_presenter.h"
 #include "platform/win32/placeholder_main_window.h"
 #include "platform/win32/registry_settings_store.h"
@@ -12,34 +13,13 @@
 #include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_runtime.h"
 #include "platform/win32/win32_system_info.h"
+#include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_text_codec.h"
+#include "platform/win32/win32_user_interface.h"
 
 #include <windows.h>
 
 #include <cstdlib>
-
-namespace
-{
-
-// Until the engine arrives a targets run shreds nothing; it says so rather
-// than pretend.
-class CTargetsNotAvailable : public qw::ITargetsRun
-{
-public:
-    void Run(qw::CShredApp& app) override
-    {
-        const char* text = "Shredding from the command line is not available in this build.";
-        if (app.m_unattended)
-        {
-            app.RecordStatus(text);
-            return;
-        }
-        MessageBoxW(nullptr, qw::Utf8ToWide(text).c_str(), qw::Utf8ToWide(app.m_title).c_str(),
-                    MB_OK | MB_ICONINFORMATION);
-    }
-};
-
-} // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -50,10 +30,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     qw::CWin32FileSystem files;
     qw::CWin32TextCodec codec;
     qw::CMessageBoxPresenter presenter;
+    qw::CWin32Shell shell;
+    qw::CWin32UserInterface ui;
     qw::CPlaceholderMainWindow mainWindow;
-    CTargetsNotAvailable targetsRun;
-    qw::Platform platform{settings, system,    runtime,    modules, files,
-                          codec,    presenter, mainWindow, targetsRun};
+    qw::CTargetsRun targetsRun;
+    qw::Platform platform{settings, system, runtime, modules,    files,     codec,
+                          presenter, shell, ui,      mainWindow, targetsRun};
 
     qw::CShredApp app(platform);
     std::string commandLine = qw::WideToUtf8(GetCommandLineW());

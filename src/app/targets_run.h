@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/shred_app.h"
+
+#include <string>
+
+namespace qw
+{
+
+// The targets of the command line, in order: files, folders, drive roots
+// and the Recycle Bin, after one confirmation unless the run is unattended.
+class CTargetsRun : public ITargetsRun
+{
+public:
+    void Run(CShredApp& app) override;
+};
+
+// "C:\", "c:", "D:\\": a drive's root, never to be taken for a folder.
+bool IsDriveRootForm(const std::string& target);
+
+} // namespace qw

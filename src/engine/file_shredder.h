@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qw
+{
+
+class CRandom;
+class CShredApp;
+class IOpenFile;
+
+enum class ShredMode
+{
+    Normal = 0,     // a user's own target
+    BinSubtree = 1, // content below a folder in the Recycle Bin
+    BinEntry = 2,   // an item lying directly in the Recycle Bin
+};
+
+inline constexpr std::uint64_t kBlockSize = 65536;
+
+// An open filler file of the free-space wipe; the caller owns the file.
+struct FreeSpaceRecord
+{
+    IOpenFile* file = nullptr;
+    std::string name;
+    std::uint64_t size = 0;
+};
+
+// Blocks per pass: one more than the full blocks, so an exact multiple of
+// the block size ends with a block of 0 bytes.
+std::uint64_t BlockCount(std::uint64_t size);
+// Bytes block k (1-based) of a file of `size` bytes writes.
+std::uint64_t BlockBytes(std::uint64_t size, std::uint64_t block);
+
+// The path with every letter of the last component's base name and
+// extension replaced by a random letter; dots, folders and lengths kept.
+std::string RandomSameShapeName(const std::string& path, CRandom& random);
+
+// Overwrites, truncates, renames and deletes one file (or, with a record,
+// only overwrites the filler file). Returns the stop result: non-zero asks a
+// looping caller to stop.
+int ShredFile(CShredApp& app, const std::string& path, ShredMode mode,
+              const FreeSpaceRecord* freeSpace = nullptr, int index = 0, int count = 0);
+
+} // namespace qw

@@ -1,0 +1,312 @@
+#include "platform/win32/win32_user_interface.h"
+
+#include "platform/win32/wide.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+#include <cwchar>
+#include <iterator>
+#include <utility>
+
+namespace qw
+{
+namespace
+{
+
+// Client-area layout in pixels.
+constexpr int kMargin = 12;
+constexpr int kClientWidth = 460;
+constexpr int kLineHeight = 16;
+constexpr int kLineGap = 4;
+constexpr int kBarHeight = 18;
+constexpr int kButtonWidth = 88;
+constexpr int kButtonHeight = 26;
+constexpr int kInnerWidth = kClientWidth - 2 * kMargin;
+constexpr int kBarTop = kMargin + 3 * (kLineHeight + kLineGap) + kLineGap;
+constexpr int kButtonTop = kBarTop + kBarHeight + kMargin;
+constexpr int kClientHeight = kButtonTop + kButtonHeight + kMargin;
+
+constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
+
+// The progress window that owns `window`, so the pump can give it dialog
+// keyboard handling (Esc, Tab); null for any other window.
+HWND ProgressWindowOf(HWND window)
+{
+    if (!window)
+    {
+        return nullptr;
+    }
+    HWND root = GetAncestor(window, GA_ROOT);
+    wchar_t name[64] = {};
+    if (!root || GetClassNameW(root, name, static_cast<int>(std::size(name))) == 0)
+    {
+        return nullptr;
+    }
+    return std::wcscmp(name, kProgressWindowClass) == 0 ? root : nullptr;
+}
+
+HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
+                 int id, int x, int y, int width, int height)
+{
+    HWND child = CreateWindowExW(
+        0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (child)
+    {
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                     FALSE);
+    }
+    return child;
+}
+
+} // namespace
+
+CWin32ProgressWindow::CWin32ProgressWindow(std::function<void()> onCancel)
+    : m_onCancel(std::move(onCancel))
+{
+}
+
+std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::string& caption,
+                                                                   const std::string& cancelLabel,
+                                                                   std::function<void()> onCancel)
+{
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_PROGRESS_CLASS;
+    InitCommonControlsEx(&controls);
+
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kProgressWindowClass;
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    {
+        return nullptr;
+    }
+
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+    const LONG width = frame.right - frame.left;
+    const LONG height = frame.bottom - frame.top;
+    RECT workArea{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    const LONG x = workArea.left + std::max<LONG>(0, (workArea.right - workArea.left - width) / 2);
+    const LONG y = workArea.top + std::max<LONG>(0, (workArea.bottom - workArea.top - height) / 2);
+
+    std::unique_ptr<CWin32ProgressWindow> self(new CWin32ProgressWindow(std::move(onCancel)));
+    if (!CreateWindowExW(kWindowExStyle, kProgressWindowClass, Utf8ToWide(caption).c_str(),
+                         kWindowStyle, x, y, width, height, nullptr, nullptr, instance,
+                         self.get()) ||
+        !self->CreateControls(cancelLabel))
+    {
+        return nullptr;
+    }
+    return self;
+}
+
+bool CWin32ProgressWindow::CreateControls(const std::string& cancelLabel)
+{
+    // SS_NOPREFIX: an '&' in a file name is shown, not taken as a mnemonic.
+    const DWORD lineStyles[3] = {SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
+                                 SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
+                                 SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS};
+    for (int i = 0; i < 3; ++i)
+    {
+        if (!CreateChild(m_window, L"STATIC", L"", lineStyles[i], kProgressLine1Id + i, kMargin,
+                         kMargin + i * (kLineHeight + kLineGap), kInnerWidth, kLineHeight))
+        {
+            return false;
+        }
+    }
+    HWND bar = CreateChild(m_window, PROGRESS_CLASSW, L"", 0, kProgressBarId, kMargin, kBarTop,
+                           kInnerWidth, kBarHeight);
+    HWND button = CreateChild(
+        m_window, L"BUTTON", Utf8ToWide(cancelLabel), WS_TABSTOP | BS_PUSHBUTTON, kProgressCancelId,
+        kClientWidth - kMargin - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
+    return bar && button;
+}
+
+CWin32ProgressWindow::~CWin32ProgressWindow()
+{
+    if (m_window)
+    {
+        DestroyWindow(m_window);
+    }
+}
+
+LRESULT CALLBACK CWin32ProgressWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+    {
+        auto* creating = static_cast<CWin32ProgressWindow*>(
+            reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        creating->m_window = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creating));
+    }
+    auto* self = reinterpret_cast<CWin32ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self)
+    {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    switch (message)
+    {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kProgressCancelId && HIWORD(wParam) == BN_CLICKED)
+        {
+            self->RequestCancel();
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        // A close request (system menu, Alt+F4, a posted WM_CLOSE) is a
+        // cancel request; the object stays until its owner destroys it.
+        self->RequestCancel();
+        return 0;
+    case WM_NCDESTROY:
+        // Destroyed from outside (for example by DestroyWindow on the
+        // handle): the destructor must not destroy a reused handle.
+        self->m_window = nullptr;
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CWin32ProgressWindow::RequestCancel()
+{
+    // A disabled Cancel (the clean-up at the end of a run) also refuses Esc
+    // and close requests, as a dialog's DefDlgProc does.
+    HWND button = GetDlgItem(m_window, kProgressCancelId);
+    if (!button || !IsWindowEnabled(button))
+    {
+        return;
+    }
+    EnableWindow(button, FALSE);
+    ShowWindow(m_window, SW_HIDE);
+    if (!m_onCancel)
+    {
+        return;
+    }
+    // Called last: the callback may destroy this object. No exception may
+    // leave the window procedure.
+    try
+    {
+        m_onCancel();
+    }
+    catch (...)
+    {
+    }
+}
+
+void CWin32ProgressWindow::SetCaption(const std::string& text)
+{
+    SetWindowTextW(m_window, Utf8ToWide(text).c_str());
+}
+
+void CWin32ProgressWindow::SetLine(int line, const std::string& text)
+{
+    if (line < 1 || line > 3)
+    {
+        return;
+    }
+    SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
+}
+
+int CWin32ProgressWindow::ToBar(std::uint64_t value) const
+{
+    return static_cast<int>(value >> m_shift);
+}
+
+void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
+{
+    m_low = low;
+    m_high = high;
+    // Scale by a power of two so that low, high and every position keep
+    // their proportions within the bar's 32-bit range.
+    std::uint64_t largest = std::max(low, high);
+    m_shift = 0;
+    while ((largest >> m_shift) > static_cast<std::uint64_t>(INT_MAX))
+    {
+        ++m_shift;
+    }
+    SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETRANGE32, static_cast<WPARAM>(ToBar(low)),
+                        static_cast<LPARAM>(ToBar(high)));
+    // The old position was scaled for the old range.
+    SetPosition(m_position);
+}
+
+void CWin32ProgressWindow::SetPosition(std::uint64_t position)
+{
+    m_position = position;
+    std::uint64_t clamped = std::clamp(position, std::min(m_low, m_high), std::max(m_low, m_high));
+    SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(ToBar(clamped)),
+                        0);
+}
+
+void CWin32ProgressWindow::Show()
+{
+    ShowWindow(m_window, SW_SHOWNORMAL);
+}
+
+void CWin32ProgressWindow::Enable()
+{
+    EnableWindow(m_window, TRUE);
+}
+
+void CWin32ProgressWindow::Repaint()
+{
+    RedrawWindow(m_window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void CWin32ProgressWindow::DisableCancel()
+{
+    EnableWindow(GetDlgItem(m_window, kProgressCancelId), FALSE);
+}
+
+std::unique_ptr<IProgressWindow> CWin32UserInterface::CreateProgressWindow(
+    const std::string& caption, const std::string& cancelLabel, std::function<void()> onCancel)
+{
+    return CWin32ProgressWindow::Create(caption, cancelLabel, std::move(onCancel));
+}
+
+void CWin32UserInterface::PumpMessages()
+{
+    bool quit = false;
+    WPARAM exitCode = 0;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+    {
+        if (message.message == WM_QUIT)
+        {
+            quit = true;
+            exitCode = message.wParam;
+            continue;
+        }
+        HWND dialog = ProgressWindowOf(message.hwnd);
+        if (dialog && IsDialogMessageW(dialog, &message))
+        {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    // Re-posted only once the queue is empty: posted at once, the next
+    // PeekMessage would return it again and the loop would never end.
+    if (quit)
+    {
+        PostQuitMessage(static_cast<int>(exitCode));
+    }
+}
+
+} // namespace qw

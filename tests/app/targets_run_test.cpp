@@ -1,0 +1,229 @@
+#include "app/targets_run.h"
+
+#include "app/schedule_checks.h"
+#include "app/setting_names.h"
+#include "fakes/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+namespace qw
+{
+namespace
+{
+
+constexpr const char* kPack = "[Tarnwell Language Pack]\n"
+                              "9011=Cannot list.\n9034=Missing %s.\n9040=System %s?\n"
+                              "9043=Not removed: %s#\n9044=Error %u: %s\n"
+                              "9051=Shred these %u items?\n9052=Shred %s?\n9053=Not found: %s\n"
+                              "9054=Include protected %s?\n9055=Include subfolders?\n"
+                              "9056=Remove subfolders?\n";
+
+class TargetsRunTest : public ::testing::Test
+{
+protected:
+    TargetsRunTest()
+    {
+        m_fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        m_fake.settings.WriteText(kAppPath, "C:\\Qw");
+        m_fake.system.driveMask = 0b1100; // C: and D:
+        m_fake.system.driveTypes = {{"C:\\", DriveType::Fixed}, {"D:\\", DriveType::Fixed}};
+        m_fake.files.folders = {"C:\\", "C:\\docs", "C:\\docs\\sub", "D:\\"};
+        m_fake.files.files["C:\\docs\\a.txt"] = "aaa";
+        m_fake.files.files["C:\\docs\\sub\\b.txt"] = "bbb";
+        m_fake.files.files["C:\\top.txt"] = "top";
+        m_fake.files.files["D:\\keep.txt"] = "keep";
+    }
+
+    StartOutcome Start(std::string_view line)
+    {
+        m_app.m_seedSource = [] { return 77; };
+        return m_app.InitInstance(line);
+    }
+
+    std::string Log() { return m_fake.files.files["C:\\Qw\\log.txt"]; }
+
+    test::FakePlatform m_fake{"C:\\Qw\\Quellwipe.exe"};
+    CShredApp m_app{m_fake.platform};
+    CTargetsRun m_run;
+};
+
+TEST_F(TargetsRunTest, ConfirmedRunAsksOnceWithTheDisplayPath)
+{
+    m_fake.shell.displayPaths["C:\\top.txt"] = "C:\\TOP.TXT";
+    m_fake.presenter.answers = {"No"};
+    Start(R"("C:\top.txt")");
+    m_run.Run(m_app);
+    ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
+    EXPECT_EQ(m_fake.presenter.shown[0].text, "Shred C:\\TOP.TXT?");
+    EXPECT_EQ(m_fake.presenter.shown[0].frame, 3);
+    EXPECT_EQ(m_fake.presenter.shown[0].type, "warning");
+    EXPECT_EQ(m_fake.files.files["C:\\top.txt"], "top");
+
+    m_fake.presenter.answers = {"Yes"};
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.files.files.count("C:\\top.txt"), 0u);
+    EXPECT_EQ(m_fake.ui.window, nullptr); // destroyed at the end
+}
+
+TEST_F(TargetsRunTest, SeveralTargetsAskWithTheirCountAndRecycleByName)
+{
+    m_fake.presenter.answers = {"Cancel"};
+    Start(R"("C:\top.txt" "C:\docs" "recycle")");
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.presenter.shown[0].text, "Shred these 3 items?");
+
+    test::FakePlatform verb("C:\\Qw\\Quellwipe.exe");
+    verb.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+    verb.settings.WriteText(kAppPath, "C:\\Qw");
+    CShredApp app(verb.platform);
+    app.InitInstance("recycle");
+    m_run.Run(app);
+    EXPECT_EQ(verb.presenter.shown[0].text, "Shred the Recycle Bin?");
+}
+
+TEST_F(TargetsRunTest, UnattendedFolderRunRemovesTheEmptiedFolderAndLogsSuccess)
+{
+    Start(R"("/s" "Clean docs" "/O1" "/T1" "/F2" "/R2" "C:\docs")");
+    m_run.Run(m_app);
+    m_app.ExitInstance();
+    EXPECT_TRUE(m_fake.presenter.shown.empty());
+    EXPECT_EQ(m_fake.files.folders.count("C:\\docs"), 0u);
+    EXPECT_EQ(m_fake.files.files.count("C:\\docs\\sub\\b.txt"), 0u);
+    EXPECT_EQ(Log(), "Task Name:Clean docs\r\nSuccess\r\n\r\n");
+}
+
+TEST_F(TargetsRunTest, AFolderThatKeepsSubfoldersStays)
+{
+    Start(R"("/s" "t" "/F0" "C:\docs\")");
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.files.files.count("C:\\docs\\a.txt"), 0u);
+    EXPECT_EQ(m_fake.files.folders.count("C:\\docs"), 1u);
+    EXPECT_EQ(m_fake.files.files["C:\\docs\\sub\\b.txt"], "bbb");
+}
+
+TEST_F(TargetsRunTest, AnEmptiedFolderThatCannotBeRemovedIsLoggedWithTheSystemError)
+{
+    m_fake.files.failRemove = {"C:\\docs"};
+    Start(R"("/s" "t" "/F2" "/R2" "C:\docs")");
+    m_run.Run(m_app);
+    m_app.ExitInstance();
+    EXPECT_EQ(Log(), "Task Name:t\r\nNot removed: C:\\docs#Error 5: System error 5\r\n\r\n");
+}
+
+TEST_F(TargetsRunTest, TargetsNotFoundAreLoggedUnattendedAndEndAConfirmedRun)
+{
+    Start(R"("/s" "t" "C:\missing.txt" "C:\top.txt")");
+    m_run.Run(m_app);
+    m_app.ExitInstance();
+    EXPECT_EQ(m_fake.files.files.count("C:\\top.txt"), 0u);
+    EXPECT_EQ(Log(), "Task Name:t\r\nNot found: %s\r\n\r\n");
+
+    test::FakePlatform confirmed("C:\\Qw\\Quellwipe.exe");
+    confirmed.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+    confirmed.files.files["C:\\two.txt"] = "2";
+    confirmed.settings.WriteText(kAppPath, "C:\\Qw");
+    confirmed.presenter.answers = {"Yes", ""};
+    CShredApp app(confirmed.platform);
+    app.InitInstance(R"("C:\missing.txt" "C:\two.txt")");
+    m_run.Run(app);
+    ASSERT_EQ(confirmed.presenter.shown.size(), 2u);
+    EXPECT_EQ(confirmed.presenter.shown[1].text, "Not found: C:\\missing.txt");
+    EXPECT_EQ(confirmed.presenter.shown[1].frame, 2);
+    EXPECT_EQ(confirmed.files.files["C:\\two.txt"], "2"); // the run ended
+}
+
+TEST_F(TargetsRunTest, ADriveRootIsNeverShreddedAsAFolder)
+{
+    Start(R"("/s" "t" "/F2" "/R2" "c:\" "D:")");
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.files.files["C:\\top.txt"], "top");
+    EXPECT_EQ(m_fake.files.files["C:\\docs\\a.txt"], "aaa");
+    EXPECT_EQ(m_fake.files.files["D:\\keep.txt"], "keep");
+    EXPECT_TRUE(IsDriveRootForm("c:\\"));
+    EXPECT_TRUE(IsDriveRootForm("D:"));
+    EXPECT_TRUE(IsDriveRootForm("E:\\\\"));
+    EXPECT_FALSE(IsDriveRootForm("C:\\x"));
+    EXPECT_FALSE(IsDriveRootForm("recycle"));
+    EXPECT_FALSE(IsDriveRootForm("1:\\"));
+}
+
+TEST_F(TargetsRunTest, ALinkTargetIsRemovedAndItsTargetKept)
+{
+    m_fake.files.links["C:\\shortcut"] = true;
+    Start(R"("/s" "t" "C:\shortcut")");
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.files.links.count("C:\\shortcut"), 0u);
+    EXPECT_EQ(m_fake.files.files["C:\\docs\\a.txt"], "aaa");
+}
+
+TEST_F(TargetsRunTest, CancelAfterATargetEndsTheRun)
+{
+    m_fake.files.files["C:\\second.txt"] = "2";
+    m_fake.ui.cancelAtPump = 1;
+    Start(R"("/s" "t" "C:\top.txt" "C:\second.txt")");
+    m_app.m_cancel = 1; // a stale flag is cleared when the run starts
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.files.files.count("C:\\top.txt"), 0u);
+    EXPECT_EQ(m_fake.files.files["C:\\second.txt"], "2");
+}
+
+class ScheduleChecksTest : public TargetsRunTest
+{
+protected:
+    ScheduleChecksTest() { Start(""); }
+};
+
+TEST_F(ScheduleChecksTest, FileChecks)
+{
+    EXPECT_EQ(CheckFileForSchedule(m_app, "C:\\top.txt"), CheckResult::Include);
+    EXPECT_EQ(CheckFileForSchedule(m_app, "C:\\none.txt"), CheckResult::Skip);
+    EXPECT_EQ(m_fake.presenter.shown.back().text, "Missing C:\\none.txt.");
+
+    m_fake.files.attributes["C:\\top.txt"].hidden = true;
+    m_fake.presenter.answers = {"Cancel", "No", "Yes", "", "Ok"};
+    EXPECT_EQ(CheckFileForSchedule(m_app, "C:\\top.txt"), CheckResult::Abort);
+    EXPECT_EQ(m_fake.presenter.shown.back().frame, 4);
+    EXPECT_EQ(m_fake.presenter.shown.back().size, MessageSize::Middle);
+    EXPECT_EQ(CheckFileForSchedule(m_app, "C:\\top.txt"), CheckResult::Skip);
+    EXPECT_EQ(CheckFileForSchedule(m_app, "C:\\top.txt"), CheckResult::Include);
+    // Inside a folder every answer but Cancel includes.
+    EXPECT_EQ(CheckFileForSchedule(m_app, "C:\\top.txt", true), CheckResult::Include);
+    EXPECT_EQ(m_fake.presenter.shown.back().frame, 2);
+    EXPECT_EQ(CheckFileForSchedule(m_app, "C:\\top.txt", true), CheckResult::Include);
+}
+
+TEST_F(ScheduleChecksTest, FolderCheckStoresTheRuleAnswers)
+{
+    m_fake.settings.WriteInt(kFolder, 1);
+    m_fake.settings.WriteInt(kRemove, 1);
+    m_fake.presenter.answers = {"Yes", "No"};
+    EXPECT_EQ(CheckFolderForSchedule(m_app, "C:\\docs"), CheckResult::Include);
+    EXPECT_EQ(m_fake.settings.ReadInt(kFolder, -1), 2);
+    EXPECT_EQ(m_fake.settings.ReadInt(kRemove, -1), 0);
+    EXPECT_EQ(m_fake.presenter.shown.size(), 2u);
+
+    m_fake.settings.WriteInt(kFolder, 1);
+    m_fake.presenter.answers = {"No"};
+    EXPECT_EQ(CheckFolderForSchedule(m_app, "C:\\docs"), CheckResult::Include);
+    EXPECT_EQ(m_fake.settings.ReadInt(kFolder, -1), 0);
+
+    m_fake.settings.WriteInt(kFolder, 1);
+    m_fake.presenter.answers = {""};
+    EXPECT_EQ(CheckFolderForSchedule(m_app, "C:\\docs"), CheckResult::Abort);
+}
+
+TEST_F(ScheduleChecksTest, FolderCheckFailures)
+{
+    m_fake.files.attributes["C:\\docs"].system = true;
+    m_fake.presenter.answers = {"No"};
+    EXPECT_EQ(CheckFolderForSchedule(m_app, "C:\\docs"), CheckResult::Abort);
+    m_fake.files.attributes.erase("C:\\docs");
+    EXPECT_EQ(CheckFolderForSchedule(m_app, "C:\\nowhere"), CheckResult::Abort);
+    EXPECT_EQ(m_fake.presenter.shown.back().text, "Cannot list.");
+    m_fake.files.attributes["C:\\docs\\a.txt"].readOnly = true;
+    m_fake.presenter.answers = {"Cancel"};
+    EXPECT_EQ(CheckFolderForSchedule(m_app, "C:\\docs"), CheckResult::Abort);
+}
+
+} // namespace
+} // namespace qw

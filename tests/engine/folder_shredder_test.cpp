@@ -1,0 +1,313 @@
+// The folder shredder on real temporary trees through the POSIX layer.
+
+#include "engine/folder_shredder.h"
+
+#include "app/setting_names.h"
+#include "app/shred_app.h"
+#include "fakes/fake_platform.h"
+#include "platform/posix/posix_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace qw
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPack = "[Tarnwell Language Pack]\n"
+                              "9011=Cannot list %s.\n9037=Cannot open %s.\n"
+                              "9039=Protected: %s\n9040=System folder %s?\n"
+                              "9041=Shred subfolder %s?\n9042=Remove subfolder %s?\n"
+                              "9043=Not removed: %s#\n9044=Error %u: %s\n"
+                              "[Messages]\n9034=Not found: %s\n";
+
+struct PosixEngine
+{
+    test::CFakeSettingsStore settings;
+    test::CFakeSystemInfo system;
+    test::CFakeRuntime runtime;
+    test::CFakeModuleLoader modules;
+    CPosixFileSystem files;
+    test::CLatin1Codec codec;
+    test::CFakePresenter presenter;
+    test::CFakeShell shell;
+    test::CFakeUserInterface ui;
+    test::CFakeMainWindow mainWindow;
+    test::CFakeTargetsRun targetsRun;
+    Platform platform{settings,  system, runtime, modules,    files,     codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun};
+};
+
+class FolderShredderTest : public ::testing::Test
+{
+protected:
+    FolderShredderTest()
+    {
+        std::string pattern = (fs::temp_directory_path() / "qw-folder-XXXXXX").string();
+        m_root = ::mkdtemp(pattern.data());
+        fs::create_directories(m_root / "app" / "Lang");
+        std::ofstream(m_root / "app" / "Lang" / "English.ini") << kPack;
+        m_env.system.programPath = Win(m_root / "app" / "Quellwipe.exe");
+        m_env.settings.WriteText(kAppPath, Win(m_root / "app"));
+        m_app = std::make_unique<CShredApp>(m_env.platform);
+        m_app->InitInstance("");
+        m_app->m_protectedFolders[0] = Win(m_root / "Windows");
+
+        // top/{a.txt, sub/{b.txt, deep/{c.txt}}, other/{d.txt}}
+        Make("top/a.txt");
+        Make("top/sub/b.txt");
+        Make("top/sub/deep/c.txt");
+        Make("top/other/d.txt");
+    }
+    ~FolderShredderTest() override { fs::remove_all(m_root); }
+
+    static std::string Win(const fs::path& path)
+    {
+        std::string s = path.string();
+        std::replace(s.begin(), s.end(), '/', '\\');
+        return s;
+    }
+    void Make(const std::string& relative, const std::string& content = "secret")
+    {
+        fs::create_directories((m_root / relative).parent_path());
+        std::ofstream(m_root / relative) << content;
+    }
+    bool Exists(const std::string& relative) const { return fs::exists(m_root / relative); }
+    int Shred(const std::string& relative, bool system = false, ShredMode mode = ShredMode::Normal)
+    {
+        return ShredFolder(*m_app, Win(m_root / relative), system, mode);
+    }
+    void Rules(int folder, int remove)
+    {
+        m_env.settings.WriteInt(kFolder, folder);
+        m_env.settings.WriteInt(kRemove, remove);
+    }
+    std::vector<std::string> Questions() const
+    {
+        std::vector<std::string> texts;
+        for (const auto& shown : m_env.presenter.shown)
+        {
+            texts.push_back(shown.text);
+        }
+        return texts;
+    }
+
+    fs::path m_root;
+    PosixEngine m_env;
+    std::unique_ptr<CShredApp> m_app;
+};
+
+TEST_F(FolderShredderTest, RuleNeverShredsOnlyTheFolderItself)
+{
+    Rules(0, 2);
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_FALSE(Exists("top/a.txt"));
+    EXPECT_TRUE(Exists("top/sub/b.txt"));
+    EXPECT_TRUE(Exists("top/sub/deep/c.txt"));
+    EXPECT_TRUE(Exists("top"));
+}
+
+TEST_F(FolderShredderTest, AlwaysAndRemoveEmptiesTheTreeBottomUp)
+{
+    Rules(2, 2);
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_TRUE(Exists("top"));
+    EXPECT_TRUE(fs::is_empty(m_root / "top"));
+    EXPECT_TRUE(Questions().empty());
+}
+
+TEST_F(FolderShredderTest, AlwaysWithoutRemoveLeavesTheEmptyTree)
+{
+    Rules(2, 0);
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_TRUE(fs::is_empty(m_root / "top/sub/deep"));
+    EXPECT_TRUE(fs::is_empty(m_root / "top/other"));
+    EXPECT_FALSE(Exists("top/a.txt"));
+    EXPECT_FALSE(Exists("top/sub/b.txt"));
+}
+
+TEST_F(FolderShredderTest, AskRulesAskPerSubfolderAndActOnTheAnswer)
+{
+    Rules(1, 1);
+    // Listing order is the file system's: answer by the question's text.
+    m_env.presenter.answers.clear();
+    for (int i = 0; i < 8; ++i)
+    {
+        m_env.presenter.answers.push_back("Yes");
+    }
+    EXPECT_EQ(Shred("top"), 0);
+    auto questions = Questions();
+    // sub, deep, other asked to be shredded and removed.
+    EXPECT_EQ(std::count_if(questions.begin(), questions.end(),
+                            [](const std::string& q) { return q.rfind("Shred subfolder", 0) == 0; }),
+              3);
+    EXPECT_EQ(std::count_if(questions.begin(), questions.end(),
+                            [](const std::string& q) { return q.rfind("Remove subfolder", 0) == 0; }),
+              3);
+    EXPECT_TRUE(fs::is_empty(m_root / "top"));
+    for (const auto& shown : m_env.presenter.shown)
+    {
+        EXPECT_EQ(shown.frame, 3);
+        EXPECT_EQ(shown.type, "info");
+    }
+}
+
+TEST_F(FolderShredderTest, AskRuleNoSkipsAndOtherEndingsStop)
+{
+    Rules(1, 0);
+    m_env.presenter.answers = {"No", "No"};
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_TRUE(Exists("top/sub/b.txt"));
+    EXPECT_TRUE(Exists("top/other/d.txt"));
+
+    m_env.presenter.answers = {""};
+    EXPECT_EQ(Shred("top"), 1); // the window was closed: stop
+    EXPECT_TRUE(Exists("top/sub/b.txt") || Exists("top/other/d.txt"));
+}
+
+TEST_F(FolderShredderTest, RemoveQuestionsAreAskedInUnattendedRunsToo)
+{
+    m_app->m_unattended = true;
+    m_app->m_cmdFolderRule = 2;
+    m_app->m_cmdRemoveRule = 1;
+    Rules(0, 0); // the settings do not count in unattended runs
+    m_env.presenter.answers = {"No", "No", "No"};
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_EQ(Questions().size(), 3u);
+    EXPECT_TRUE(Exists("top/sub/deep"));
+    EXPECT_FALSE(Exists("top/sub/deep/c.txt"));
+}
+
+TEST_F(FolderShredderTest, ProtectedFoldersAreLeftAloneButNotTheirSubfolders)
+{
+    Make("Windows/win.ini");
+    Make("Windows/Temp/t.tmp");
+    Rules(2, 2);
+    EXPECT_EQ(Shred("Windows"), 0);
+    EXPECT_TRUE(Exists("Windows/win.ini"));
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_EQ(Questions()[0], "Protected: " + Win(m_root / "Windows"));
+    // Case does not matter for the comparison.
+    std::string upper = Win(m_root / "WINDOWS");
+    m_app->m_protectedFolders[0] = upper;
+    EXPECT_EQ(ShredFolder(*m_app, Win(m_root / "Windows"), false, ShredMode::Normal), 0);
+    m_app->m_protectedFolders[0] = Win(m_root / "Windows");
+    EXPECT_TRUE(Exists("Windows/win.ini"));
+
+    EXPECT_EQ(Shred("Windows/Temp"), 0);
+    EXPECT_FALSE(Exists("Windows/Temp/t.tmp"));
+
+    m_app->m_unattended = true;
+    EXPECT_EQ(Shred("Windows"), 0);
+    EXPECT_EQ(m_app->m_runStatus, "Protected: %s");
+}
+
+TEST_F(FolderShredderTest, SystemFoldersAreAskedAboutUnlessUnattended)
+{
+    Rules(0, 0);
+    m_env.presenter.answers = {"No"};
+    EXPECT_EQ(Shred("top", true), 1);
+    EXPECT_TRUE(Exists("top/a.txt"));
+    m_env.presenter.answers = {""};
+    EXPECT_EQ(Shred("top", true), 0);
+    EXPECT_TRUE(Exists("top/a.txt"));
+    m_app->m_unattended = true;
+    EXPECT_EQ(Shred("top", true), 0);
+    EXPECT_FALSE(Exists("top/a.txt"));
+    EXPECT_EQ(Questions().size(), 2u);
+}
+
+TEST_F(FolderShredderTest, AnUnlistableFolderIsReportedAndStops)
+{
+    m_app->m_unattended = true;
+    EXPECT_EQ(Shred("no-such-folder"), 1);
+    EXPECT_EQ(m_app->m_runStatus, "Cannot list %s.");
+}
+
+TEST_F(FolderShredderTest, ASubfolderThatKeepsAnEntryIsReportedWithTheSystemError)
+{
+    // A socket cannot be opened for writing, even by root, so it stays.
+    std::string socketPath = (m_root / "top/sub/deep/endpoint").string();
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+
+    m_app->m_unattended = true;
+    m_app->m_cmdFolderRule = 2;
+    m_app->m_cmdRemoveRule = 2;
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_TRUE(Exists("top/sub/deep/endpoint"));
+    EXPECT_FALSE(Exists("top/sub/deep/c.txt"));
+    EXPECT_FALSE(Exists("top/other"));
+    std::string log = m_env.files.ReadWholeFile(Win(m_root / "app/log.txt")).value_or("");
+    std::string expected = "Not removed: " + Win(m_root / "top/sub/deep") + "#Error " +
+                           std::to_string(ENOTEMPTY) + ": " + std::strerror(ENOTEMPTY) +
+                           "\r\n\r\n";
+    EXPECT_NE(log.find(expected), std::string::npos) << log;
+    // The parent of the kept folder cannot go either; each is reported.
+    EXPECT_NE(log.find("Not removed: " + Win(m_root / "top/sub") + "#"), std::string::npos);
+}
+
+TEST_F(FolderShredderTest, LinksAreRemovedAndTheirTargetsNeverTouched)
+{
+    Make("outside/precious.txt", "keep me");
+    Make("outside/dir/inner.txt", "keep me too");
+    fs::create_symlink(m_root / "outside/precious.txt", m_root / "top/file-link");
+    fs::create_directory_symlink(m_root / "outside/dir", m_root / "top/folder-link");
+    Rules(2, 2);
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "top/file-link")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "top/folder-link")));
+    std::ifstream precious(m_root / "outside/precious.txt");
+    std::string content((std::istreambuf_iterator<char>(precious)), {});
+    EXPECT_EQ(content, "keep me");
+    EXPECT_TRUE(Exists("outside/dir/inner.txt"));
+
+    // With the remove rule "never" a folder link stays, unfollowed.
+    fs::create_directory_symlink(m_root / "outside/dir", m_root / "top/folder-link");
+    Rules(2, 0);
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_TRUE(fs::is_symlink(m_root / "top/folder-link"));
+    EXPECT_TRUE(Exists("outside/dir/inner.txt"));
+}
+
+TEST_F(FolderShredderTest, ABinEntryFolderKeepsItsDirectSubfoldersOnly)
+{
+    Rules(0, 0); // rules do not apply in the bin modes
+    EXPECT_EQ(Shred("top", false, ShredMode::BinEntry), 0);
+    EXPECT_FALSE(Exists("top/a.txt"));
+    EXPECT_TRUE(Exists("top/sub"));
+    EXPECT_TRUE(Exists("top/other"));
+    EXPECT_FALSE(Exists("top/sub/deep"));
+    EXPECT_FALSE(Exists("top/sub/b.txt"));
+    EXPECT_TRUE(Questions().empty());
+}
+
+TEST_F(FolderShredderTest, CancelStopsTheWalk)
+{
+    Rules(2, 2);
+    m_env.ui.cancelAtPump = 1;
+    EXPECT_EQ(Shred("top"), 1);
+    int left = 0;
+    for (const char* f : {"top/a.txt", "top/sub/b.txt", "top/sub/deep/c.txt", "top/other/d.txt"})
+    {
+        left += Exists(f);
+    }
+    EXPECT_EQ(left, 3);
+}
+
+} // namespace
+} // namespace qw
