@@ -9,6 +9,8 @@ qw_wine_env() {
     export XDG_CACHE_HOME="$root/home/.cache"
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
     export WINEDEBUG="${WINEDEBUG:--all}"
+    # Wine reads Unix names and arguments in the locale's encoding.
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
     mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
 }
 

@@ -3,31 +3,7 @@
 # first start writes to the registry, the single-instance rule, and a
 # targets start that writes no settings. Runs inside wine-run.sh --shell.
 set -euo pipefail
-exe="$QW_DIST/Quellwipe.exe"
-tool="$QW_WINTOOL"
-key='HKCU\Software\Quellwipe\Shred'
-failures=0
-
-check() { # description, command...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok: $what"
-    else
-        echo "FAIL: $what"
-        failures=$((failures + 1))
-    fi
-}
-
-# The data of one value as `reg query` prints it, or nothing.
-reg_value() {
-    wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
-}
-
-pack_text() { # key: the English text, "#" as line breaks
-    grep -a "^$1=" "$QW_DIST/Lang/English.ini" | head -1 | cut -d= -f2- | tr -d '\r'
-}
+. "$(dirname "$0")/common.sh"
 
 # The current drive is C:, so a log without an application folder lands in C:\.
 cd "$WINEPREFIX/drive_c"
@@ -43,8 +19,7 @@ check "targets start logs its task name at the drive root" \
 wine "$exe" &
 first=$!
 check "main window opens" wine "$tool" wait QuellwipeMainWindow - 60000
-expected_path=$(winepath -w "$QW_DIST" 2>/dev/null | tr -d '\r')
-expected_path=${expected_path%\\}
+expected_path='C:\Program Files\Quellwipe'
 check "AppPath is the program folder without trailing backslash ($expected_path)" \
     test "$(reg_value AppPath)" = "$expected_path"
 for name in PassCount Method Language; do
@@ -66,5 +41,4 @@ check "second instance exits with code 0" wait "$second"
 wine "$tool" close QuellwipeMainWindow -
 check "first instance exits with code 0 when its window closes" wait "$first"
 
-echo "$((failures == 0 ? 1 : 0)) passed, $((failures == 0 ? 0 : 1)) failed"
-exit $((failures == 0 ? 0 : 1))
+finish

@@ -5,12 +5,16 @@
 //   wintool text  CLASS TITLE          prints the texts of its child windows
 //   wintool click CLASS TITLE BUTTON   presses the child button of that text
 //   wintool close CLASS TITLE          asks the window to close
+//   wintool run   PROGRAM LINE         starts PROGRAM with exactly LINE as its
+//                                      command line and exits with its code
 //
 // CLASS or TITLE "-" matches any.
 
 #include "platform/win32/wide.h"
 
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -74,14 +78,52 @@ BOOL CALLBACK FindButton(HWND child, LPARAM param)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main()
 {
+    // The wide command line: the narrow argv loses what the ANSI code page
+    // cannot hold.
+    int argc = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i)
+    {
+        args.push_back(qw::WideToUtf8(wide[i]));
+    }
+    LocalFree(wide);
+    std::vector<const char*> pointers;
+    for (const std::string& arg : args)
+    {
+        pointers.push_back(arg.c_str());
+    }
+    const char* const* argv = pointers.data();
     if (argc < 4)
     {
         std::fprintf(stderr, "usage: wintool wait|text|click|close CLASS TITLE [ARG]\n");
         return 2;
     }
     std::string command = argv[1];
+    if (command == "run" && argc == 4)
+    {
+        // argv[3] is the whole command line, with or without the program
+        // name, as a task scheduler or the shell would pass it.
+        std::wstring program = qw::Utf8ToWide(argv[2]);
+        std::wstring line = qw::Utf8ToWide(argv[3]);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &process))
+        {
+            std::fprintf(stderr, "cannot start: %lu\n", GetLastError());
+            return 126;
+        }
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return static_cast<int>(code);
+    }
     std::wstring cls = qw::Utf8ToWide(argv[2]);
     std::wstring title = qw::Utf8ToWide(argv[3]);
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -149,6 +151,116 @@ TEST(PosixFileSystem, ConcurrentAppendsNeverInterleaveInsideAnEntry)
         ASSERT_EQ(content.substr(at, 2000), std::string(2000, content[at])) << "at " << at;
         ASSERT_EQ(content.substr(at + 2000, 4), "\r\n\r\n");
     }
+}
+
+class PosixFilesTest : public ::testing::Test
+{
+protected:
+    std::string P(const std::string& relative) const { return m_dir.Backslashed() + "\\" + relative; }
+    fs::path L(const std::string& relative) const { return m_dir.Path() / relative; }
+    void Make(const std::string& relative, const std::string& content)
+    {
+        fs::create_directories(L(relative).parent_path());
+        std::ofstream(L(relative)) << content;
+    }
+
+    TempFolder m_dir;
+    CPosixFileSystem m_files;
+    OsError m_error;
+};
+
+TEST_F(PosixFilesTest, StatusDescribesTheEntryItselfNeverALinksTarget)
+{
+    Make("f.txt", "12345");
+    Make(".hidden", "x");
+    fs::create_directory(L("dir"));
+    fs::create_symlink(L("f.txt"), L("file-link"));
+    fs::create_directory_symlink(L("dir"), L("dir-link"));
+    fs::permissions(L("f.txt"), fs::perms::owner_write, fs::perm_options::remove);
+
+    auto file = m_files.Status(P("f.txt"), m_error);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->size, 5u);
+    EXPECT_TRUE(file->readOnly);
+    EXPECT_FALSE(file->isFolder || file->isLink || file->hidden);
+    EXPECT_TRUE(m_files.Status(P(".hidden"), m_error)->hidden);
+    EXPECT_TRUE(m_files.Status(P("dir"), m_error)->isFolder);
+    auto fileLink = m_files.Status(P("file-link"), m_error);
+    EXPECT_TRUE(fileLink->isLink && !fileLink->isFolder && !fileLink->readOnly);
+    auto dirLink = m_files.Status(P("dir-link"), m_error);
+    EXPECT_TRUE(dirLink->isLink && dirLink->isFolder);
+    EXPECT_FALSE(m_files.Status(P("none"), m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::NotFound);
+
+    EXPECT_TRUE(m_files.SetNormalAttributes(P("f.txt"), m_error));
+    EXPECT_FALSE(m_files.Status(P("f.txt"), m_error)->readOnly);
+}
+
+TEST_F(PosixFilesTest, OverwriteOpensOnlyRealFilesAndWritesPastFourGigabytes)
+{
+    Make("f.txt", "old");
+    fs::create_symlink(L("f.txt"), L("link"));
+    fs::create_directory(L("dir"));
+    EXPECT_FALSE(m_files.OpenForOverwrite(P("link"), m_error));
+    EXPECT_FALSE(m_files.OpenForOverwrite(P("dir"), m_error));
+    EXPECT_FALSE(m_files.OpenForOverwrite(P("missing"), m_error));
+    EXPECT_FALSE(fs::exists(L("missing"))); // never created
+
+    fs::resize_file(L("f.txt"), (5ull << 30) + 10);
+    auto file = m_files.OpenForOverwrite(P("f.txt"), m_error);
+    ASSERT_TRUE(file);
+    const std::uint8_t tail[10] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    ASSERT_TRUE(file->WriteAt(5ull << 30, tail, 10, m_error));
+    ASSERT_TRUE(file->Flush(m_error));
+    std::ifstream in(L("f.txt"), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(5ull << 30));
+    std::string read(10, '\0');
+    in.read(read.data(), 10);
+    EXPECT_EQ(read, "0123456789");
+    EXPECT_EQ(fs::file_size(L("f.txt")), (5ull << 30) + 10);
+    ASSERT_TRUE(file->Truncate(0, m_error));
+    file->Close();
+    EXPECT_EQ(fs::file_size(L("f.txt")), 0u);
+}
+
+TEST_F(PosixFilesTest, RenameNeverReplacesAndRemovalsKeepTheirKind)
+{
+    Make("a.txt", "a");
+    Make("b.txt", "b");
+    EXPECT_FALSE(m_files.Rename(P("a.txt"), P("b.txt"), m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
+    EXPECT_EQ(m_files.ReadWholeFile(P("b.txt")), "b");
+    EXPECT_TRUE(m_files.Rename(P("a.txt"), P("c.txt"), m_error));
+    EXPECT_TRUE(m_files.RemoveFile(P("c.txt"), m_error));
+
+    Make("full/x", "x");
+    EXPECT_FALSE(m_files.RemoveFolder(P("full"), m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::NotEmpty);
+    EXPECT_FALSE(m_files.ErrorText(m_error.code).empty());
+
+    fs::create_directory_symlink(L("full"), L("link"));
+    EXPECT_FALSE(m_files.RemoveLink(P("full"), m_error)); // not a link: refused
+    EXPECT_TRUE(m_files.RemoveLink(P("link"), m_error));
+    EXPECT_TRUE(fs::exists(L("full/x")));
+}
+
+TEST_F(PosixFilesTest, ListingGivesEveryEntryButDotAndDotDot)
+{
+    Make("d/one", "1");
+    Make("d/sub/two", "22");
+    fs::create_symlink(L("d/one"), L("d/link"));
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(m_files.ListFolder(P("d"), entries, m_error));
+    std::map<std::string, FileStatus> byName;
+    for (const auto& e : entries)
+    {
+        byName[e.name] = e.status;
+    }
+    ASSERT_EQ(byName.size(), 3u);
+    EXPECT_EQ(byName["one"].size, 1u);
+    EXPECT_TRUE(byName["sub"].isFolder);
+    EXPECT_TRUE(byName["link"].isLink);
+    EXPECT_FALSE(m_files.ListFolder(P("nothing"), entries, m_error));
 }
 
 TEST(PosixTextCodec, Windows1252ToUtf8)

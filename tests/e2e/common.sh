@@ -1,0 +1,47 @@
+# Shared by the end-to-end scripts; sourced inside wine-run.sh --shell.
+# The application folder is installed into the prefix, so what a run writes
+# beside the program (its log) stays in the throw-away prefix.
+app_dir="$WINEPREFIX/drive_c/Program Files/Quellwipe"
+mkdir -p "$app_dir"
+cp -r "$QW_DIST/." "$app_dir/"
+exe="$app_dir/Quellwipe.exe"
+tool="$QW_WINTOOL"
+key='HKCU\Software\Quellwipe\Shred'
+failures=0
+checks=0
+
+check() { # description, command...
+    local what=$1
+    shift
+    checks=$((checks + 1))
+    if "$@"; then
+        echo "ok: $what"
+    else
+        echo "FAIL: $what"
+        failures=$((failures + 1))
+    fi
+}
+
+finish() {
+    echo "$((checks - failures)) passed, $failures failed"
+    [ "$failures" -eq 0 ]
+}
+
+# The data of one value as `reg query` prints it, or nothing.
+reg_value() {
+    wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+}
+
+pack_text() { # key: the English text as the pack holds it
+    grep -a "^$1=" "$app_dir/Lang/English.ini" | head -1 | cut -d= -f2- | tr -d '\r'
+}
+
+win_path() { # a Linux path as wine names it
+    winepath -w "$1" 2>/dev/null | tr -d '\r'
+}
+
+# Runs Quellwipe.exe with exactly this command line after the program name.
+quellwipe() {
+    wine "$tool" run "$(win_path "$exe")" "\"$(win_path "$exe")\" $1"
+}

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Scheduled-task command lines run by the real Quellwipe.exe under wine on
+# real files and folders: what is gone, what stays, the log's exact bytes,
+# and settings left as they were.
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+
+c="$WINEPREFIX/drive_c"
+app='C:\Program Files\Quellwipe'
+wine reg add "$key" /v AppPath /t REG_SZ /d "$app" /f >/dev/null 2>&1
+settings_before=$(wine reg query "$key" | tr -d '\r')
+log="$app_dir/log.txt"
+rm -f "$log"
+cd "$c"
+
+# Files, one of them named outside any ANSI code page, one read-only and
+# hidden (unattended runs ask nothing), thoroughly with two rounds.
+mkdir -p e2e
+head -c 300000 /dev/urandom >e2e/one.bin
+echo "unicode" >"e2e/Ünïcode ファイル.txt"
+echo "protected" >e2e/protected.txt
+wine attrib +r +h 'C:\e2e\protected.txt' >/dev/null 2>&1
+quellwipe '"/s" "Files task" "/O1" "/T2" "C:\e2e\one.bin" "C:\e2e\Ünïcode ファイル.txt" "C:\e2e\protected.txt"'
+check "files run exits with 0" test $? -eq 0
+check "the files are gone" test -z "$(ls -A e2e)"
+check "the log has the task line and Success" \
+    test "$(cat "$log")" = "$(printf 'Task Name:Files task\r\nSuccess\r\n\r')"
+
+# A folder tree with subfolder rule and remove rule "always": all gone.
+rm -f "$log"
+mkdir -p tree/sub/deep
+echo a >tree/a.txt
+echo b >tree/sub/b.txt
+head -c 70000 /dev/urandom >tree/sub/deep/c.bin
+quellwipe '"/s" "Folder task" "/O0" "/T3" "/F2" "/R2" "C:\tree"'
+check "the folder and its tree are gone" test ! -e tree
+check "the folder run logs Success" \
+    test "$(cat "$log")" = "$(printf 'Task Name:Folder task\r\nSuccess\r\n\r')"
+
+# Rule "never": only the folder's own files go; it stays with its subfolder.
+mkdir -p keep/sub
+echo a >keep/a.txt
+echo b >keep/sub/b.txt
+quellwipe '"/s" "Top only" "/O0" "/T3" "/F0" "/R0" "C:\keep\"'
+check "rule never shreds the folder's own files" test ! -e keep/a.txt
+check "rule never keeps subfolders and their files" test -f keep/sub/b.txt
+
+# A path longer than 260 characters.
+deep=long
+for i in 1 2 3 4 5; do deep="$deep/$(printf 'd%.0s' $(seq 1 55))$i"; done
+mkdir -p "$deep"
+echo deep >"$deep/file.txt"
+winlong='C:\'$(echo "$deep" | tr / '\\')'\file.txt'
+quellwipe "\"/s\" \"Long\" \"/O1\" \"/T1\" \"$winlong\""
+check "a file behind a path of ${#winlong} characters is shredded" test ! -e "$deep/file.txt"
+
+# A missing target is logged with the pack's raw text; no Success.
+rm -f "$log"
+quellwipe '"/s" "Missing" "/O0" "/T3" "C:\no-such-file.txt"'
+check "a missing target is logged, and no Success" \
+    test "$(cat "$log")" = "$(printf 'Task Name:Missing\r\n%s\r\n\r' "$(pack_text 9053)")"
+
+# A task started by wine's scheduler gets its parameters without the program
+# name as its command line.
+rm -f "$log"
+echo x >sched.txt
+wine "$tool" run "$(win_path "$exe")" '"/s" "Scheduled" "/O0" "/T3" "C:\sched.txt"'
+check "a command line without the program name still runs its targets" test ! -e sched.txt
+check "and logs its task" grep -q "^Task Name:Scheduled" "$log"
+
+# A drive root is never shredded as a folder.
+echo keep >root-file.txt
+quellwipe '"/s" "Root" "/O0" "/T3" "/F2" "/R2" "C:\"'
+check "a drive root target leaves the drive's files alone" test -f root-file.txt
+
+check "the settings are as they were" \
+    test "$(wine reg query "$key" | tr -d '\r')" = "$settings_before"
+finish

@@ -1,0 +1,130 @@
+// The file shredder through the real POSIX layer on real files.
+
+#include "app/setting_names.h"
+#include "app/shred_app.h"
+#include "engine/file_shredder.h"
+#include "fakes/fake_platform.h"
+#include "fakes/recording_file_system.h"
+#include "platform/posix/posix_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace qw
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+struct RecordedPosixEngine
+{
+    test::CFakeSettingsStore settings;
+    test::CFakeSystemInfo system;
+    test::CFakeRuntime runtime;
+    test::CFakeModuleLoader modules;
+    CPosixFileSystem posix;
+    test::CRecordingFileSystem files{posix};
+    test::CLatin1Codec codec;
+    test::CFakePresenter presenter;
+    test::CFakeShell shell;
+    test::CFakeUserInterface ui;
+    test::CFakeMainWindow mainWindow;
+    test::CFakeTargetsRun targetsRun;
+    Platform platform{settings,  system, runtime, modules,    files,     codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun};
+};
+
+std::string Win(const fs::path& path)
+{
+    std::string s = path.string();
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
+class RealFileTest : public ::testing::Test
+{
+protected:
+    explicit RealFileTest(const fs::path& base = fs::temp_directory_path())
+    {
+        std::string pattern = (base / "qw-real-XXXXXX").string();
+        m_root = ::mkdtemp(pattern.data());
+        m_app.InitInstance("");
+    }
+    ~RealFileTest() override { fs::remove_all(m_root); }
+
+    fs::path m_root;
+    RecordedPosixEngine m_env;
+    CShredApp m_app{m_env.platform};
+};
+
+TEST_F(RealFileTest, ThoroughShredOverwritesEveryByteOfEveryPassThenDeletes)
+{
+    fs::path file = m_root / "secret.doc";
+    std::ofstream(file) << std::string(200001, 'S');
+    m_env.settings.WriteInt(kMethod, 1);
+    m_env.settings.WriteInt(kPassCount, 2);
+    EXPECT_EQ(ShredFile(m_app, Win(file), ShredMode::Normal), 0);
+    const auto& extent = m_env.files.extents[Win(file)];
+    EXPECT_EQ(extent.end, 200001u);
+    EXPECT_EQ(extent.bytes, 6u * 200001);
+    EXPECT_EQ(extent.flushes, 6);
+    EXPECT_TRUE(fs::is_empty(m_root)); // renamed and deleted
+}
+
+TEST_F(RealFileTest, BinEntryLeavesAnEmptyFileUnderItsName)
+{
+    fs::path file = m_root / "$R0001.txt";
+    std::ofstream(file) << "recycled";
+    EXPECT_EQ(ShredFile(m_app, Win(file), ShredMode::BinEntry), 0);
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), 0u);
+}
+
+TEST_F(RealFileTest, ALinkIsRemovedAndItsTargetKeepsItsBytes)
+{
+    std::ofstream(m_root / "target.txt") << "precious";
+    fs::create_symlink(m_root / "target.txt", m_root / "link.txt");
+    EXPECT_EQ(ShredFile(m_app, Win(m_root / "link.txt"), ShredMode::Normal), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "link.txt")));
+    std::ifstream in(m_root / "target.txt");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "precious");
+    EXPECT_EQ(m_env.files.extents.count(Win(m_root / "target.txt")), 0u);
+}
+
+// In memory: the point is the 64-bit arithmetic, not the disk.
+class HugeFileTest : public RealFileTest
+{
+protected:
+    HugeFileTest() : RealFileTest(fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path())
+    {
+    }
+};
+
+TEST_F(HugeFileTest, ASparseFileOverFourGigabytesIsOverwrittenToItsLastByte)
+{
+    const std::uint64_t size = (4ull << 30) + 4097;
+    auto space = fs::space(m_root);
+    if (space.available < size + (256ull << 20))
+    {
+        GTEST_SKIP() << "needs " << size << " bytes free in " << m_root << ", has "
+                     << space.available;
+    }
+    fs::path file = m_root / "disk.img";
+    {
+        std::ofstream out(file, std::ios::binary);
+    }
+    fs::resize_file(file, size);
+    EXPECT_EQ(ShredFile(m_app, Win(file), ShredMode::Normal), 0);
+    const auto& extent = m_env.files.extents[Win(file)];
+    EXPECT_EQ(extent.end, size);
+    EXPECT_EQ(extent.bytes, size);
+    EXPECT_EQ(m_env.ui.window->range.second, size / 65536 + 1);
+    EXPECT_TRUE(fs::is_empty(m_root));
+}
+
+} // namespace
+} // namespace qw

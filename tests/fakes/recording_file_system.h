@@ -1,0 +1,112 @@
+#pragma once
+
+#include "platform/file_system.h"
+
+#include <map>
+
+namespace qw::test
+{
+
+// Passes every call to a real file system and records how far, and how much,
+// each file was written: proof that an overwrite reached the last byte.
+class CRecordingFileSystem : public IFileSystem
+{
+public:
+    struct Extent
+    {
+        std::uint64_t end = 0;
+        std::uint64_t bytes = 0;
+        int flushes = 0;
+    };
+
+    explicit CRecordingFileSystem(IFileSystem& real) : m_real(real) {}
+
+    std::map<std::string, Extent> extents;
+
+    std::optional<std::string> ReadWholeFile(const std::string& path) override
+    {
+        return m_real.ReadWholeFile(path);
+    }
+    bool AppendToFile(const std::string& path, std::string_view bytes) override
+    {
+        return m_real.AppendToFile(path, bytes);
+    }
+    std::optional<FileStatus> Status(const std::string& path, OsError& error) override
+    {
+        return m_real.Status(path, error);
+    }
+    bool SetNormalAttributes(const std::string& path, OsError& error) override
+    {
+        return m_real.SetNormalAttributes(path, error);
+    }
+    std::unique_ptr<IOpenFile> OpenForOverwrite(const std::string& path, OsError& error) override
+    {
+        auto file = m_real.OpenForOverwrite(path, error);
+        if (!file)
+        {
+            return nullptr;
+        }
+        return std::make_unique<CRecordingFile>(std::move(file), extents[path]);
+    }
+    bool Rename(const std::string& from, const std::string& to, OsError& error) override
+    {
+        return m_real.Rename(from, to, error);
+    }
+    bool RemoveFile(const std::string& path, OsError& error) override
+    {
+        return m_real.RemoveFile(path, error);
+    }
+    bool RemoveFolder(const std::string& path, OsError& error) override
+    {
+        return m_real.RemoveFolder(path, error);
+    }
+    bool RemoveLink(const std::string& path, OsError& error) override
+    {
+        return m_real.RemoveLink(path, error);
+    }
+    bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
+                    OsError& error) override
+    {
+        return m_real.ListFolder(path, entries, error);
+    }
+    std::string ErrorText(std::uint32_t code) override { return m_real.ErrorText(code); }
+
+private:
+    class CRecordingFile : public IOpenFile
+    {
+    public:
+        CRecordingFile(std::unique_ptr<IOpenFile> file, Extent& extent)
+            : m_file(std::move(file)), m_extent(extent)
+        {
+        }
+        bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size,
+                     OsError& error) override
+        {
+            if (!m_file->WriteAt(offset, data, size, error))
+            {
+                return false;
+            }
+            m_extent.end = std::max<std::uint64_t>(m_extent.end, offset + size);
+            m_extent.bytes += size;
+            return true;
+        }
+        bool Flush(OsError& error) override
+        {
+            ++m_extent.flushes;
+            return m_file->Flush(error);
+        }
+        bool Truncate(std::uint64_t size, OsError& error) override
+        {
+            return m_file->Truncate(size, error);
+        }
+        void Close() override { m_file->Close(); }
+
+    private:
+        std::unique_ptr<IOpenFile> m_file;
+        Extent& m_extent;
+    };
+
+    IFileSystem& m_real;
+};
+
+} // namespace qw::test

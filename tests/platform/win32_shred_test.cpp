@@ -1,0 +1,214 @@
+// The file layer and the file shredder on the real Win32 file system.
+
+#include "app/setting_names.h"
+#include "app/shred_app.h"
+#include "engine/file_shredder.h"
+#include "engine/folder_shredder.h"
+#include "fakes/fake_platform.h"
+#include "fakes/recording_file_system.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace qw
+{
+namespace
+{
+
+struct RecordedWin32Engine
+{
+    test::CFakeSettingsStore settings;
+    test::CFakeSystemInfo system;
+    test::CFakeRuntime runtime;
+    test::CFakeModuleLoader modules;
+    CWin32FileSystem win32;
+    test::CRecordingFileSystem files{win32};
+    test::CLatin1Codec codec;
+    test::CFakePresenter presenter;
+    test::CFakeShell shell;
+    test::CFakeUserInterface ui;
+    test::CFakeMainWindow mainWindow;
+    test::CFakeTargetsRun targetsRun;
+    Platform platform{settings,  system, runtime, modules,    files,     codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun};
+};
+
+class Win32ShredTest : public ::testing::Test
+{
+protected:
+    Win32ShredTest()
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        static int serial = 0;
+        m_root = WideToUtf8(temp) + "qw shred " + std::to_string(GetCurrentProcessId()) + "-" +
+                 std::to_string(++serial);
+        CreateDirectoryW(WidePath(m_root).c_str(), nullptr);
+        m_app.InitInstance("");
+    }
+
+    std::string Make(const std::string& relative, const std::string& content)
+    {
+        std::string path = m_root + "\\" + relative;
+        CUniqueHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD wrote = 0;
+        WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &wrote, nullptr);
+        return path;
+    }
+    std::string Folder(const std::string& relative)
+    {
+        std::string path = m_root + "\\" + relative;
+        CreateDirectoryW(WidePath(path).c_str(), nullptr);
+        return path;
+    }
+    bool Exists(const std::string& path)
+    {
+        return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    std::string m_root;
+    RecordedWin32Engine m_env;
+    CShredApp m_app{m_env.platform};
+    OsError m_error;
+};
+
+TEST_F(Win32ShredTest, StatusAttributesAndExclusiveOpen)
+{
+    std::string path = Make("attrs.txt", "12345");
+    SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    auto status = m_env.win32.Status(path, m_error);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->readOnly && status->hidden && !status->isFolder);
+    EXPECT_EQ(status->size, 5u);
+    EXPECT_TRUE(m_env.win32.SetNormalAttributes(path, m_error));
+    status = m_env.win32.Status(path, m_error);
+    EXPECT_FALSE(status->readOnly || status->hidden);
+
+    auto first = m_env.win32.OpenForOverwrite(path, m_error);
+    ASSERT_TRUE(first);
+    // Nobody else may have the file while it is overwritten.
+    EXPECT_FALSE(m_env.win32.OpenForOverwrite(path, m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::SharingViolation);
+    first->Close();
+    EXPECT_FALSE(m_env.win32.OpenForOverwrite(m_root + "\\missing", m_error));
+    EXPECT_FALSE(Exists(m_root + "\\missing"));
+}
+
+TEST_F(Win32ShredTest, RenameNeverReplacesAndFolderRemovalReportsNotEmpty)
+{
+    std::string a = Make("a.txt", "a");
+    std::string b = Make("b.txt", "b");
+    EXPECT_FALSE(m_env.win32.Rename(a, b, m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
+    EXPECT_EQ(m_env.win32.ReadWholeFile(b), "b");
+
+    std::string full = Folder("full");
+    Make("full\\x", "x");
+    EXPECT_FALSE(m_env.win32.RemoveFolder(full, m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::NotEmpty);
+    EXPECT_EQ(m_error.code, static_cast<std::uint32_t>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_FALSE(m_env.win32.ErrorText(m_error.code).empty());
+}
+
+TEST_F(Win32ShredTest, ListingKeepsUnicodeNames)
+{
+    std::string folder = Folder("list");
+    Make("list\\\xCE\xB1\xCE\xB2\xCE\xB3.txt", "abc");
+    Folder("list\\sub");
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(m_env.win32.ListFolder(folder, entries, m_error));
+    ASSERT_EQ(entries.size(), 2u);
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });
+    EXPECT_EQ(entries[0].name, "sub");
+    EXPECT_TRUE(entries[0].status.isFolder);
+    EXPECT_EQ(entries[1].name, "\xCE\xB1\xCE\xB2\xCE\xB3.txt");
+    EXPECT_EQ(entries[1].status.size, 3u);
+}
+
+TEST_F(Win32ShredTest, ShredsUnicodeNamesAndPathsBeyond260Characters)
+{
+    std::string deep = m_root;
+    for (int i = 0; i < 5; ++i)
+    {
+        deep += "\\" + std::string(55, static_cast<char>('k' + i));
+        ASSERT_TRUE(CreateDirectoryW(WidePath(deep).c_str(), nullptr));
+    }
+    std::string file = deep + "\\\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E report.final.doc";
+    ASSERT_GT(file.size(), 300u);
+    {
+        CUniqueHandle h(CreateFileW(WidePath(file).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(h.Valid());
+        DWORD wrote = 0;
+        std::string data(100000, 'S');
+        WriteFile(h.Get(), data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
+    }
+    EXPECT_EQ(ShredFile(m_app, file, ShredMode::Normal), 0);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_EQ(m_env.files.extents[file].end, 100000u);
+    std::vector<FolderEntry> left;
+    ASSERT_TRUE(m_env.win32.ListFolder(deep, left, m_error));
+    EXPECT_TRUE(left.empty());
+}
+
+TEST_F(Win32ShredTest, AFileInUseIsReportedAndKept)
+{
+    std::string path = Make("busy.txt", "busy");
+    CUniqueHandle holder(CreateFileW(WidePath(path).c_str(), GENERIC_READ, 0, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.Valid());
+    m_app.m_unattended = true;
+    EXPECT_EQ(ShredFile(m_app, path, ShredMode::Normal), 0);
+    EXPECT_FALSE(m_app.m_runStatus.empty());
+    holder.Reset();
+    EXPECT_EQ(m_env.win32.ReadWholeFile(path), "busy");
+}
+
+TEST_F(Win32ShredTest, AFolderTreeIsEmptiedByTheRules)
+{
+    std::string top = Folder("tree");
+    Folder("tree\\sub");
+    Make("tree\\a.txt", "a");
+    Make("tree\\sub\\b.txt", "b");
+    m_env.settings.WriteInt(kFolder, 2);
+    m_env.settings.WriteInt(kRemove, 2);
+    EXPECT_EQ(ShredFolder(m_app, top, false, ShredMode::Normal), 0);
+    std::vector<FolderEntry> left;
+    ASSERT_TRUE(m_env.win32.ListFolder(top, left, m_error));
+    EXPECT_TRUE(left.empty());
+}
+
+TEST_F(Win32ShredTest, AFileOverTwoGigabytesIsOverwrittenToItsLastByte)
+{
+    const std::uint64_t size = (2ull << 30) + 65536 + 3;
+    std::string path = m_root + "\\big.bin";
+    {
+        CUniqueHandle h(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(h.Valid());
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(size);
+        ASSERT_TRUE(SetFilePointerEx(h.Get(), end, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(h.Get()));
+    }
+    ULARGE_INTEGER available;
+    GetDiskFreeSpaceExW(WidePath(m_root).c_str(), &available, nullptr, nullptr);
+    if (available.QuadPart < size + (512ull << 20))
+    {
+        DeleteFileW(WidePath(path).c_str());
+        GTEST_SKIP() << "not enough free space for a " << size << "-byte file";
+    }
+    EXPECT_EQ(ShredFile(m_app, path, ShredMode::Normal), 0);
+    EXPECT_EQ(m_env.files.extents[path].end, size);
+    EXPECT_EQ(m_env.files.extents[path].bytes, size);
+    EXPECT_FALSE(Exists(path));
+}
+
+} // namespace
+} // namespace qw
