@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the x86_64 application folder and starts
-# Quellwipe.exe from it under wine, on a virtual display, in a wine prefix of
-# its own: the first start stores the application folder in the settings,
-# which are printed; the window is closed after a few seconds.
+# Sets up the machine, builds the x86_64 application folder and shows
+# Quellwipe.exe at work under wine, on a virtual display, in a wine prefix of
+# its own: it installs the program into C:\Program Files\Quellwipe, starts it
+# once interactively (which records the application folder), then runs an
+# unattended task on files and a folder made for the purpose and prints
+# what is left and the activity log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,14 +16,29 @@ export QW_WINE_TEMPLATE="$root/template" QW_WINE_DISPLAY=1 TMPDIR="$root"
 export QW_DIST="$(pwd)/dist/win64" QW_WINTOOL="$(pwd)/build/win64/tests/qw_wintool.exe"
 cmake/wine-run.sh --shell bash -c '
     set -e
-    wine "$QW_DIST/Quellwipe.exe" &
+    . tests/e2e/common.sh
+    wine "$exe" &
     program=$!
-    wine "$QW_WINTOOL" wait QuellwipeMainWindow - 60000
-    echo "Quellwipe.exe is running from $(winepath -w "$QW_DIST" 2>/dev/null)"
-    echo "Its settings after the first start:"
-    wine reg query "HKCU\\Software\\Quellwipe\\Shred" | tr -d "\r"
-    sleep 3
-    wine "$QW_WINTOOL" close QuellwipeMainWindow -
+    wine "$tool" wait QuellwipeMainWindow - 60000
+    echo "== First start: the settings now hold the application folder"
+    wine reg query "$key" | tr -d "\r" | grep -v "^$"
+    wine "$tool" close QuellwipeMainWindow -
     wait $program
-    echo "Quellwipe.exe closed."
-'
+
+    demo="$WINEPREFIX/drive_c/Demo"
+    mkdir -p "$demo/Reports/2026"
+    head -c 300000 /dev/urandom >"$demo/payroll.xlsx"
+    echo "not for anyone else" >"$demo/diary.txt"
+    echo "quarterly numbers" >"$demo/Reports/q3.txt"
+    echo "yearly numbers" >"$demo/Reports/2026/year.txt"
+    echo "keep me" >"$demo/keep.txt"
+    echo "== Before: C:\\Demo"
+    (cd "$demo" && find . | sort)
+    line="\"/s\" \"Demo task\" \"/O1\" \"/T1\" \"/F2\" \"/R2\" \"C:\\Demo\\payroll.xlsx\" \"C:\\Demo\\diary.txt\" \"C:\\Demo\\Reports\""
+    echo "== Quellwipe.exe $line"
+    quellwipe "$line"
+    echo "== After: C:\\Demo"
+    (cd "$demo" && find . | sort)
+    echo "== Activity log ($(win_path "$app_dir")\\log.txt)"
+    tr -d "\r" <"$app_dir/log.txt"
+' 2>&1 | grep -v -e '^X connection' -e 'Read access denied for device'
