@@ -27,6 +27,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
@@ -56,23 +57,34 @@ struct Options
     std::string dir;
     int passes = 1;
     int repeat = 3;
+    bool ioProbe = false;
 };
+
+// The run's own folder, removed on failure too: it may hold large files.
+std::string g_scratch;
 
 [[noreturn]] void Fail(const std::string& message)
 {
     std::fprintf(stderr, "qw_bench: %s\n", message.c_str());
+    if (!g_scratch.empty())
+    {
+        std::error_code ec;
+        fs::remove_all(g_scratch, ec);
+    }
     std::exit(1);
 }
 
 void Usage(FILE* out)
 {
-    std::fprintf(out, "usage: qw_bench [--size MB] [--dir PATH] [--passes N] [--repeat R]\n"
+    std::fprintf(out, "usage: qw_bench [--size MB] [--dir PATH] [--passes N] [--repeat R] "
+                      "[--io-probe]\n"
                       "  --size MB    file size in MiB (default 256)\n"
                       "  --dir PATH   folder on the file system to test (default: under the "
                       "build folder)\n"
                       "  --passes N   pass count of the thorough method: 3*N passes (default 1)\n"
                       "  --repeat R   timed runs per tool and method, median reported "
-                      "(default 3)\n");
+                      "(default 3)\n"
+                      "  --io-probe   also time one pass of plain writes in several modes\n");
 }
 
 long long PositiveNumber(const char* option, const char* text)
@@ -97,6 +109,11 @@ Options ParseOptions(int argc, char** argv)
         {
             Usage(stdout);
             std::exit(0);
+        }
+        if (arg == "--io-probe")
+        {
+            options.ioProbe = true;
+            continue;
         }
         if (i + 1 >= argc)
         {
@@ -401,6 +418,66 @@ double PatternRate(int pattern)
     return static_cast<double>(bytes) / kMiB / elapsed;
 }
 
+// One pass of plain pwrites in a given open mode and block size, ending in
+// fdatasync like every engine pass: tells what the open mode costs.
+struct WriteMode
+{
+    const char* name;
+    int flags;
+    std::size_t block;
+};
+
+constexpr WriteMode kWriteModes[] = {
+    {"O_DSYNC, 64 KiB (engine)", O_DSYNC, kBlockSize},
+    {"O_DIRECT, 64 KiB (shred)", O_DIRECT, kBlockSize},
+    {"buffered, 64 KiB", 0, kBlockSize},
+    {"O_DSYNC, 1 MiB", O_DSYNC, kMiB},
+};
+
+// Median seconds, or nothing when the file system refuses the mode.
+std::optional<double> TimeWriteMode(const WriteMode& mode, const std::string& folder,
+                                    std::uint64_t size, int repeat,
+                                    const std::vector<std::uint8_t>& fill)
+{
+    // O_DIRECT needs an aligned buffer.
+    void* raw = std::aligned_alloc(4096, kMiB);
+    if (!raw)
+    {
+        Fail("out of memory");
+    }
+    std::unique_ptr<void, decltype(&std::free)> buffer(raw, &std::free);
+    std::memcpy(raw, fill.data(), kMiB);
+    std::vector<double> times;
+    for (int r = 0; r < repeat; ++r)
+    {
+        std::string path = folder + "/probe-" + std::to_string(r) + ".dat";
+        MakeVictim(path, size, fill);
+        Clock::time_point start = Clock::now();
+        int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | mode.flags);
+        bool ok = fd >= 0;
+        for (std::uint64_t offset = 0; ok && offset < size; offset += mode.block)
+        {
+            std::size_t bytes =
+                static_cast<std::size_t>(std::min<std::uint64_t>(mode.block, size - offset));
+            ok =
+                ::pwrite(fd, raw, bytes, static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes);
+        }
+        ok = ok && ::fdatasync(fd) == 0;
+        double seconds = Seconds(Clock::now() - start);
+        if (fd >= 0)
+        {
+            ::close(fd);
+        }
+        fs::remove(path);
+        if (!ok)
+        {
+            return std::nullopt;
+        }
+        times.push_back(seconds);
+    }
+    return Median(times);
+}
+
 double EngineEmptyFileCost(BenchEngine& engine, const std::string& folder, int repeat)
 {
     std::vector<double> times;
@@ -435,20 +512,24 @@ int Main(int argc, char** argv)
 {
     Options options = ParseOptions(argc, argv);
     std::error_code ec;
-    fs::create_directories(options.dir, ec);
+    if (options.dir == QW_BENCH_SCRATCH)
+    {
+        // Only our own scratch folder is made; a mistyped --dir is an error.
+        fs::create_directories(options.dir, ec);
+    }
     std::string pattern = (fs::path(options.dir) / "qw-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
     {
         Fail("cannot make a folder in " + options.dir + ": " + std::strerror(errno));
     }
     std::string folder = fs::canonical(pattern).string();
+    g_scratch = folder;
     std::uint64_t size = options.sizeMiB * kMiB;
 
     struct statvfs space;
     if (::statvfs(folder.c_str(), &space) == 0 &&
         static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize < size + 64 * kMiB)
     {
-        fs::remove_all(folder, ec);
         Fail("not enough free space in " + options.dir + " for a " +
              std::to_string(options.sizeMiB) + " MiB file");
     }
@@ -477,6 +558,14 @@ int Main(int argc, char** argv)
     double emptyCost = EngineEmptyFileCost(engine, folder, options.repeat);
     double random = PatternRate(1);
     double complement = PatternRate(2);
+    std::vector<std::optional<double>> probes;
+    if (options.ioProbe)
+    {
+        for (const WriteMode& mode : kWriteModes)
+        {
+            probes.push_back(TimeWriteMode(mode, folder, size, options.repeat, fill));
+        }
+    }
     fs::remove_all(folder, ec);
 
     std::printf("\n%-9s %-7s %6s %9s %9s  %s\n", "method", "tool", "passes", "median s", "MB/s",
@@ -500,6 +589,24 @@ int Main(int argc, char** argv)
     std::printf("engine removal of an empty file (open, flush, truncate, rename, delete): "
                 "%.2f ms median\n\n",
                 emptyCost * 1000);
+    if (options.ioProbe)
+    {
+        std::printf("one pass of plain pwrites + fdatasync, %llu MiB, median of %d:\n",
+                    static_cast<unsigned long long>(options.sizeMiB), options.repeat);
+        for (std::size_t i = 0; i < probes.size(); ++i)
+        {
+            if (probes[i])
+            {
+                std::printf("  %-26s %9.1f MB/s\n", kWriteModes[i].name,
+                            static_cast<double>(options.sizeMiB) / *probes[i]);
+            }
+            else
+            {
+                std::printf("  %-26s %9s\n", kWriteModes[i].name, "refused");
+            }
+        }
+        std::printf("\n");
+    }
 
     for (const MethodResult& m : results)
     {

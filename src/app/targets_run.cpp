@@ -2,6 +2,8 @@
 
 #include "engine/file_shredder.h"
 #include "engine/folder_shredder.h"
+#include "engine/free_space_wipe.h"
+#include "engine/recycle_bin.h"
 #include "platform/file_system.h"
 #include "platform/shell.h"
 
@@ -62,15 +64,6 @@ bool ReportNotFound(CShredApp& app, const std::string& target)
     return app.ShowOrLog(window) == kAnswerOk || app.m_unattended;
 }
 
-void ReportUnsupported(CShredApp& app, const std::string& what)
-{
-    CMessageWindow window = app.NewMessage(MessageSize::Small);
-    window.SetFrame(1);
-    window.SetType("info");
-    window.SetMessage(what + " cannot be shredded by this version of Quellwipe.");
-    app.ShowOrLog(window);
-}
-
 std::string WithoutTrailingBackslashes(std::string path)
 {
     while (path.size() > 1 && path.back() == '\\')
@@ -129,7 +122,7 @@ void CTargetsRun::Run(CShredApp& app)
         const std::string target = app.m_targets[i];
         if (target == kRecycleTarget)
         {
-            ReportUnsupported(app, "The Recycle Bin");
+            ShredRecycleBinAfterWarning(app);
         }
         else if (IsDriveRootForm(target))
         {
@@ -139,7 +132,7 @@ void CTargetsRun::Run(CShredApp& app)
             int drive = root[0] - 'A';
             if (app.m_driveRoots[drive] == root)
             {
-                ReportUnsupported(app, "The free space of drive " + root);
+                WipeFreeSpace(app, root);
             }
             else if (!ReportNotFound(app, target))
             {

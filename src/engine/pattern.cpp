@@ -43,6 +43,39 @@ std::uint64_t CRandom::Next()
     return result;
 }
 
+void CRandom::Fill(std::uint8_t* buffer, std::size_t size)
+{
+    // The state lives in locals here: stores through the byte pointer could
+    // alias the members and would force a reload of the state every step.
+    std::uint64_t s0 = m_state[0], s1 = m_state[1], s2 = m_state[2], s3 = m_state[3];
+    auto next = [&]() {
+        std::uint64_t result = Rotl(s1 * 5, 7) * 9;
+        std::uint64_t t = s1 << 17;
+        s2 ^= s0;
+        s3 ^= s1;
+        s1 ^= s2;
+        s0 ^= s3;
+        s2 ^= t;
+        s3 = Rotl(s3, 45);
+        return result;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8)
+    {
+        std::uint64_t value = next();
+        std::memcpy(buffer + i, &value, 8);
+    }
+    if (i < size)
+    {
+        std::uint64_t value = next();
+        std::memcpy(buffer + i, &value, size - i);
+    }
+    m_state[0] = s0;
+    m_state[1] = s1;
+    m_state[2] = s2;
+    m_state[3] = s3;
+}
+
 char CRandom::Letter()
 {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -65,20 +98,8 @@ void FillPattern(std::uint8_t* buffer, std::size_t size, int pattern, CRandom& r
         std::memset(buffer, 0, size);
         break;
     case 1:
-    {
-        std::size_t i = 0;
-        for (; i + 8 <= size; i += 8)
-        {
-            std::uint64_t value = random.Next();
-            std::memcpy(buffer + i, &value, 8);
-        }
-        if (i < size)
-        {
-            std::uint64_t value = random.Next();
-            std::memcpy(buffer + i, &value, size - i);
-        }
+        random.Fill(buffer, size);
         break;
-    }
     case 2:
     {
         std::size_t i = 0;

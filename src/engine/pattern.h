@@ -16,6 +16,8 @@ public:
     std::uint64_t Next();
     // A letter A-Z or a-z, every one equally likely.
     char Letter();
+    // Fills `size` bytes with random data.
+    void Fill(std::uint8_t* buffer, std::size_t size);
 
 private:
     std::uint64_t m_state[4];

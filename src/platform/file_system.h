@@ -42,6 +42,12 @@ struct FileStatus
     std::uint64_t size = 0;
 };
 
+struct FreeSpaceInfo
+{
+    std::uint64_t available = 0; // free bytes the current user may use
+    std::uint64_t totalFree = 0;
+};
+
 struct FolderEntry
 {
     std::string name;
@@ -89,6 +95,16 @@ public:
                             OsError& error) = 0;
     // The system's description of an error code.
     virtual std::string ErrorText(std::uint32_t code) = 0;
+
+    // Fails with AlreadyExists for an existing folder.
+    virtual bool CreateFolder(const std::string& path, OsError& error) = 0;
+    // Creates or truncates a file for exclusive, write-through writing.
+    virtual std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path,
+                                                        OsError& error) = 0;
+    // The free space of the volume of `root`. `legacy` asks the old way,
+    // whose byte counts wrap at 32 bits and know no quota.
+    virtual std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
+                                                        OsError& error) = 0;
 };
 
 } // namespace qw

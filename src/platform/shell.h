@@ -1,10 +1,37 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qw
 {
+
+struct BinQuery
+{
+    std::int32_t result = 0; // the shell's result code; 0 is success
+    std::uint64_t size = 0;  // bytes of the items in the bin
+    std::uint64_t items = 0;
+};
+
+// The shell's Recycle Bin functions, loaded for one run.
+class IRecycleBinFunctions
+{
+public:
+    virtual ~IRecycleBinFunctions() = default;
+    virtual BinQuery Query(const std::string& root) = 0;
+    // Without confirmation, progress display or sound.
+    virtual void Empty(const std::string& root) = 0;
+};
+
+enum class BinShell
+{
+    NotLoaded,   // the shell library cannot be loaded
+    NoFunctions, // it lacks the Recycle Bin functions
+    Ready,
+};
 
 class IShell
 {
@@ -13,6 +40,13 @@ public:
     // The path parsed by the shell's desktop folder and turned back into a
     // file-system path; nothing when the shell cannot parse it.
     virtual std::optional<std::string> ParseDisplayPath(const std::string& path) = 0;
+
+    // Null unless `state` says Ready.
+    virtual std::unique_ptr<IRecycleBinFunctions> LoadRecycleBin(BinShell& state) = 0;
+    // Folders that hold the shell's Recycle Bin items where no drive keeps a
+    // bin folder of its own: wine keeps them in the desktop's trash (its
+    // "files" and "info" folders). Empty on Windows.
+    virtual std::vector<std::string> ShellBinFolders() = 0;
 };
 
 } // namespace qw

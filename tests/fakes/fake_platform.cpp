@@ -98,9 +98,29 @@ public:
             error = Fail(ErrorKind::DiskFull, 112);
             return false;
         }
+        if (m_fs.writeErrorCode)
+        {
+            error = Fail(ErrorKind::Other, *m_fs.writeErrorCode);
+            return false;
+        }
+        if (m_fs.spaceLeft)
+        {
+            // Only growth takes space; overwriting in place does not.
+            std::uint64_t known = m_fs.sizeOnly.count(m_path) ? m_fs.sizeOnly[m_path]
+                                                               : m_fs.files[m_path].size();
+            std::uint64_t growth = offset + size > known ? offset + size - known : 0;
+            if (growth > *m_fs.spaceLeft)
+            {
+                error = Fail(ErrorKind::DiskFull, 112);
+                return false;
+            }
+            *m_fs.spaceLeft -= growth;
+        }
         const char* bytes = reinterpret_cast<const char*>(data);
         if (m_fs.sizeOnly.count(m_path))
         {
+            std::uint64_t& known = m_fs.sizeOnly[m_path];
+            known = std::max<std::uint64_t>(known, offset + size);
             m_fs.writes.push_back({m_path, offset, std::string()});
             m_fs.events.push_back("write " + m_path + " " + std::to_string(offset) + " " +
                                   std::to_string(size));
@@ -338,6 +358,107 @@ bool CFakeFileSystem::ListFolder(const std::string& path, std::vector<FolderEntr
 std::string CFakeFileSystem::ErrorText(std::uint32_t code)
 {
     return "System error " + std::to_string(code) + ".\r\n";
+}
+
+bool CFakeFileSystem::CreateFolder(const std::string& path, OsError& error)
+{
+    if (folders.count(path) || files.count(path))
+    {
+        error = Fail(ErrorKind::AlreadyExists, 183);
+        return false;
+    }
+    if (failCreate.count(path))
+    {
+        error = Fail(ErrorKind::AccessDenied, 5);
+        return false;
+    }
+    folders.insert(path);
+    events.push_back("mkdir " + path);
+    return true;
+}
+
+std::unique_ptr<IOpenFile> CFakeFileSystem::CreateForWriting(const std::string& path,
+                                                             OsError& error)
+{
+    if (failCreate.count(path) || !folders.count(ParentOf(path)))
+    {
+        error = Fail(ErrorKind::AccessDenied, 5);
+        return nullptr;
+    }
+    // Filler files are huge: their sizes are kept, not their bytes.
+    if (path.find("SHREDTMP") != std::string::npos)
+    {
+        sizeOnly[path] = 0;
+    }
+    else
+    {
+        files[path] = "";
+    }
+    created.push_back(path);
+    events.push_back("create " + path);
+    return std::make_unique<CFakeOpenFile>(*this, path);
+}
+
+std::optional<FreeSpaceInfo> CFakeFileSystem::QueryFreeSpace(const std::string&, bool,
+                                                             OsError& error)
+{
+    if (failFreeSpace)
+    {
+        error = Fail(ErrorKind::Other, 21);
+        return std::nullopt;
+    }
+    return freeSpace;
+}
+
+namespace
+{
+
+class CFakeRecycleBin : public IRecycleBinFunctions
+{
+public:
+    explicit CFakeRecycleBin(CFakeShell& shell) : m_shell(shell) {}
+
+    BinQuery Query(const std::string& root) override
+    {
+        m_shell.queried.push_back(root);
+        auto it = m_shell.bins.find(root);
+        return it == m_shell.bins.end() ? BinQuery{} : it->second;
+    }
+
+    void Empty(const std::string& root) override
+    {
+        m_shell.emptied.push_back(root);
+        m_shell.bins[root].size = 0;
+        m_shell.bins[root].items = 0;
+        for (const std::string& folder : m_shell.binFolders[root])
+        {
+            std::string prefix = folder + "\\";
+            auto inside = [&prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; };
+            for (auto it = m_shell.files->files.begin(); it != m_shell.files->files.end();)
+            {
+                it = inside(it->first) ? m_shell.files->files.erase(it) : std::next(it);
+            }
+            for (auto it = m_shell.files->folders.begin(); it != m_shell.files->folders.end();)
+            {
+                it = inside(*it) ? m_shell.files->folders.erase(it) : std::next(it);
+            }
+        }
+    }
+
+private:
+    CFakeShell& m_shell;
+};
+
+} // namespace
+
+std::unique_ptr<IRecycleBinFunctions> CFakeShell::LoadRecycleBin(BinShell& state)
+{
+    state = binState;
+    if (binState != BinShell::Ready)
+    {
+        return nullptr;
+    }
+    return std::make_unique<CFakeRecycleBin>(*this);
 }
 
 void CFakeProgressWindow::SetLine(int line, const std::string& text)

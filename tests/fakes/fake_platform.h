@@ -59,6 +59,10 @@ public:
     bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                     OsError& error) override;
     std::string ErrorText(std::uint32_t code) override;
+    bool CreateFolder(const std::string& path, OsError& error) override;
+    std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override;
+    std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
+                                                OsError& error) override;
 
     struct Write
     {
@@ -83,8 +87,19 @@ public:
     std::function<bool(const std::string&)> onDeleteFailsFor;
     int failWriteAt = -1; // the n-th write (0-based) fails with disk full
     int writeCount = 0;
+
+    // Free space: what QueryFreeSpace reports, and the bytes writes may
+    // still take (none kept); a larger write fails as "disk full".
+    FreeSpaceInfo freeSpace;
+    bool failFreeSpace = false;
+    std::optional<std::uint64_t> spaceLeft;
+    std::optional<std::uint32_t> writeErrorCode; // every write fails with it
+    std::set<std::string> failCreate;
+    std::vector<std::string> created; // files made by CreateForWriting
 };
 
+// The shell's Recycle Bin over the fake file system: each drive root has a
+// size to report and a folder whose entries Empty deletes.
 class CFakeShell : public IShell
 {
 public:
@@ -97,7 +112,17 @@ public:
         }
         return it->second;
     }
+    std::unique_ptr<IRecycleBinFunctions> LoadRecycleBin(BinShell& state) override;
+    std::vector<std::string> ShellBinFolders() override { return shellBinFolders; }
+
     std::map<std::string, std::string> displayPaths;
+    BinShell binState = BinShell::Ready;
+    CFakeFileSystem* files = nullptr;
+    std::map<std::string, BinQuery> bins;               // root -> query answer
+    std::map<std::string, std::vector<std::string>> binFolders; // root -> folders Empty clears
+    std::vector<std::string> shellBinFolders;
+    std::vector<std::string> emptied; // roots, in order
+    std::vector<std::string> queried;
 };
 
 class CFakeProgressWindow : public IProgressWindow
@@ -265,6 +290,10 @@ struct FakePlatform
     CFakeTargetsRun targetsRun;
     Platform platform{settings,  system, runtime, modules,    files,     codec,
                       presenter, shell,  ui,      mainWindow, targetsRun};
+    bool wired = [this] {
+        shell.files = &files;
+        return true;
+    }();
 };
 
 } // namespace qw::test

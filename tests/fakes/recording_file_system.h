@@ -70,6 +70,24 @@ public:
         return m_real.ListFolder(path, entries, error);
     }
     std::string ErrorText(std::uint32_t code) override { return m_real.ErrorText(code); }
+    bool CreateFolder(const std::string& path, OsError& error) override
+    {
+        return m_real.CreateFolder(path, error);
+    }
+    std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override
+    {
+        auto file = m_real.CreateForWriting(path, error);
+        if (!file)
+        {
+            return nullptr;
+        }
+        return std::make_unique<CRecordingFile>(std::move(file), extents[path]);
+    }
+    std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
+                                                OsError& error) override
+    {
+        return m_real.QueryFreeSpace(root, legacy, error);
+    }
 
 private:
     class CRecordingFile : public IOpenFile

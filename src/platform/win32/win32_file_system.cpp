@@ -284,6 +284,64 @@ bool CWin32FileSystem::ListFolder(const std::string& path, std::vector<FolderEnt
     return true;
 }
 
+bool CWin32FileSystem::CreateFolder(const std::string& path, OsError& error)
+{
+    if (!CreateDirectoryW(WidePath(path).c_str(), nullptr))
+    {
+        error = LastError();
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<IOpenFile> CWin32FileSystem::CreateForWriting(const std::string& path,
+                                                              OsError& error)
+{
+    HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+    {
+        error = LastError();
+        return nullptr;
+    }
+    return std::make_unique<CWin32OpenFile>(file);
+}
+
+std::optional<FreeSpaceInfo> CWin32FileSystem::QueryFreeSpace(const std::string& root, bool legacy,
+                                                              OsError& error)
+{
+    std::wstring wide = Utf8ToWide(root);
+    FreeSpaceInfo info;
+    if (!legacy)
+    {
+        ULARGE_INTEGER available;
+        ULARGE_INTEGER total;
+        ULARGE_INTEGER totalFree;
+        if (!GetDiskFreeSpaceExW(wide.c_str(), &available, &total, &totalFree))
+        {
+            error = LastError();
+            return std::nullopt;
+        }
+        info.available = available.QuadPart;
+        info.totalFree = totalFree.QuadPart;
+        return info;
+    }
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD clusters = 0;
+    if (!GetDiskFreeSpaceW(wide.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &clusters))
+    {
+        error = LastError();
+        return std::nullopt;
+    }
+    // The old call's product wraps at 32 bits, as on the systems that need it.
+    DWORD bytes = sectorsPerCluster * bytesPerSector * freeClusters;
+    info.available = info.totalFree = bytes;
+    return info;
+}
+
 std::string CWin32FileSystem::ErrorText(std::uint32_t code)
 {
     wchar_t* text = nullptr;

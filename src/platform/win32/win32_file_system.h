@@ -20,6 +20,10 @@ public:
     bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                     OsError& error) override;
     std::string ErrorText(std::uint32_t code) override;
+    bool CreateFolder(const std::string& path, OsError& error) override;
+    std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override;
+    std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
+                                                OsError& error) override;
 };
 
 // The portable error of a Win32 error code.

@@ -4,10 +4,129 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
+
+#include <cstdlib>
 
 namespace qw
 {
+
+namespace
+{
+
+using QueryRecycleBinA = HRESULT(WINAPI*)(LPCSTR, LPSHQUERYRBINFO);
+using EmptyRecycleBinA = HRESULT(WINAPI*)(HWND, LPCSTR, DWORD);
+
+// Looked up by name for each run, as shells without them exist.
+class CWin32RecycleBin : public IRecycleBinFunctions
+{
+public:
+    CWin32RecycleBin(HMODULE shell, QueryRecycleBinA query, EmptyRecycleBinA empty)
+        : m_shell(shell), m_query(query), m_empty(empty)
+    {
+    }
+    ~CWin32RecycleBin() override { FreeLibrary(m_shell); }
+    CWin32RecycleBin(const CWin32RecycleBin&) = delete;
+    CWin32RecycleBin& operator=(const CWin32RecycleBin&) = delete;
+
+    BinQuery Query(const std::string& root) override
+    {
+        SHQUERYRBINFO info{};
+        info.cbSize = sizeof info;
+        BinQuery result;
+        result.result = static_cast<std::int32_t>(m_query(root.c_str(), &info));
+        result.size = static_cast<std::uint64_t>(info.i64Size);
+        result.items = static_cast<std::uint64_t>(info.i64NumItems);
+        return result;
+    }
+
+    void Empty(const std::string& root) override
+    {
+        m_empty(nullptr, root.c_str(), SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+    }
+
+private:
+    HMODULE m_shell;
+    QueryRecycleBinA m_query;
+    EmptyRecycleBinA m_empty;
+};
+
+template <typename F> F Lookup(HMODULE module, const char* name)
+{
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+std::wstring Environment(const wchar_t* name)
+{
+    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0)
+    {
+        return {};
+    }
+    std::wstring value(size, L'\0');
+    DWORD got = GetEnvironmentVariableW(name, value.data(), size);
+    value.resize(got);
+    return value;
+}
+
+} // namespace
+
+std::unique_ptr<IRecycleBinFunctions> CWin32Shell::LoadRecycleBin(BinShell& state)
+{
+    HMODULE shell = LoadLibraryW(L"SHELL32.DLL");
+    if (!shell)
+    {
+        state = BinShell::NotLoaded;
+        return nullptr;
+    }
+    auto query = Lookup<QueryRecycleBinA>(shell, "SHQueryRecycleBinA");
+    auto empty = Lookup<EmptyRecycleBinA>(shell, "SHEmptyRecycleBinA");
+    if (!query || !empty)
+    {
+        FreeLibrary(shell);
+        state = BinShell::NoFunctions;
+        return nullptr;
+    }
+    state = BinShell::Ready;
+    return std::make_unique<CWin32RecycleBin>(shell, query, empty);
+}
+
+std::vector<std::string> CWin32Shell::ShellBinFolders()
+{
+    // Wine 8.0 keeps the bin in the desktop's trash ($XDG_DATA_HOME/Trash,
+    // else ~/.local/share/Trash): "files" holds the items, "info" where
+    // each came from. Windows has no such thing.
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    using ToDosName = LPWSTR(CDECL*)(LPCSTR);
+    auto toDos = Lookup<ToDosName>(kernel, "wine_get_dos_file_name");
+    if (!toDos)
+    {
+        return {};
+    }
+    std::wstring base = Environment(L"XDG_DATA_HOME");
+    if (base.empty() || base[0] != L'/')
+    {
+        std::wstring home = Environment(L"HOME");
+        if (home.empty())
+        {
+            return {};
+        }
+        base = home + L"/.local/share";
+    }
+    std::vector<std::string> folders;
+    for (const wchar_t* sub : {L"/Trash/files", L"/Trash/info"})
+    {
+        std::string unixPath = WideToUtf8(base + sub);
+        LPWSTR dos = toDos(unixPath.c_str());
+        if (dos)
+        {
+            folders.push_back(WideToUtf8(dos));
+            HeapFree(GetProcessHeap(), 0, dos);
+        }
+    }
+    return folders;
+}
 
 std::optional<std::string> CWin32Shell::ParseDisplayPath(const std::string& path)
 {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qw
+{
+
+class CShredApp;
+class IOpenFile;
+
+inline constexpr std::uint64_t kTempFileLimit = 1ull << 30;
+inline constexpr std::uint64_t kSmallestChunk = 512;
+
+// One temporary filler file of a wipe.
+struct TempFileRecord
+{
+    std::unique_ptr<IOpenFile> file;
+    std::string path;
+    std::uint64_t size = 0;
+};
+
+enum class FillResult
+{
+    FileFull = 0,
+    DriveFull = 1,
+    WriteError = 2, // reported
+    Cancelled = 3,
+};
+
+// Files needed to take all of `available`, each at most 2^30 bytes.
+std::uint64_t TempFileCount(std::uint64_t available);
+// "SHRED000.TMP", "SHRED001.TMP", ... "SHRED1000.TMP"
+std::string TempFileName(std::uint64_t index);
+
+// Writes the overwrite buffer into the file until it holds 2^30 bytes, the
+// drive is full, a write fails or the user cancels. Near the end of the free
+// space the chunk halves down to 512 bytes.
+FillResult FillTempFile(CShredApp& app, TempFileRecord& record);
+
+// Fills the free space of the drive of `root` ("C:\") with temporary files
+// in root + "SHREDTMP.$$$", overwrites them once more with the thorough
+// method, and deletes them all.
+void WipeFreeSpace(CShredApp& app, const std::string& root);
+
+} // namespace qw

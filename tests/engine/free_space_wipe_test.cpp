@@ -1,0 +1,285 @@
+#include "engine/free_space_wipe.h"
+
+#include "app/setting_names.h"
+#include "app/shred_app.h"
+#include "fakes/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace qw
+{
+namespace
+{
+
+constexpr const char* kPack = "[Tarnwell Language Pack]\n"
+                              "9006=No memory.\n9010=No progress window.\n9012=No temp folder.\n"
+                              "9013=No temp file.\n9033=Quota. Continue?\n"
+                              "9045=No space for you on %c.\n9046=Drive %c is full.\n"
+                              "9047=Write failed: %s\n9908=Preparing\n9909=Filling\n9910=Wait\n"
+                              "9914=%s file %u of %t\n9915=Quick\n9916=Thorough\n9917=Wiping\n"
+                              "9905=Random\n9906=Complement\n9907=Fresh\n9918=Round %u of %t\n"
+                              "9919=Filler %s %u of %t\n"
+                              "[Messages]\n9026=XP advice.\n9027=Wipe the free space?\n";
+
+constexpr std::uint64_t GiB = 1ull << 30;
+
+class FreeSpaceWipeTest : public ::testing::Test
+{
+protected:
+    FreeSpaceWipeTest()
+    {
+        m_fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        m_fake.settings.WriteText(kAppPath, "C:\\Qw");
+        m_fake.files.folders = {"D:"};
+        m_app.InitInstance("");
+        m_app.m_xpOrMe = 0;
+    }
+
+    void Unattended(int method = 0, int passes = 0)
+    {
+        m_app.m_unattended = true;
+        m_app.m_cmdMethod = method;
+        m_app.m_cmdPasses = passes;
+    }
+    void Space(std::uint64_t available, std::uint64_t totalFree, std::uint64_t left)
+    {
+        m_fake.files.freeSpace = {available, totalFree};
+        m_fake.files.spaceLeft = left;
+    }
+    // Nothing of the wipe may stay on the drive.
+    void ExpectCleanDrive()
+    {
+        EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$$$"), 0u);
+        EXPECT_TRUE(m_fake.files.sizeOnly.empty());
+        EXPECT_EQ(m_fake.ui.window, nullptr);
+    }
+    long Count(const std::string& prefix) const
+    {
+        return std::count_if(m_fake.files.events.begin(), m_fake.files.events.end(),
+                             [&prefix](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+    }
+
+    test::FakePlatform m_fake{"C:\\Qw\\Quellwipe.exe"};
+    CShredApp m_app{m_fake.platform};
+};
+
+TEST(TempFiles, CountAndNames)
+{
+    EXPECT_EQ(TempFileCount(GiB - 1), 1u);
+    EXPECT_EQ(TempFileCount(GiB), 2u);
+    EXPECT_EQ(TempFileCount(5 * GiB), 6u);
+    EXPECT_EQ(TempFileCount(0), 1u);
+    EXPECT_EQ(TempFileName(0), "SHRED000.TMP");
+    EXPECT_EQ(TempFileName(42), "SHRED042.TMP");
+    EXPECT_EQ(TempFileName(999), "SHRED999.TMP");
+    EXPECT_EQ(TempFileName(1000), "SHRED1000.TMP");
+}
+
+TEST_F(FreeSpaceWipeTest, FiveGigabytesMakeSixFilesAndAllAreDeleted)
+{
+    Unattended();
+    // The drive fills up early: the rest of the files are made empty.
+    Space(5 * GiB, 5 * GiB, 3 * 65536 + 700);
+    WipeFreeSpace(m_app, "D:\\");
+    std::vector<std::string> expected;
+    for (int i = 0; i < 6; ++i)
+    {
+        expected.push_back("D:\\SHREDTMP.$$$\\" + TempFileName(i));
+    }
+    EXPECT_EQ(m_fake.files.created, expected);
+    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\SHRED"), 6);
+    EXPECT_EQ(Count("rmdir D:\\SHREDTMP.$$$"), 1);
+    EXPECT_EQ(Count("flush "), 6);
+    ExpectCleanDrive();
+    EXPECT_EQ(m_app.m_runStatus, "");
+    EXPECT_TRUE(m_fake.presenter.shown.empty());
+}
+
+TEST_F(FreeSpaceWipeTest, TheLastBytesAreFilledInHalvingChunksDownTo512)
+{
+    Unattended();
+    Space(GiB / 2, GiB / 2, 65536 + 32768 + 1024 + 512 + 100);
+    WipeFreeSpace(m_app, "D:\\");
+    std::vector<std::uint64_t> sizes;
+    for (const auto& w : m_fake.files.writes)
+    {
+        if (w.path == "D:\\SHREDTMP.$$$\\SHRED000.TMP")
+        {
+            sizes.push_back(w.offset);
+        }
+    }
+    // Offsets of the writes that went through: 64 KiB, then 32 KiB, 1 KiB, 512.
+    EXPECT_EQ(sizes, (std::vector<std::uint64_t>{0, 65536, 98304, 99328}));
+    EXPECT_EQ(*m_fake.files.spaceLeft, 100u);
+}
+
+TEST_F(FreeSpaceWipeTest, AFileStopsAtOneGigabyte)
+{
+    TempFileRecord record;
+    m_fake.files.folders.insert("D:\\T");
+    OsError error;
+    record.path = "D:\\T\\SHREDTMP.x";
+    record.file = m_fake.files.CreateForWriting(record.path, error);
+    m_app.CreateProgressWindow();
+    EXPECT_EQ(FillTempFile(m_app, record), FillResult::FileFull);
+    EXPECT_EQ(record.size, GiB);
+    EXPECT_EQ(m_fake.ui.window->range.second, 16384u);
+    EXPECT_EQ(m_fake.ui.window->position, 16384u);
+}
+
+TEST_F(FreeSpaceWipeTest, AWriteErrorIsReportedWithTheSystemTextAndCode)
+{
+    Unattended();
+    Space(GiB, GiB, GiB);
+    m_fake.files.writeErrorCode = 0x1F;
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_app.m_runStatus, "Write failed: System error 31. (0000001F)");
+    EXPECT_EQ(m_fake.files.created.size(), 1u); // no further files
+    ExpectCleanDrive();
+}
+
+TEST_F(FreeSpaceWipeTest, ALeftoverTemporaryFolderIsReused)
+{
+    Unattended();
+    m_fake.files.folders.insert("D:\\SHREDTMP.$$$");
+    m_fake.files.files["D:\\SHREDTMP.$$$\\SHRED000.TMP"] = "old";
+    Space(100, 100, 100);
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_fake.files.created.size(), 1u);
+    EXPECT_EQ(m_fake.files.files.count("D:\\SHREDTMP.$$$\\SHRED000.TMP"), 0u);
+    ExpectCleanDrive();
+}
+
+TEST_F(FreeSpaceWipeTest, CancelDuringTheFillSkipsTheThoroughPassAndCleansUp)
+{
+    Unattended(1, 1);
+    Space(3 * GiB, 3 * GiB, 3 * GiB);
+    m_fake.ui.cancelAtPump = 3;
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_fake.files.created.size(), 1u);
+    EXPECT_EQ(m_fake.files.writes.size(), 3u); // the chunk in hand completes
+    ExpectCleanDrive();
+}
+
+TEST_F(FreeSpaceWipeTest, QuickWritesZeroesOnceThoroughAddsThePasses)
+{
+    Unattended(0);
+    Space(200000, 200000, 200000);
+    WipeFreeSpace(m_app, "D:\\");
+    long quickWrites = static_cast<long>(m_fake.files.writes.size());
+    EXPECT_EQ(Count("flush "), 1);
+
+    m_fake.files.writes.clear();
+    m_fake.files.events.clear();
+    Unattended(1, 2);
+    Space(200000, 200000, 200000);
+    WipeFreeSpace(m_app, "D:\\");
+    // The filler holds 199,680 bytes: 3 full blocks and one of 3,072 bytes,
+    // written by each of the 6 passes.
+    EXPECT_EQ(static_cast<long>(m_fake.files.writes.size()), quickWrites + 6 * 4);
+    EXPECT_EQ(Count("flush "), 1 + 6);
+    ExpectCleanDrive();
+}
+
+TEST_F(FreeSpaceWipeTest, InteractiveRunsAskFirstAndStopOnRefusal)
+{
+    m_app.m_xpOrMe = 1;
+    Space(GiB, GiB, 1000);
+    m_fake.presenter.answers = {"Ok", "Cancel"};
+    WipeFreeSpace(m_app, "D:\\");
+    ASSERT_EQ(m_fake.presenter.shown.size(), 2u);
+    EXPECT_EQ(m_fake.presenter.shown[0].text, "XP advice.");
+    EXPECT_EQ(m_fake.presenter.shown[0].size, MessageSize::Middle);
+    EXPECT_EQ(m_fake.presenter.shown[1].text, "Wipe the free space?");
+    EXPECT_EQ(m_fake.presenter.shown[1].size, MessageSize::Big);
+    EXPECT_EQ(m_fake.presenter.shown[1].frame, 2);
+    EXPECT_TRUE(m_fake.files.created.empty());
+    EXPECT_EQ(Count("mkdir "), 0);
+
+    m_fake.presenter.answers = {"Ok", "Ok"};
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_fake.files.created.size(), 2u);
+    ExpectCleanDrive();
+}
+
+TEST_F(FreeSpaceWipeTest, FailuresBeforeTheFill)
+{
+    struct Case
+    {
+        std::uint64_t available, totalFree;
+        std::string logged;
+    };
+    for (const Case& c : {Case{0, 0, "Drive %c is full."}, Case{0, 500, "No space for you on %c."}})
+    {
+        test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
+        fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        fake.settings.WriteText(kAppPath, "C:\\Qw");
+        fake.files.folders = {"D:"};
+        CShredApp app(fake.platform);
+        app.InitInstance("");
+        app.m_unattended = true;
+        fake.files.freeSpace = {c.available, c.totalFree};
+        WipeFreeSpace(app, "D:\\");
+        // The drive is named in the text; the log keeps the raw text.
+        EXPECT_EQ(app.m_runStatus, c.logged == "Drive %c is full." ? "Drive D: is full."
+                                                                     : "No space for you on D:.");
+        EXPECT_EQ(fake.files.folders.count("D:\\SHREDTMP.$$$"), 0u);
+        EXPECT_TRUE(fake.files.created.empty());
+    }
+
+    Unattended();
+    m_fake.files.failCreate = {"D:\\SHREDTMP.$$$"};
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_app.m_runStatus, "No temp folder.");
+}
+
+TEST_F(FreeSpaceWipeTest, AQuotaAsksInteractivelyAndIsLoggedUnattended)
+{
+    Space(GiB, 2 * GiB, 100);
+    m_fake.presenter.answers = {"Ok", "No"};
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_fake.presenter.shown.back().text, "Quota. Continue?");
+    EXPECT_EQ(m_fake.presenter.shown.back().frame, 3);
+    EXPECT_TRUE(m_fake.files.created.empty());
+    EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$$$"), 0u);
+
+    Unattended();
+    Space(GiB, 2 * GiB, 100);
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_app.m_runStatus, "Quota. Continue?");
+    EXPECT_EQ(m_fake.files.created.size(), 2u);
+    ExpectCleanDrive();
+}
+
+TEST_F(FreeSpaceWipeTest, AFileThatCannotBeMadeIsShownEvenUnattendedAndLogged)
+{
+    Unattended();
+    Space(GiB + 5, GiB + 5, GiB + 5);
+    m_fake.files.failCreate = {"D:\\SHREDTMP.$$$\\SHRED001.TMP"};
+    WipeFreeSpace(m_app, "D:\\");
+    ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
+    EXPECT_EQ(m_fake.presenter.shown[0].text, "No temp file.");
+    EXPECT_EQ(m_app.m_runStatus, "No temp file.");
+    ExpectCleanDrive();
+}
+
+TEST_F(FreeSpaceWipeTest, ProgressShowsTheFilesAndTheDrive)
+{
+    Unattended(1, 1);
+    Space(GiB + 5, GiB + 5, 70000);
+    std::set<std::string> captions;
+    std::set<std::string> firstLines;
+    m_fake.ui.onPump = [this, &captions, &firstLines](int) {
+        captions.insert(m_fake.ui.window->caption);
+        firstLines.insert(m_fake.ui.window->lines[1]);
+    };
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(captions, std::set<std::string>{"Wiping D:"});
+    EXPECT_TRUE(firstLines.count("Thorough file 1 of 2")) << *firstLines.begin();
+    EXPECT_TRUE(firstLines.count("Filler SHRED000.TMP 1 of 2"));
+}
+
+} // namespace
+} // namespace qw
