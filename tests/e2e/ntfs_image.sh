@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Small file-system images for the wine end-to-end scripts: an NTFS image
 # mounted through ntfs-3g (FUSE) and an ext4 image mounted through a loop
 # device, each mapped to a wine drive letter, and a search of the raw image
@@ -19,7 +20,7 @@ QW_IMAGE_TIMEOUT=${QW_IMAGE_TIMEOUT:-30}
 # Prints why FUSE can't be used here and returns 1, or returns 0 after a trial
 # mount worked.
 qw_ntfs_available() {
-    local tool trial
+    local needed trial
     if [ ! -c /dev/fuse ]; then
         echo "FUSE unavailable: no /dev/fuse"
         return 1
@@ -28,9 +29,9 @@ qw_ntfs_available() {
         echo "FUSE unavailable: /dev/fuse is not open to $(id -un)"
         return 1
     fi
-    for tool in ntfs-3g mkntfs ntfsinfo ntfs-3g.probe; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "FUSE unavailable: $tool is not installed (Debian package ntfs-3g)"
+    for needed in ntfs-3g mkntfs ntfsinfo ntfs-3g.probe; do
+        if ! command -v "$needed" >/dev/null; then
+            echo "FUSE unavailable: $needed is not installed (Debian package ntfs-3g)"
             return 1
         fi
     done
@@ -39,7 +40,7 @@ qw_ntfs_available() {
     trial=$QW_IMAGE_DIR/trial
     mkdir -p "$trial/mnt" || return 1
     if ! qw_ntfs_create "$trial/ntfs.img" 8 >/dev/null || ! qw_ntfs_mount "$trial/ntfs.img" "$trial/mnt" >/dev/null; then
-        echo "FUSE unavailable: ntfs-3g cannot mount an image here: $(tail -n 1 "$trial/mnt.log" 2>/dev/null)"
+        echo "FUSE unavailable: ntfs-3g cannot mount an image here: $(head -n 1 "$trial/mnt.log" 2>/dev/null)"
         qw__unmount_all "$trial"
         rm -rf "$trial"
         return 1
@@ -118,7 +119,7 @@ qw_ntfs_map_drive() {
 # ntfs-3g never holds a write back, so on its drive an overwrite reaches the
 # image even when nobody flushes it. The kernel's own file systems cache
 # writes and drop the cached pages of a truncated or deleted file unwritten,
-# as the Windows cache manager does: only there does a missing flush show.
+# as the Windows cache does: only there does a missing flush show.
 
 qw_ext4_available() {
     local trial
@@ -129,7 +130,7 @@ qw_ext4_available() {
     trial=$QW_IMAGE_DIR/trial-ext4
     mkdir -p "$trial/mnt" || return 1
     if ! qw_ext4_create "$trial/ext4.img" 8 >/dev/null || ! qw_ext4_mount "$trial/ext4.img" "$trial/mnt" >/dev/null; then
-        echo "loop mounts unavailable: $(tail -n 1 "$trial/mnt.log" 2>/dev/null)"
+        echo "loop mounts unavailable: $(head -n 1 "$trial/mnt.log" 2>/dev/null)"
         qw__unmount_all "$trial"
         rm -rf "$trial"
         return 1
@@ -277,7 +278,7 @@ qw__wait_mounted() { # mountpoint pid
             return 0
         fi
         if ! qw__alive "$pid"; then
-            echo "ntfs-3g ended without mounting $mnt: $(tail -n 3 "$mnt.log")"
+            echo "ntfs-3g ended without mounting $mnt: $(tr "\n" " " <"$mnt.log")"
             return 1
         fi
         sleep 0.05

@@ -8,39 +8,27 @@
 #      old contents stay on the disk (wine 8.0 ignores FILE_FLAG_WRITE_THROUGH).
 # Control cases show that the search sees what an ordinary delete leaves.
 # Runs inside wine-run.sh --shell; exits 77 (skipped) where FUSE can't be used.
+# shellcheck source-path=SCRIPTDIR
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/ntfs_image.sh"
-exe="$QW_DIST/Quellwipe.exe"
-tool="$QW_WINTOOL"
-run_limit=60
-passed=0
-failed=0
+. "$here/common.sh"
+run_limit=30
 timings=()
 
-check() { # description, command...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok: $what"
-        passed=$((passed + 1))
-    else
-        echo "FAIL: $what"
-        failed=$((failed + 1))
-    fi
-}
-
-finish() {
+report() {
     echo "timings:"
     printf '  %s\n' "${timings[@]}"
-    echo "$passed passed, $failed failed"
-    exit $((failed == 0 ? 0 : 1))
+    finish
+    exit
 }
 
 now() { echo "${EPOCHREALTIME/,/.}"; }
 
 timed() { # label, start time
-    timings+=("$(awk -v l="$1" -v a="$2" -v b="$(now)" 'BEGIN { printf "%-48s %6.1f s", l, b - a }')")
+    local seconds
+    seconds=$(awk -v a="$2" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }')
+    timings+=("$(printf '%-60s %6s s' "$1" "$seconds")")
 }
 
 found() { # image, marker: the marker is in the image
@@ -85,12 +73,14 @@ no_files_left() { # mount point
     [ -z "$left" ]
 }
 
-# A targets run of Quellwipe.exe. A run still going after $run_limit s is
-# shown (the texts of any dialog it put up) and ended.
-quellwipe() {
+# A targets run with exactly this command line after the program name.
+# A run still going after $run_limit s is shown (the texts of any dialog it
+# put up) and ended with every other process of the prefix.
+shred_run() {
     local start pid i rc
     start=$(now)
-    wine "$exe" "$@" &
+    rm -f "$app_dir/log.txt"
+    quellwipe "$1" &
     pid=$!
     for ((i = 0; i < run_limit * 10; i++)); do
         kill -0 "$pid" 2>/dev/null || break
@@ -99,15 +89,18 @@ quellwipe() {
     if kill -0 "$pid" 2>/dev/null; then
         echo "  Quellwipe still running after $run_limit s; its dialog says:"
         wine "$tool" text '#32770' - 2>&1 | tr -d '\r' | sed 's/^/    /'
-        kill "$pid"
+        wineserver -k >/dev/null 2>&1
         wait "$pid"
-        timed "Quellwipe $* (ended)" "$start"
+        wineserver -w
+        wineserver -p </dev/null >/dev/null 2>&1
+        timed "Quellwipe $1 (ended)" "$start"
         return 1
     fi
     wait "$pid"
     rc=$?
-    echo "  Quellwipe $* exited with $rc"
-    timed "Quellwipe $*" "$start"
+    timed "Quellwipe $1" "$start"
+    echo "  exit code $rc; log: $(tr '\r\n' '  ' <"$app_dir/log.txt" 2>/dev/null)"
+    [ $rc = 0 ]
 }
 
 ntfs_img=$QW_IMAGE_DIR/ntfs.img
@@ -162,8 +155,12 @@ shred_case() { # kind, method arguments...
     check "$name both contents are in the image before the shred" \
         all_found "$img" "$big" "$small"
 
-    check "$name Quellwipe finished within $run_limit s" \
-        quellwipe /s "Shred test" "$@" "$letter:\\secret.txt" "$letter:\\tiny.txt"
+    local line="\"/s\" \"Shred test\""
+    for switch; do
+        line+=" \"$switch\""
+    done
+    line+=" \"$letter:\\secret.txt\" \"$letter:\\tiny.txt\""
+    check "$name Quellwipe ends with exit code 0 within $run_limit s" shred_run "$line"
     check "$name secret.txt is gone" test ! -e "$mnt/secret.txt"
     check "$name tiny.txt is gone" test ! -e "$mnt/tiny.txt"
     check "$name no file (renamed or not) is left on $letter:" no_files_left "$mnt"
@@ -179,13 +176,16 @@ shred_case() { # kind, method arguments...
     timed "case $kind $*" "$start"
 }
 
-# The current drive is C:, and no shell stays inside a mount.
+# The program as a scheduled task finds it installed: AppPath names its
+# folder, where the language packs are.
+wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
+# No shell stays inside a mount.
 cd "$WINEPREFIX/drive_c" || exit 1
 
 start=$(now)
 if ! reason=$(qw_ntfs_available); then
     echo "SKIP: $reason"
-    echo "0 passed, 0 failed"
+    finish
     exit 77
 fi
 timed "FUSE check (trial mount)" "$start"
@@ -266,4 +266,4 @@ if [ $ext_ready = 1 ]; then
     shred_case ext4 /O1 /T1
 fi
 
-finish
+report

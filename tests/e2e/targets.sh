@@ -68,10 +68,12 @@ wine "$tool" run "$(win_path "$exe")" '"/s" "Scheduled" "/O0" "/T3" "C:\sched.tx
 check "a command line without the program name still runs its targets" test ! -e sched.txt
 check "and logs its task" grep -q "^Task Name:Scheduled" "$log"
 
-# A drive root is never shredded as a folder.
-echo keep >root-file.txt
-quellwipe '"/s" "Root" "/O0" "/T3" "/F2" "/R2" "C:\"'
-check "a drive root target leaves the drive's files alone" test -f root-file.txt
+# A drive root is never taken for a folder. (Wiping a real drive's free space
+# is for images only: this root is one that no drive of the prefix has.)
+rm -f "$log"
+quellwipe '"/s" "Root" "/O0" "/T3" "/F2" "/R2" "Q:\"'
+check "a drive root that names no drive is not found" \
+    test "$(cat "$log")" = "$(printf 'Task Name:Root\r\n%s\r\n\r' "$(pack_text 9053)")"
 
 check "the settings are as they were" \
     test "$(wine reg query "$key" | tr -d '\r')" = "$settings_before"
