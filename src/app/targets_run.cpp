@@ -128,9 +128,12 @@ void CTargetsRun::Run(CShredApp& app)
         {
             // Checked before the folder form: a root is a folder too, and
             // shredding it as one would destroy the whole drive.
+            // Only the exact root ("C:\", any case) is wiped; "C:" or "C:\\"
+            // name no drive of the table and are not found.
             std::string root = std::string(1, Upper(target[0])) + ":\\";
             int drive = root[0] - 'A';
-            if (app.m_driveRoots[drive] == root)
+            if (app.m_driveRoots[drive] == root && target.size() == root.size() &&
+                target[2] == '\\')
             {
                 WipeFreeSpace(app, root);
             }

@@ -139,6 +139,12 @@ TEST_F(TargetsRunTest, ADriveRootIsNeverShreddedAsAFolder)
     EXPECT_EQ(m_fake.files.files["C:\\top.txt"], "top");
     EXPECT_EQ(m_fake.files.files["C:\\docs\\a.txt"], "aaa");
     EXPECT_EQ(m_fake.files.files["D:\\keep.txt"], "keep");
+    // The lower-case root names drive C: and gets its free space wiped;
+    // "D:" without the backslash is no root of the drive table: not found.
+    auto& events = m_fake.files.events;
+    EXPECT_NE(std::find(events.begin(), events.end(), "mkdir C:\\SHREDTMP.$$$"), events.end());
+    EXPECT_EQ(std::find(events.begin(), events.end(), "mkdir D:\\SHREDTMP.$$$"), events.end());
+    EXPECT_NE(Log().find("Not found: %s"), std::string::npos) << Log();
     EXPECT_TRUE(IsDriveRootForm("c:\\"));
     EXPECT_TRUE(IsDriveRootForm("D:"));
     EXPECT_TRUE(IsDriveRootForm("E:\\\\"));

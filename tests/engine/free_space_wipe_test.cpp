@@ -235,6 +235,17 @@ TEST_F(FreeSpaceWipeTest, FailuresBeforeTheFill)
     EXPECT_EQ(m_app.m_runStatus, "No temp folder.");
 }
 
+TEST_F(FreeSpaceWipeTest, NoProgressWindowEndsTheWipeWithoutLeavingAnything)
+{
+    Unattended();
+    Space(GiB, GiB, 100);
+    m_fake.ui.failCreate = true;
+    WipeFreeSpace(m_app, "D:\\");
+    EXPECT_EQ(m_app.m_runStatus, "No progress window.");
+    EXPECT_TRUE(m_fake.files.created.empty());
+    EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$$$"), 0u);
+}
+
 TEST_F(FreeSpaceWipeTest, AQuotaAsksInteractivelyAndIsLoggedUnattended)
 {
     Space(GiB, 2 * GiB, 100);
