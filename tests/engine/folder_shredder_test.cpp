@@ -30,22 +30,7 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9043=Not removed: %s#\n9044=Error %u: %s\n"
                               "[Messages]\n9034=Not found: %s\n";
 
-struct PosixEngine
-{
-    test::CFakeSettingsStore settings;
-    test::CFakeSystemInfo system;
-    test::CFakeRuntime runtime;
-    test::CFakeModuleLoader modules;
-    CPosixFileSystem files;
-    test::CLatin1Codec codec;
-    test::CFakePresenter presenter;
-    test::CFakeShell shell;
-    test::CFakeUserInterface ui;
-    test::CFakeMainWindow mainWindow;
-    test::CFakeTargetsRun targetsRun;
-    Platform platform{settings,  system, runtime, modules,    files,     codec,
-                      presenter, shell,  ui,      mainWindow, targetsRun};
-};
+using PosixEngine = test::FakePlatformOver<CPosixFileSystem>;
 
 class FolderShredderTest : public ::testing::Test
 {
@@ -148,10 +133,12 @@ TEST_F(FolderShredderTest, AskRulesAskPerSubfolderAndActOnTheAnswer)
     auto questions = Questions();
     // sub, deep, other asked to be shredded and removed.
     EXPECT_EQ(std::count_if(questions.begin(), questions.end(),
-                            [](const std::string& q) { return q.rfind("Shred subfolder", 0) == 0; }),
+                            [](const std::string& q)
+                            { return q.rfind("Shred subfolder", 0) == 0; }),
               3);
     EXPECT_EQ(std::count_if(questions.begin(), questions.end(),
-                            [](const std::string& q) { return q.rfind("Remove subfolder", 0) == 0; }),
+                            [](const std::string& q)
+                            { return q.rfind("Remove subfolder", 0) == 0; }),
               3);
     EXPECT_TRUE(fs::is_empty(m_root / "top"));
     for (const auto& shown : m_env.presenter.shown)
@@ -254,8 +241,7 @@ TEST_F(FolderShredderTest, ASubfolderThatKeepsAnEntryIsReportedWithTheSystemErro
     EXPECT_FALSE(Exists("top/other"));
     std::string log = m_env.files.ReadWholeFile(Win(m_root / "app/log.txt")).value_or("");
     std::string expected = "Not removed: " + Win(m_root / "top/sub/deep") + "#Error " +
-                           std::to_string(ENOTEMPTY) + ": " + std::strerror(ENOTEMPTY) +
-                           "\r\n\r\n";
+                           std::to_string(ENOTEMPTY) + ": " + std::strerror(ENOTEMPTY) + "\r\n\r\n";
     EXPECT_NE(log.find(expected), std::string::npos) << log;
     // The parent of the kept folder cannot go either; each is reported.
     EXPECT_NE(log.find("Not removed: " + Win(m_root / "top/sub") + "#"), std::string::npos);

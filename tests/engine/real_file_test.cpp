@@ -20,23 +20,7 @@ namespace
 
 namespace fs = std::filesystem;
 
-struct RecordedPosixEngine
-{
-    test::CFakeSettingsStore settings;
-    test::CFakeSystemInfo system;
-    test::CFakeRuntime runtime;
-    test::CFakeModuleLoader modules;
-    CPosixFileSystem posix;
-    test::CRecordingFileSystem files{posix};
-    test::CLatin1Codec codec;
-    test::CFakePresenter presenter;
-    test::CFakeShell shell;
-    test::CFakeUserInterface ui;
-    test::CFakeMainWindow mainWindow;
-    test::CFakeTargetsRun targetsRun;
-    Platform platform{settings,  system, runtime, modules,    files,     codec,
-                      presenter, shell,  ui,      mainWindow, targetsRun};
-};
+using RecordedPosixEngine = test::FakePlatformOver<test::CRecordingFileSystem<CPosixFileSystem>>;
 
 std::string Win(const fs::path& path)
 {

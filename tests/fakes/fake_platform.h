@@ -268,20 +268,19 @@ public:
     std::vector<std::string> targetsSeen;
 };
 
-// Every fake at once, wired into a Platform.
-struct FakePlatform
+// Fakes of everything but the file system, which a test chooses: the fake
+// one, a real one, or a recording wrapper around a real one.
+template <typename FileSystem> struct FakePlatformOver
 {
-    FakePlatform() = default;
-    // The program path is read when the application object is made.
-    explicit FakePlatform(std::string programPath) { system.programPath = std::move(programPath); }
-    FakePlatform(const FakePlatform&) = delete;
-    FakePlatform& operator=(const FakePlatform&) = delete;
+    FakePlatformOver() = default;
+    FakePlatformOver(const FakePlatformOver&) = delete;
+    FakePlatformOver& operator=(const FakePlatformOver&) = delete;
 
     CFakeSettingsStore settings;
     CFakeSystemInfo system;
     CFakeRuntime runtime;
     CFakeModuleLoader modules;
-    CFakeFileSystem files;
+    FileSystem files;
     CLatin1Codec codec;
     CFakePresenter presenter;
     CFakeShell shell;
@@ -290,10 +289,17 @@ struct FakePlatform
     CFakeTargetsRun targetsRun;
     Platform platform{settings,  system, runtime, modules,    files,     codec,
                       presenter, shell,  ui,      mainWindow, targetsRun};
-    bool wired = [this] {
-        shell.files = &files;
-        return true;
-    }();
+};
+
+// Every fake at once; the fake shell's bin works on the fake file system.
+struct FakePlatform : FakePlatformOver<CFakeFileSystem>
+{
+    FakePlatform() { shell.files = &files; }
+    // The program path is read when the application object is made.
+    explicit FakePlatform(std::string programPath) : FakePlatform()
+    {
+        system.programPath = std::move(programPath);
+    }
 };
 
 } // namespace qw::test

@@ -9,7 +9,7 @@ namespace qw::test
 
 // Passes every call to a real file system and records how far, and how much,
 // each file was written: proof that an overwrite reached the last byte.
-class CRecordingFileSystem : public IFileSystem
+template <typename Real> class CRecordingFileSystem : public IFileSystem
 {
 public:
     struct Extent
@@ -19,9 +19,8 @@ public:
         int flushes = 0;
     };
 
-    explicit CRecordingFileSystem(IFileSystem& real) : m_real(real) {}
-
     std::map<std::string, Extent> extents;
+    Real& RealFiles() { return m_real; }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override
     {
@@ -124,7 +123,7 @@ private:
         Extent& m_extent;
     };
 
-    IFileSystem& m_real;
+    Real m_real;
 };
 
 } // namespace qw::test

@@ -19,23 +19,7 @@ namespace qw
 namespace
 {
 
-struct RecordedWin32Engine
-{
-    test::CFakeSettingsStore settings;
-    test::CFakeSystemInfo system;
-    test::CFakeRuntime runtime;
-    test::CFakeModuleLoader modules;
-    CWin32FileSystem win32;
-    test::CRecordingFileSystem files{win32};
-    test::CLatin1Codec codec;
-    test::CFakePresenter presenter;
-    test::CFakeShell shell;
-    test::CFakeUserInterface ui;
-    test::CFakeMainWindow mainWindow;
-    test::CFakeTargetsRun targetsRun;
-    Platform platform{settings,  system, runtime, modules,    files,     codec,
-                      presenter, shell,  ui,      mainWindow, targetsRun};
-};
+using RecordedWin32Engine = test::FakePlatformOver<test::CRecordingFileSystem<CWin32FileSystem>>;
 
 class Win32ShredTest : public ::testing::Test
 {
@@ -81,21 +65,21 @@ TEST_F(Win32ShredTest, StatusAttributesAndExclusiveOpen)
 {
     std::string path = Make("attrs.txt", "12345");
     SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    auto status = m_env.win32.Status(path, m_error);
+    auto status = m_env.files.RealFiles().Status(path, m_error);
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->readOnly && status->hidden && !status->isFolder);
     EXPECT_EQ(status->size, 5u);
-    EXPECT_TRUE(m_env.win32.SetNormalAttributes(path, m_error));
-    status = m_env.win32.Status(path, m_error);
+    EXPECT_TRUE(m_env.files.RealFiles().SetNormalAttributes(path, m_error));
+    status = m_env.files.RealFiles().Status(path, m_error);
     EXPECT_FALSE(status->readOnly || status->hidden);
 
-    auto first = m_env.win32.OpenForOverwrite(path, m_error);
+    auto first = m_env.files.RealFiles().OpenForOverwrite(path, m_error);
     ASSERT_TRUE(first);
     // Nobody else may have the file while it is overwritten.
-    EXPECT_FALSE(m_env.win32.OpenForOverwrite(path, m_error));
+    EXPECT_FALSE(m_env.files.RealFiles().OpenForOverwrite(path, m_error));
     EXPECT_EQ(m_error.kind, ErrorKind::SharingViolation);
     first->Close();
-    EXPECT_FALSE(m_env.win32.OpenForOverwrite(m_root + "\\missing", m_error));
+    EXPECT_FALSE(m_env.files.RealFiles().OpenForOverwrite(m_root + "\\missing", m_error));
     EXPECT_FALSE(Exists(m_root + "\\missing"));
 }
 
@@ -103,16 +87,16 @@ TEST_F(Win32ShredTest, RenameNeverReplacesAndFolderRemovalReportsNotEmpty)
 {
     std::string a = Make("a.txt", "a");
     std::string b = Make("b.txt", "b");
-    EXPECT_FALSE(m_env.win32.Rename(a, b, m_error));
+    EXPECT_FALSE(m_env.files.RealFiles().Rename(a, b, m_error));
     EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
-    EXPECT_EQ(m_env.win32.ReadWholeFile(b), "b");
+    EXPECT_EQ(m_env.files.RealFiles().ReadWholeFile(b), "b");
 
     std::string full = Folder("full");
     Make("full\\x", "x");
-    EXPECT_FALSE(m_env.win32.RemoveFolder(full, m_error));
+    EXPECT_FALSE(m_env.files.RealFiles().RemoveFolder(full, m_error));
     EXPECT_EQ(m_error.kind, ErrorKind::NotEmpty);
     EXPECT_EQ(m_error.code, static_cast<std::uint32_t>(ERROR_DIR_NOT_EMPTY));
-    EXPECT_FALSE(m_env.win32.ErrorText(m_error.code).empty());
+    EXPECT_FALSE(m_env.files.RealFiles().ErrorText(m_error.code).empty());
 }
 
 TEST_F(Win32ShredTest, ListingKeepsUnicodeNames)
@@ -121,7 +105,7 @@ TEST_F(Win32ShredTest, ListingKeepsUnicodeNames)
     Make("list\\\xCE\xB1\xCE\xB2\xCE\xB3.txt", "abc");
     Folder("list\\sub");
     std::vector<FolderEntry> entries;
-    ASSERT_TRUE(m_env.win32.ListFolder(folder, entries, m_error));
+    ASSERT_TRUE(m_env.files.RealFiles().ListFolder(folder, entries, m_error));
     ASSERT_EQ(entries.size(), 2u);
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });
@@ -153,7 +137,7 @@ TEST_F(Win32ShredTest, ShredsUnicodeNamesAndPathsBeyond260Characters)
     EXPECT_FALSE(Exists(file));
     EXPECT_EQ(m_env.files.extents[file].end, 100000u);
     std::vector<FolderEntry> left;
-    ASSERT_TRUE(m_env.win32.ListFolder(deep, left, m_error));
+    ASSERT_TRUE(m_env.files.RealFiles().ListFolder(deep, left, m_error));
     EXPECT_TRUE(left.empty());
 }
 
@@ -167,7 +151,7 @@ TEST_F(Win32ShredTest, AFileInUseIsReportedAndKept)
     EXPECT_EQ(ShredFile(m_app, path, ShredMode::Normal), 0);
     EXPECT_FALSE(m_app.m_runStatus.empty());
     holder.Reset();
-    EXPECT_EQ(m_env.win32.ReadWholeFile(path), "busy");
+    EXPECT_EQ(m_env.files.RealFiles().ReadWholeFile(path), "busy");
 }
 
 TEST_F(Win32ShredTest, AFolderTreeIsEmptiedByTheRules)
@@ -180,7 +164,7 @@ TEST_F(Win32ShredTest, AFolderTreeIsEmptiedByTheRules)
     m_env.settings.WriteInt(kRemove, 2);
     EXPECT_EQ(ShredFolder(m_app, top, false, ShredMode::Normal), 0);
     std::vector<FolderEntry> left;
-    ASSERT_TRUE(m_env.win32.ListFolder(top, left, m_error));
+    ASSERT_TRUE(m_env.files.RealFiles().ListFolder(top, left, m_error));
     EXPECT_TRUE(left.empty());
 }
 
