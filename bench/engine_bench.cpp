@@ -2,25 +2,32 @@
 // size in the same folder, in the same run, and prints the ratios.
 //
 // What each side does per pass:
-// - engine: opens the file O_DSYNC, so every 64 KiB pwrite waits until the
-//   device has it, and calls fdatasync at the end of each pass; after the
-//   last pass it truncates, renames and deletes the file.
+// - engine: opens the file without O_DSYNC, writes 64 KiB blocks and calls
+//   fdatasync at the end of each pass; after the last pass it truncates,
+//   renames and deletes the file.
 // - shred: switches the file to O_DIRECT, writes 64 KiB blocks and calls
 //   fdatasync at the end of each pass (strace of coreutils 9.1). Without -u
 //   it leaves the file in place, so its removal is not timed; the engine's
 //   removal is timed on an empty file and printed separately.
+//
+// With --wipe it times the free-space wipe instead, against dd filling the
+// same free space, on an ext4 image it makes and loop-mounts itself: a wipe
+// fills the whole drive it runs on, so it never runs anywhere else.
 
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "engine/file_shredder.h"
+#include "engine/free_space_wipe.h"
 #include "engine/pattern.h"
 #include "fakes/fake_platform.h"
+#include "fakes/recording_file_system.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_paths.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +39,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -58,19 +66,119 @@ struct Options
     int passes = 1;
     int repeat = 3;
     bool ioProbe = false;
+    bool wipe = false;
+    std::uint64_t imageMiB = 256;
 };
 
 // The run's own folder, removed on failure too: it may hold large files.
 std::string g_scratch;
 
-[[noreturn]] void Fail(const std::string& message)
+// What a --wipe run made. The paths are set before the signal handlers are
+// installed and not changed after, so the handlers may read them.
+struct WipeScene
 {
-    std::fprintf(stderr, "qw_bench: %s\n", message.c_str());
-    if (!g_scratch.empty())
+    std::string image;
+    std::string mount;
+    std::string log;
+    std::string engineLog;
+    std::uint64_t imageBytes = 0;
+};
+WipeScene g_scene;
+volatile std::sig_atomic_t g_mounted = 0;
+volatile std::sig_atomic_t g_child = 0;
+
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+sigset_t HandledSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kHandledSignals)
+    {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
+// True when nothing is mounted any more, so the folder may be removed
+// without reaching into the image.
+bool Unmount()
+{
+    if (!g_mounted)
+    {
+        return true;
+    }
+    const char* point = g_scene.mount.c_str();
+    // EINVAL: not a mount point (the mount never happened).
+    bool gone = ::umount2(point, 0) == 0 || errno == EINVAL;
+    // Busy: detached now, freed when the last file in it closes.
+    gone = gone || ::umount2(point, MNT_DETACH) == 0 || errno == EINVAL;
+    if (!gone)
+    {
+        std::fprintf(stderr, "qw_bench: cannot unmount %s: %s; its image %s is left\n", point,
+                     std::strerror(errno), g_scene.image.c_str());
+        return false;
+    }
+    g_mounted = 0;
+    return true;
+}
+
+void CleanUp()
+{
+    sigset_t handled = HandledSignals();
+    ::sigprocmask(SIG_BLOCK, &handled, nullptr);
+    if (g_child > 0)
+    {
+        ::kill(static_cast<pid_t>(g_child), SIGKILL);
+        ::waitpid(static_cast<pid_t>(g_child), nullptr, 0);
+        g_child = 0;
+    }
+    if (Unmount() && !g_scratch.empty())
     {
         std::error_code ec;
         fs::remove_all(g_scratch, ec);
+        g_scratch.clear();
     }
+}
+
+// Async-signal-safe calls only: the child dies, the mount is detached and the
+// image unlinked (its blocks are freed when the last file in it closes).
+void OnSignal(int signal)
+{
+    pid_t child = static_cast<pid_t>(g_child);
+    if (child > 0)
+    {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    if (g_mounted)
+    {
+        ::umount2(g_scene.mount.c_str(), MNT_DETACH);
+    }
+    ::rmdir(g_scene.mount.c_str());
+    ::unlink(g_scene.image.c_str());
+    ::unlink(g_scene.log.c_str());
+    ::unlink(g_scene.engineLog.c_str());
+    ::rmdir(g_scratch.c_str());
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+void InstallSignalHandlers()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    action.sa_mask = HandledSignals();
+    for (int signal : kHandledSignals)
+    {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+[[noreturn]] void Fail(const std::string& message)
+{
+    std::fprintf(stderr, "qw_bench: %s\n", message.c_str());
+    CleanUp();
     std::exit(1);
 }
 
@@ -78,13 +186,19 @@ void Usage(FILE* out)
 {
     std::fprintf(out, "usage: qw_bench [--size MB] [--dir PATH] [--passes N] [--repeat R] "
                       "[--io-probe]\n"
-                      "  --size MB    file size in MiB (default 256)\n"
-                      "  --dir PATH   folder on the file system to test (default: under the "
-                      "build folder)\n"
-                      "  --passes N   pass count of the thorough method: 3*N passes (default 1)\n"
-                      "  --repeat R   timed runs per tool and method, median reported "
+                      "       qw_bench --wipe [--image-mb N] [--dir PATH] [--repeat R]\n"
+                      "  --size MB     file size in MiB (default 256)\n"
+                      "  --dir PATH    folder on the file system to test (default: under the "
+                      "build folder);\n"
+                      "                with --wipe, where the image file is made\n"
+                      "  --passes N    pass count of the thorough method: 3*N passes (default 1)\n"
+                      "  --repeat R    timed runs per tool and method, median reported "
                       "(default 3)\n"
-                      "  --io-probe   also time one pass of plain writes in several modes\n");
+                      "  --io-probe    also time one pass of plain writes in several modes\n"
+                      "  --wipe        time the free-space wipe against dd instead, on an ext4 "
+                      "image\n"
+                      "                made and loop-mounted for it (needs root)\n"
+                      "  --image-mb N  size of that image in MiB (default 256)\n");
 }
 
 long long PositiveNumber(const char* option, const char* text)
@@ -115,6 +229,11 @@ Options ParseOptions(int argc, char** argv)
             options.ioProbe = true;
             continue;
         }
+        if (arg == "--wipe")
+        {
+            options.wipe = true;
+            continue;
+        }
         if (i + 1 >= argc)
         {
             Usage(stderr);
@@ -132,6 +251,11 @@ Options ParseOptions(int argc, char** argv)
         else if (arg == "--passes")
         {
             options.passes = static_cast<int>(std::min(PositiveNumber("--passes", value), 1000LL));
+        }
+        else if (arg == "--image-mb")
+        {
+            options.imageMiB = static_cast<std::uint64_t>(
+                std::min(PositiveNumber("--image-mb", value), 1LL << 24));
         }
         else if (arg == "--repeat")
         {
@@ -217,9 +341,10 @@ std::string FileSystemType(const std::string& dir)
     return magic;
 }
 
-std::string ShredVersion()
+// The first line of `program --version`.
+std::string ProgramVersion(const std::string& program)
 {
-    FILE* pipe = ::popen("shred --version 2>/dev/null", "r");
+    FILE* pipe = ::popen((program + " --version 2>/dev/null").c_str(), "r");
     if (!pipe)
     {
         return {};
@@ -273,8 +398,73 @@ void MakeVictim(const std::string& path, std::uint64_t size, const std::vector<s
     SyncPath(fs::path(path).parent_path().string(), O_RDONLY | O_DIRECTORY);
 }
 
+// What the engine asked of the disk, and how long the calls took: tells
+// where a run's time goes.
+struct IoStats
+{
+    std::uint64_t bytes = 0; // written by calls that succeeded
+    std::uint64_t writes = 0;
+    std::uint64_t failedWrites = 0;
+    std::uint64_t flushes = 0;
+    std::uint64_t created = 0;
+    Clock::duration writeTime{};
+    Clock::duration flushTime{};
+};
+
+class CTimedFile : public IOpenFile
+{
+public:
+    CTimedFile(std::unique_ptr<IOpenFile> file, IoStats& stats)
+        : m_file(std::move(file)), m_stats(stats)
+    {
+    }
+    bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size,
+                 OsError& error) override
+    {
+        Clock::time_point start = Clock::now();
+        bool ok = m_file->WriteAt(offset, data, size, error);
+        m_stats.writeTime += Clock::now() - start;
+        ++(ok ? m_stats.writes : m_stats.failedWrites);
+        m_stats.bytes += ok ? size : 0;
+        return ok;
+    }
+    bool Flush(OsError& error) override
+    {
+        Clock::time_point start = Clock::now();
+        bool ok = m_file->Flush(error);
+        m_stats.flushTime += Clock::now() - start;
+        ++m_stats.flushes;
+        return ok;
+    }
+    bool Truncate(std::uint64_t size, OsError& error) override
+    {
+        return m_file->Truncate(size, error);
+    }
+    void Close() override { m_file->Close(); }
+
+private:
+    std::unique_ptr<IOpenFile> m_file;
+    IoStats& m_stats;
+};
+
+// Times the engine's writes and flushes on the real POSIX file system.
+class CTimedFileSystem : public test::CFileSystemDecorator<CPosixFileSystem>
+{
+public:
+    IoStats stats;
+
+protected:
+    std::unique_ptr<IOpenFile> Wrap(const std::string& path,
+                                    std::unique_ptr<IOpenFile> file) override
+    {
+        // Only the wipe makes files; the shredder opens existing ones.
+        stats.created += path.find("SHREDTMP") != std::string::npos ? 1 : 0;
+        return std::make_unique<CTimedFile>(std::move(file), stats);
+    }
+};
+
 // The real POSIX file system; fakes for everything that is not the disk.
-struct BenchEngine
+struct BenchEngine : test::FakePlatformOver<CTimedFileSystem>
 {
     explicit BenchEngine(const std::string& folder)
     {
@@ -290,19 +480,7 @@ struct BenchEngine
         app->m_unattended = true;
     }
 
-    test::CFakeSettingsStore settings;
-    test::CFakeSystemInfo system;
-    test::CFakeRuntime runtime;
-    test::CFakeModuleLoader modules;
-    CPosixFileSystem files;
-    test::CLatin1Codec codec;
-    test::CFakePresenter presenter;
-    test::CFakeShell shell;
-    test::CFakeUserInterface ui;
-    test::CFakeMainWindow mainWindow;
-    test::CFakeTargetsRun targetsRun;
-    Platform platform{settings,  system, runtime, modules,    files,     codec,
-                      presenter, shell,  ui,      mainWindow, targetsRun};
+    IoStats& io = files.stats;
     std::unique_ptr<CShredApp> app;
 };
 
@@ -428,9 +606,9 @@ struct WriteMode
 };
 
 constexpr WriteMode kWriteModes[] = {
-    {"O_DSYNC, 64 KiB (engine)", O_DSYNC, kBlockSize},
+    {"O_DSYNC, 64 KiB", O_DSYNC, kBlockSize},
     {"O_DIRECT, 64 KiB (shred)", O_DIRECT, kBlockSize},
-    {"buffered, 64 KiB", 0, kBlockSize},
+    {"buffered, 64 KiB (engine)", 0, kBlockSize},
     {"O_DSYNC, 1 MiB", O_DSYNC, kMiB},
 };
 
@@ -508,9 +686,462 @@ std::string RunList(const std::vector<double>& runs)
     return text;
 }
 
+// --- free-space wipe ---------------------------------------------------------
+
+constexpr std::uint64_t kImageMargin = 1024 * kMiB;
+constexpr std::uint64_t kBlockOfImage = 4096;
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs a program to its end, its output in the scene's log. The child is
+// known to the signal handler from the moment it exists. Returns the exit
+// status (-1 when it did not start or was killed) and the wall time.
+int RunProgram(const std::vector<std::string>& words, double* seconds = nullptr)
+{
+    std::vector<std::string> copy = words;
+    std::vector<char*> argv;
+    for (std::string& word : copy)
+    {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, g_scene.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, handled = HandledSignals(), old;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &handled);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    ::sigprocmask(SIG_BLOCK, &handled, &old);
+    Clock::time_point start = Clock::now();
+    pid_t pid = 0;
+    int spawned = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    if (spawned == 0)
+    {
+        g_child = pid;
+    }
+    ::sigprocmask(SIG_SETMASK, &old, nullptr);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0)
+    {
+        Fail("cannot start " + words[0] + ": " + std::strerror(spawned));
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR)
+    {
+    }
+    if (seconds)
+    {
+        *seconds = Seconds(Clock::now() - start);
+    }
+    g_child = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void RunOrFail(const std::vector<std::string>& words, const std::string& what)
+{
+    if (RunProgram(words) != 0)
+    {
+        std::string output = ReadText(g_scene.log);
+        while (!output.empty() && output.back() == '\n')
+        {
+            output.pop_back();
+        }
+        Fail(what + " failed" + (output.empty() ? "" : ":\n" + output));
+    }
+}
+
+// Every block written now, so no timed run pays for the host file system
+// allocating the image's blocks on first write.
+void MakeImage(const std::string& path, std::uint64_t mib)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+    {
+        Fail("cannot create " + path + ": " + std::strerror(errno));
+    }
+    std::vector<std::uint8_t> zeroes(kMiB, 0);
+    for (std::uint64_t i = 0; i < mib; ++i)
+    {
+        if (::write(fd, zeroes.data(), zeroes.size()) != static_cast<ssize_t>(zeroes.size()))
+        {
+            ::close(fd);
+            Fail("cannot write " + path + ": " + std::strerror(errno));
+        }
+    }
+    if (::fsync(fd) != 0)
+    {
+        ::close(fd);
+        Fail("cannot sync " + path + ": " + std::strerror(errno));
+    }
+    ::close(fd);
+}
+
+// The wipe fills whatever holds the folder, so it runs only where the
+// image this run made is mounted: the mount point's last entry is ext4 on
+// a loop device backed by that image, and no bigger than it.
+void CheckOwnMount()
+{
+    const std::string& point = g_scene.mount;
+    std::string device, type;
+    std::ifstream mounts("/proc/self/mounts");
+    std::string line;
+    while (std::getline(mounts, line))
+    {
+        std::istringstream fields(line);
+        std::string entryDevice, entryPoint, entryType;
+        fields >> entryDevice >> entryPoint >> entryType;
+        if (Unescape(entryPoint) == point)
+        {
+            device = entryDevice;
+            type = entryType;
+        }
+    }
+    std::string refusal;
+    if (device.empty())
+    {
+        refusal = "nothing is mounted there";
+    }
+    else if (type != "ext4" || device.rfind("/dev/loop", 0) != 0)
+    {
+        refusal = "it holds " + type + " on " + device + ", not ext4 on a loop device";
+    }
+    else
+    {
+        std::string backing =
+            ReadText("/sys/block/" + fs::path(device).filename().string() + "/loop/backing_file");
+        while (!backing.empty() && backing.back() == '\n')
+        {
+            backing.pop_back();
+        }
+        struct stat pointStatus, parentStatus;
+        struct statvfs space;
+        if (backing != g_scene.image)
+        {
+            refusal = device + " is backed by '" + backing + "', not this run's image";
+        }
+        else if (::stat(point.c_str(), &pointStatus) != 0 ||
+                 ::stat(fs::path(point).parent_path().c_str(), &parentStatus) != 0 ||
+                 pointStatus.st_dev == parentStatus.st_dev)
+        {
+            refusal = "it is not a file system of its own";
+        }
+        else if (::statvfs(point.c_str(), &space) != 0 ||
+                 static_cast<std::uint64_t>(space.f_blocks) * space.f_frsize > g_scene.imageBytes)
+        {
+            refusal = "it is bigger than the image";
+        }
+    }
+    if (!refusal.empty())
+    {
+        Fail("refusing to wipe the free space of " + point + ": " + refusal);
+    }
+}
+
+struct FreeState
+{
+    std::uint64_t available = 0; // bytes, as the wipe sees them
+    std::uint64_t freeBlocks = 0;
+    std::uint64_t freeInodes = 0;
+    bool operator==(const FreeState&) const = default;
+};
+
+// After syncfs, so the previous run's deletions are done and no write of
+// it lands in the next timed run.
+FreeState ReadFree()
+{
+    int fd = ::open(g_scene.mount.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::syncfs(fd) != 0)
+    {
+        Fail("cannot sync " + g_scene.mount + ": " + std::strerror(errno));
+    }
+    ::close(fd);
+    struct statvfs space;
+    if (::statvfs(g_scene.mount.c_str(), &space) != 0)
+    {
+        Fail("cannot read the free space of " + g_scene.mount + ": " + std::strerror(errno));
+    }
+    return {static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize,
+            static_cast<std::uint64_t>(space.f_bfree), static_cast<std::uint64_t>(space.f_ffree)};
+}
+
+// Entries in the mount's root that a fresh ext4 does not have.
+std::string Leftovers()
+{
+    std::string names;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(g_scene.mount, ec))
+    {
+        std::string name = entry.path().filename().string();
+        if (name != "lost+found")
+        {
+            names += (names.empty() ? "" : " ") + name;
+        }
+    }
+    return names;
+}
+
+enum WipeTool
+{
+    kEngine,
+    kDdFdatasync,
+    kDdDsync,
+    kWipeTools
+};
+
+constexpr const char* kWipeToolNames[kWipeTools] = {"engine", "dd conv=fdatasync",
+                                                    "dd oflag=dsync"};
+
+double TimeWipe(BenchEngine& engine, const std::string& root)
+{
+    CShredApp& app = *engine.app;
+    app.m_cmdMethod = 0;
+    app.m_cmdPasses = 1;
+    app.m_cancel = 0;
+    app.m_runStatus.clear();
+    engine.io = IoStats{};
+    Clock::time_point start = Clock::now();
+    WipeFreeSpace(app, root);
+    return Seconds(Clock::now() - start);
+}
+
+// dd's time includes removing its file, as the wipe's includes removing
+// its fillers. Like the wipe, dd may find the drive full a few blocks early
+// (the file system's own records of the file take them); that is noted.
+double TimeDd(std::uint64_t bytes, const char* flag, std::string& note)
+{
+    std::string path = g_scene.mount + "/ddfill";
+    double seconds = 0;
+    int status = RunProgram({"dd", "if=/dev/zero", "of=" + path, "bs=64K", "iflag=count_bytes",
+                             "count=" + std::to_string(bytes), flag},
+                            &seconds);
+    CheckOwnMount();
+    std::error_code ec;
+    std::uint64_t written = fs::file_size(path, ec);
+    if (ec)
+    {
+        Fail("dd left no file " + path + ": " + ec.message() + "\n" + ReadText(g_scene.log));
+    }
+    Clock::time_point start = Clock::now();
+    fs::remove(path, ec);
+    seconds += Seconds(Clock::now() - start);
+    std::string output = ReadText(g_scene.log);
+    bool full = output.find("No space left on device") != std::string::npos;
+    if (written > bytes || written + kMiB < bytes || (status != 0 && !full))
+    {
+        Fail(std::string("dd ") + flag + " wrote " + std::to_string(written) + " of " +
+             std::to_string(bytes) + " bytes:\n" + output);
+    }
+    if (written < bytes)
+    {
+        note = std::string("dd ") + flag + " found the drive full " +
+               std::to_string(bytes - written) + " bytes early";
+    }
+    return seconds;
+}
+
+double Rate(std::uint64_t bytes, double seconds)
+{
+    return static_cast<double>(bytes) / kMiB / seconds;
+}
+
+int WipeMain(const Options& options, const std::string& folder)
+{
+    std::uint64_t imageBytes = options.imageMiB * kMiB;
+    struct statvfs host;
+    if (::statvfs(folder.c_str(), &host) != 0 ||
+        static_cast<std::uint64_t>(host.f_bavail) * host.f_frsize < imageBytes + kImageMargin)
+    {
+        Fail("not enough free space in " + options.dir + " for a " +
+             std::to_string(options.imageMiB) + " MiB image and 1 GiB to spare");
+    }
+    g_scene.image = folder + "/image.ext4";
+    g_scene.mount = folder + "/mnt";
+    g_scene.log = folder + "/tool.log";
+    g_scene.engineLog = folder + "/log.txt";
+    g_scene.imageBytes = imageBytes;
+    InstallSignalHandlers();
+
+    MakeImage(g_scene.image, options.imageMiB);
+    // No root reserve: the wipe running as root would fill it, dd and the
+    // free space statvfs gives would not. No discard: freeing blocks must not
+    // punch holes in the image. Inode tables and journal written now, not by
+    // a kernel thread during the timed runs.
+    RunOrFail({"mkfs.ext4", "-q", "-F", "-b", std::to_string(kBlockOfImage), "-m", "0", "-E",
+               "nodiscard,lazy_itable_init=0,lazy_journal_init=0", "-L", "QWBENCH", g_scene.image},
+              "mkfs.ext4 on " + g_scene.image);
+    if (::mkdir(g_scene.mount.c_str(), 0700) != 0)
+    {
+        Fail("cannot make " + g_scene.mount + ": " + std::strerror(errno));
+    }
+    g_mounted = 1;
+    RunOrFail({"mount", "-o", "loop,noatime", g_scene.image, g_scene.mount},
+              "loop-mounting " + g_scene.image);
+    CheckOwnMount();
+
+    const FreeState fresh = ReadFree();
+    std::string root = FromPosixPath(g_scene.mount + "/");
+    BenchEngine engine(folder);
+    if (engine.app->m_freeSpaceFunction != FreeSpaceFunction::Extended)
+    {
+        Fail("the application object did not choose the extended free-space query");
+    }
+
+    std::printf("free-space wipe, quick method (one pass of zeroes): engine vs %s\n",
+                ProgramVersion("dd").c_str());
+    std::printf("image %llu MiB ext4 (4 KiB blocks, no root reserve), loop-mounted at %s\n",
+                static_cast<unsigned long long>(options.imageMiB), g_scene.mount.c_str());
+    std::printf("free before each run: %llu bytes (%.1f MiB) available, %llu blocks free; "
+                "%d runs each, median\n",
+                static_cast<unsigned long long>(fresh.available),
+                static_cast<double>(fresh.available) / kMiB,
+                static_cast<unsigned long long>(fresh.freeBlocks), options.repeat);
+    std::printf("MB = 2^20 bytes; MB/s = available bytes / wall time (engine: the whole "
+                "WipeFreeSpace call; dd: dd run + removing its file)\n");
+    std::fflush(stdout);
+
+    std::vector<double> times[kWipeTools];
+    std::vector<IoStats> engineIo;
+    std::vector<std::string> anomalies;
+    std::vector<std::string> notes;
+    std::string status;
+    for (int r = 0; r < options.repeat; ++r)
+    {
+        for (int turn = 0; turn < kWipeTools; ++turn)
+        {
+            int tool = (r + turn) % kWipeTools;
+            CheckOwnMount();
+            FreeState before = ReadFree();
+            if (tool == kEngine)
+            {
+                times[tool].push_back(TimeWipe(engine, root));
+                engineIo.push_back(engine.io);
+                if (!engine.app->m_runStatus.empty())
+                {
+                    status = engine.app->m_runStatus;
+                }
+                // Nearly all of it: the last chunk that no longer fits, and
+                // blocks the file system takes for the fillers' own records,
+                // stay unwritten.
+                if (engine.io.bytes + kMiB < before.available)
+                {
+                    anomalies.push_back("run " + std::to_string(r + 1) + ": the engine wrote " +
+                                        std::to_string(engine.io.bytes) + " of " +
+                                        std::to_string(before.available) + " bytes");
+                }
+            }
+            else
+            {
+                std::string note;
+                times[tool].push_back(
+                    TimeDd(before.available,
+                           tool == kDdFdatasync ? "conv=fdatasync" : "oflag=dsync", note));
+                if (!note.empty())
+                {
+                    notes.push_back("run " + std::to_string(r + 1) + ": " + note);
+                }
+            }
+            CheckOwnMount();
+            FreeState after = ReadFree();
+            std::string left = Leftovers();
+            if (!(after == fresh) || !left.empty())
+            {
+                anomalies.push_back(
+                    "run " + std::to_string(r + 1) + ", " + kWipeToolNames[tool] +
+                    ": free space not back: available " + std::to_string(after.available) +
+                    " (was " + std::to_string(fresh.available) + "), free blocks " +
+                    std::to_string(after.freeBlocks) + " (" + std::to_string(fresh.freeBlocks) +
+                    "), free inodes " + std::to_string(after.freeInodes) + " (" +
+                    std::to_string(fresh.freeInodes) + ")" +
+                    (left.empty() ? "" : ", left: " + left));
+            }
+        }
+    }
+    std::string fsType = FileSystemType(g_scene.mount);
+    CleanUp();
+
+    std::printf("\n%-18s %9s %9s  %s\n", "tool", "median s", "MB/s", "runs (s)");
+    double rates[kWipeTools];
+    for (int tool = 0; tool < kWipeTools; ++tool)
+    {
+        double median = Median(times[tool]);
+        rates[tool] = Rate(fresh.available, median);
+        std::printf("%-18s %9.3f %9.1f  %s\n", kWipeToolNames[tool], median, rates[tool],
+                    RunList(times[tool]).c_str());
+    }
+
+    std::printf("\nengine, per run: bytes written, files, writes (failed at the full drive), "
+                "time in pwrite / fdatasync / the rest (s)\n");
+    for (std::size_t i = 0; i < engineIo.size(); ++i)
+    {
+        const IoStats& io = engineIo[i];
+        double write = Seconds(io.writeTime);
+        double flush = Seconds(io.flushTime);
+        std::printf("  %llu  %llu  %llu (%llu)  %.3f / %.3f / %.3f\n",
+                    static_cast<unsigned long long>(io.bytes),
+                    static_cast<unsigned long long>(io.created),
+                    static_cast<unsigned long long>(io.writes),
+                    static_cast<unsigned long long>(io.failedWrites), write, flush,
+                    times[kEngine][i] - write - flush);
+    }
+    if (!status.empty())
+    {
+        // Without a language file every message text reads "Error".
+        std::printf("engine run status: %s", status.c_str());
+        std::uint64_t freeBytes = fresh.freeBlocks * kBlockOfImage;
+        if (freeBytes != fresh.available)
+        {
+            std::printf(
+                " (expected: the wipe reports when less is available than free, and "
+                "ext4 holds back %llu free blocks for itself)",
+                static_cast<unsigned long long>((freeBytes - fresh.available) / kBlockOfImage));
+        }
+        std::printf("\n");
+    }
+    for (const std::string& note : notes)
+    {
+        std::printf("note: %s\n", note.c_str());
+    }
+    if (anomalies.empty())
+    {
+        std::printf("after every run the free space was back to where it started, nothing left\n");
+    }
+    for (const std::string& anomaly : anomalies)
+    {
+        std::printf("ODD: %s\n", anomaly.c_str());
+    }
+
+    std::printf("\nwipe: engine %.1f MB/s, dd conv=fdatasync %.1f MB/s, ratio %.2f (%llu MiB "
+                "image, %s)\n",
+                rates[kEngine], rates[kDdFdatasync], rates[kEngine] / rates[kDdFdatasync],
+                static_cast<unsigned long long>(options.imageMiB), fsType.c_str());
+    std::printf("      dd oflag=dsync %.1f MB/s, ratio engine/that %.2f\n", rates[kDdDsync],
+                rates[kEngine] / rates[kDdDsync]);
+    return anomalies.empty() ? 0 : 1;
+}
+
 int Main(int argc, char** argv)
 {
     Options options = ParseOptions(argc, argv);
+    if (options.wipe && ::geteuid() != 0)
+    {
+        Fail("--wipe needs root: it makes an ext4 image and loop-mounts it, so the wipe fills "
+             "only that image");
+    }
     std::error_code ec;
     if (options.dir == QW_BENCH_SCRATCH)
     {
@@ -524,6 +1155,10 @@ int Main(int argc, char** argv)
     }
     std::string folder = fs::canonical(pattern).string();
     g_scratch = folder;
+    if (options.wipe)
+    {
+        return WipeMain(options, folder);
+    }
     std::uint64_t size = options.sizeMiB * kMiB;
 
     struct statvfs space;
@@ -535,7 +1170,7 @@ int Main(int argc, char** argv)
     }
     std::string fsType = FileSystemType(folder);
 
-    std::printf("engine vs %s\n", ShredVersion().c_str());
+    std::printf("engine vs %s\n", ProgramVersion("shred").c_str());
     std::printf("folder %s (%s), file %llu MiB, %d runs each, median\n", folder.c_str(),
                 fsType.c_str(), static_cast<unsigned long long>(options.sizeMiB), options.repeat);
     std::printf("MB = 2^20 bytes; MB/s = bytes written (size x passes) / wall time\n");

@@ -7,19 +7,11 @@
 namespace qw::test
 {
 
-// Passes every call to a real file system and records how far, and how much,
-// each file was written: proof that an overwrite reached the last byte.
-template <typename Real> class CRecordingFileSystem : public IFileSystem
+// Passes every call to a real file system; a subclass may wrap the files it
+// opens for writing to watch what is written.
+template <typename Real> class CFileSystemDecorator : public IFileSystem
 {
 public:
-    struct Extent
-    {
-        std::uint64_t end = 0;
-        std::uint64_t bytes = 0;
-        int flushes = 0;
-    };
-
-    std::map<std::string, Extent> extents;
     Real& RealFiles() { return m_real; }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override
@@ -41,11 +33,7 @@ public:
     std::unique_ptr<IOpenFile> OpenForOverwrite(const std::string& path, OsError& error) override
     {
         auto file = m_real.OpenForOverwrite(path, error);
-        if (!file)
-        {
-            return nullptr;
-        }
-        return std::make_unique<CRecordingFile>(std::move(file), extents[path]);
+        return file ? Wrap(path, std::move(file)) : nullptr;
     }
     bool Rename(const std::string& from, const std::string& to, OsError& error) override
     {
@@ -76,16 +64,43 @@ public:
     std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override
     {
         auto file = m_real.CreateForWriting(path, error);
-        if (!file)
-        {
-            return nullptr;
-        }
-        return std::make_unique<CRecordingFile>(std::move(file), extents[path]);
+        return file ? Wrap(path, std::move(file)) : nullptr;
     }
     std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
                                                 OsError& error) override
     {
         return m_real.QueryFreeSpace(root, legacy, error);
+    }
+
+protected:
+    virtual std::unique_ptr<IOpenFile> Wrap(const std::string&, std::unique_ptr<IOpenFile> file)
+    {
+        return file;
+    }
+
+private:
+    Real m_real;
+};
+
+// Records how far, and how much, each file was written: proof that an
+// overwrite reached the last byte.
+template <typename Real> class CRecordingFileSystem : public CFileSystemDecorator<Real>
+{
+public:
+    struct Extent
+    {
+        std::uint64_t end = 0;
+        std::uint64_t bytes = 0;
+        int flushes = 0;
+    };
+
+    std::map<std::string, Extent> extents;
+
+protected:
+    std::unique_ptr<IOpenFile> Wrap(const std::string& path,
+                                    std::unique_ptr<IOpenFile> file) override
+    {
+        return std::make_unique<CRecordingFile>(std::move(file), extents[path]);
     }
 
 private:
@@ -122,8 +137,6 @@ private:
         std::unique_ptr<IOpenFile> m_file;
         Extent& m_extent;
     };
-
-    Real m_real;
 };
 
 } // namespace qw::test

@@ -353,9 +353,11 @@ std::optional<FreeSpaceInfo> CPosixFileSystem::QueryFreeSpace(const std::string&
         error = LastError();
         return std::nullopt;
     }
+    // The blocks a file system keeps back (root's reserve, ext4's own) are no
+    // user quota: what this process may fill is the free space here.
     FreeSpaceInfo info;
     info.available = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
-    info.totalFree = static_cast<std::uint64_t>(st.f_bfree) * st.f_frsize;
+    info.totalFree = info.available;
     if (legacy)
     {
         // The old call multiplies in 32 bits and knows no reserve.
