@@ -123,6 +123,36 @@ void WriteDesktopIni(CShredApp& app, const std::string& folder)
     file->Close();
 }
 
+// What the shell's emptying leaves of items already overwritten: wine 8.0
+// deletes only files, so trashed folders stay behind, empty, with their
+// (truncated) info files.
+void RemoveLeftovers(IFileSystem& files, const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    OsError error;
+    if (!files.ListFolder(folder, entries, error))
+    {
+        return;
+    }
+    for (const FolderEntry& entry : entries)
+    {
+        std::string path = folder + "\\" + entry.name;
+        if (entry.status.isLink)
+        {
+            files.RemoveLink(path, error);
+        }
+        else if (entry.status.isFolder)
+        {
+            RemoveLeftovers(files, path);
+            files.RemoveFolder(path, error);
+        }
+        else
+        {
+            files.RemoveFile(path, error);
+        }
+    }
+}
+
 std::string Hex8(std::int32_t code)
 {
     char buffer[16];
@@ -173,6 +203,7 @@ void ShredRecycleBin(CShredApp& app)
 
     app.m_cancel = 0;
     std::uint64_t total = 0;
+    std::uint64_t items = 0;
     for (const std::string& root : app.m_driveRoots)
     {
         if (root.empty())
@@ -187,8 +218,10 @@ void ShredRecycleBin(CShredApp& app)
             break;
         }
         total += query.size;
+        items += query.items;
     }
-    if (total == 0)
+    // Wine 8.0 counts a folder in the bin as 0 bytes: items count too.
+    if (total == 0 && items == 0)
     {
         Report(app, MessageSize::Small, 1, "info", app.LanguageText(kKeyBinEmpty));
         return;
@@ -211,13 +244,15 @@ void ShredRecycleBin(CShredApp& app)
         {
             continue;
         }
-        if (bin->Query(root).size == 0)
+        BinQuery query = bin->Query(root);
+        if (query.size == 0 && query.items == 0)
         {
             continue;
         }
         std::string folder;
         BinLayout layout = FindBinFolder(app, root, folder);
         BinFolderResult result = BinFolderResult::Overwritten;
+        bool usedShellFolders = false;
         if (layout != BinLayout::None)
         {
             result = ShredBinFolder(app, folder, true);
@@ -233,6 +268,7 @@ void ShredRecycleBin(CShredApp& app)
             // elsewhere (wine: the desktop's trash). A missing one holds
             // nothing.
             shellFoldersDone = true;
+            usedShellFolders = true;
             for (const std::string& shellFolder : app.Env().shell.ShellBinFolders())
             {
                 if (ShredBinFolder(app, shellFolder + "\\", false) == BinFolderResult::Incomplete)
@@ -265,6 +301,13 @@ void ShredRecycleBin(CShredApp& app)
         progress->SetPosition(0);
         progress->Repaint();
         bin->Empty(root);
+        if (usedShellFolders)
+        {
+            for (const std::string& shellFolder : app.Env().shell.ShellBinFolders())
+            {
+                RemoveLeftovers(app.Env().files, shellFolder);
+            }
+        }
         if (layout == BinLayout::Recycler || layout == BinLayout::Recycled)
         {
             WriteDesktopIni(app, folder);

@@ -237,6 +237,29 @@ TEST_F(RecycleBinTest, WithoutABinFolderTheShellsOwnFoldersAreShredded)
     EXPECT_EQ(m_fake.files.files.count("Z:\\trash\\files\\report.doc"), 0u);
 }
 
+TEST_F(RecycleBinTest, AShellBinOfFoldersOnlyIsShreddedAndLeftEmpty)
+{
+    // Wine counts folders as 0 bytes and its emptying leaves them behind.
+    m_fake.shell.bins["C:\\"] = BinQuery{0, 0, 1};
+    m_fake.files.folders = {"Z:\\trash", "Z:\\trash\\files", "Z:\\trash\\files\\album",
+                            "Z:\\trash\\files\\album\\sub", "Z:\\trash\\info"};
+    Item("Z:\\trash\\files\\album\\photo.jpg", "marker");
+    Item("Z:\\trash\\files\\album\\sub\\deep.jpg", "marker");
+    Item("Z:\\trash\\info\\album.trashinfo", "[Trash Info]\nPath=/home/me/album\n");
+    m_fake.shell.shellBinFolders = {"Z:\\trash\\files", "Z:\\trash\\info"};
+    m_app.m_unattended = true;
+    ShredRecycleBin(m_app);
+    EXPECT_TRUE(Written("Z:\\trash\\files\\album\\photo.jpg"));
+    EXPECT_TRUE(Written("Z:\\trash\\info\\album.trashinfo"));
+    std::vector<FolderEntry> left;
+    OsError error;
+    ASSERT_TRUE(m_fake.files.ListFolder("Z:\\trash\\files", left, error));
+    EXPECT_TRUE(left.empty());
+    ASSERT_TRUE(m_fake.files.ListFolder("Z:\\trash\\info", left, error));
+    EXPECT_TRUE(left.empty());
+    EXPECT_EQ(m_app.m_runStatus, "");
+}
+
 TEST_F(RecycleBinTest, TheWarningComesFirstUnlessSwitchedOff)
 {
     Bin("C:\\", "C:\\RECYCLED", 10);

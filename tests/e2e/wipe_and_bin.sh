@@ -1,0 +1,359 @@
+#!/usr/bin/env bash
+# What a free-space wipe and a Recycle Bin shred leave on the disk. The real
+# Quellwipe.exe works on small file-system images mapped as drives; then the
+# images are unmounted and their raw bytes searched for what was deleted.
+#   Free space: files deleted the ordinary way from D: (NTFS through ntfs-3g)
+#     and E: (ext4 through a loop device), then the drive's free space wiped.
+#   Bin: wine keeps the Recycle Bin in the desktop's trash under
+#     $XDG_DATA_HOME, which is pointed into an NTFS image for these runs.
+# A free-space wipe only ever targets a drive that is checked to be one of
+# these images. Runs inside wine-run.sh --shell; exits 77 (skipped) where
+# FUSE can't be used.
+# shellcheck source-path=SCRIPTDIR
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/ntfs_image.sh"
+. "$here/common.sh"
+run_limit=40
+timings=()
+
+report() {
+    echo "timings:"
+    printf '  %s\n' "${timings[@]}"
+    finish
+    exit
+}
+
+now() { echo "${EPOCHREALTIME/,/.}"; }
+
+timed() { # label, start time
+    local seconds
+    seconds=$(awk -v a="$2" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }')
+    timings+=("$(printf '%-60s %6s s' "$1" "$seconds")")
+}
+
+found() { # image, marker: the marker is in the image
+    local count rc
+    count=$(qw_image_contains "$1" "$2")
+    rc=$?
+    echo "  ${2:0:20}... in ${1##*/}: $count"
+    [ $rc = 0 ]
+}
+
+absent() { # image, marker: the image was read and the marker is not in it
+    local count rc
+    count=$(qw_image_contains "$1" "$2")
+    rc=$?
+    echo "  ${2:0:20}... in ${1##*/}: $count"
+    [ $rc = 1 ]
+}
+
+all_found() { # image, marker...
+    local image=$1 marker ok=0
+    shift
+    for marker; do
+        found "$image" "$marker" || ok=1
+    done
+    return $ok
+}
+
+# About 300 KB: several 64 KiB blocks and a last cluster only partly used.
+write_big() { # path, marker
+    yes "$2" | head -c 300000 >"$1"
+}
+
+empty_folder() { # path: exists and holds nothing
+    local left
+    [ -d "$1" ] || { echo "  $1 is missing"; return 1; }
+    left=$(find "$1" -mindepth 1)
+    [ -z "$left" ] || echo "  left: $(echo "$left" | sed "s|^$1/||" | tr '\n' ' ')"
+    [ -z "$left" ]
+}
+
+log_is() { # expected text with \r\n escapes: the log's exact bytes
+    local expected actual
+    expected=$(printf "$1" | od -An -c)
+    actual=$(od -An -c <"$app_dir/log.txt" 2>/dev/null)
+    [ "$actual" = "$expected" ] || echo "  log bytes:$(echo "$actual" | tr -s ' \n' ' ')"
+    [ "$actual" = "$expected" ]
+}
+
+same_text() { # what, before, after
+    [ "$2" = "$3" ] || echo "  $1 before: $2; after: $3"
+    [ "$2" = "$3" ]
+}
+
+# A targets run with exactly this command line after the program name.
+# A run still going after $run_limit s is shown (the texts of any dialog it
+# put up) and ended with every other process of the prefix.
+shred_run() {
+    local start pid i rc
+    start=$(now)
+    rm -f "$app_dir/log.txt"
+    quellwipe "$1" &
+    pid=$!
+    for ((i = 0; i < run_limit * 10; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "  Quellwipe still running after $run_limit s; its dialog says:"
+        wine "$tool" text '#32770' - 2>&1 | tr -d '\r' | sed 's/^/    /'
+        wineserver -k >/dev/null 2>&1
+        wait "$pid"
+        wineserver -w
+        wineserver -p </dev/null >/dev/null 2>&1
+        timed "Quellwipe $1 (ended)" "$start"
+        return 1
+    fi
+    wait "$pid"
+    rc=$?
+    timed "Quellwipe $1" "$start"
+    echo "  exit code $rc; log: $(tr '\r\n' '  ' <"$app_dir/log.txt" 2>/dev/null)"
+    [ $rc = 0 ]
+}
+
+ntfs_img=$QW_IMAGE_DIR/ntfs.img
+ntfs_mnt=$QW_IMAGE_DIR/ntfs
+ext_img=$QW_IMAGE_DIR/ext4.img
+ext_mnt=$QW_IMAGE_DIR/ext4
+image_mb=48
+
+fresh_ntfs() { # [size in MB]
+    qw_ntfs_create "$ntfs_img" "${1:-$image_mb}" && qw_ntfs_mount "$ntfs_img" "$ntfs_mnt"
+}
+
+# Without its journal and its reserves, so that a fill can take every free
+# block (kernel 6.18): with the journal, a deleted file's blocks are handed
+# out again only after the next commit, and the block of the fill's own
+# folder, given back before the journal was checkpointed, kept its old data
+# at home; reserved clusters (2 %) are kept from delayed allocation, and
+# 5 % of the blocks from users other than root.
+fresh_ext4() {
+    local dev
+    qw_ext4_create "$ext_img" $image_mb &&
+        tune2fs -O ^has_journal -m 0 "$ext_img" >/dev/null &&
+        qw_ext4_mount "$ext_img" "$ext_mnt" || return 1
+    dev=$(findmnt -n -o SOURCE "$ext_mnt")
+    echo 0 >"/sys/fs/ext4/${dev##*/}/reserved_clusters"
+}
+
+# The last line of defence before a free-space wipe: the letter leads to a
+# mount of one of this script's images, and wine sees a drive of that size.
+image_drive() { # letter, mount point
+    local link info total
+    link=$(readlink -f "$WINEPREFIX/dosdevices/${1,,}:")
+    if [ "$link" != "$(readlink -f "$2")" ] || [ "${link#"$QW_IMAGE_DIR"/}" = "$link" ] ||
+        ! mountpoint -q "$2"; then
+        echo "  ${1^^}: leads to '$link', not to a mounted image of this test"
+        return 1
+    fi
+    info=$(qw_drive_info "$1")
+    read -r _ _ _ total <<<"$info"
+    if [ -z "$total" ] || [ "$total" -gt $((image_mb * 1048576)) ]; then
+        echo "  ${1^^}: reports a size of '${total:-?}' bytes, more than this test's images ($image_mb MB)"
+        return 1
+    fi
+}
+
+# Files deleted the ordinary way, then the drive's free space wiped: nothing
+# of them may be left in the image, and the wipe leaves nothing behind.
+wipe_case() { # kind, image size in MB, method arguments...
+    local kind=$1 size=$2 letter img mnt big small before after start
+    shift 2
+    local name="wipe $kind $*:"
+    start=$(now)
+    echo "--- free-space wipe on $kind with $*"
+    if [ "$kind" = ntfs ]; then
+        letter=D img=$ntfs_img mnt=$ntfs_mnt
+        fresh_ntfs "$size" || { check "$name fresh NTFS image" false; return; }
+    else
+        letter=E img=$ext_img mnt=$ext_mnt
+        fresh_ext4 || { check "$name fresh ext4 image" false; return; }
+    fi
+    big=$(qw_marker wipebig)
+    small=$(qw_marker wipesmall)
+    write_big "$mnt/secret.txt" "$big"
+    printf '%s' "$small" >"$mnt/tiny.txt"
+    [ "$kind" = ntfs ] || sync -f "$mnt"
+    check "$name both contents are in the image" all_found "$img" "$big" "$small"
+    wine cmd /c "del $letter:\\secret.txt"
+    wine cmd /c "del $letter:\\tiny.txt"
+    check "$name del removed both files" empty_folder_but_lost_found "$mnt"
+    check "$name a plain delete leaves the contents in the image" all_found "$img" "$big" "$small"
+    before=$(qw_drive_info "$letter")
+
+    if ! check "$name $letter: is this test's image" image_drive "$letter" "$mnt"; then
+        return
+    fi
+    local line="\"/s\" \"Wipe task\""
+    for switch; do
+        line+=" \"$switch\""
+    done
+    line+=" \"$letter:\\\""
+    check "$name Quellwipe ends with exit code 0 within $run_limit s" shred_run "$line"
+    check "$name the log is the task line and Success" log_is 'Task Name:Wipe task\r\nSuccess\r\n\r\n'
+    check "$name $letter:\\SHREDTMP.\$\$\$ is gone" test ! -e "$mnt/SHREDTMP.\$\$\$"
+    check "$name nothing else is left on $letter:" empty_folder_but_lost_found "$mnt"
+    after=$(qw_drive_info "$letter")
+    check "$name $letter: has the free space it had before the wipe" \
+        same_text "type, file system, free, size" "$before" "$after"
+
+    # Unmounting is the only flush between the wipe and the search.
+    if [ "$kind" = ntfs ]; then
+        check "$name the image unmounts clean" qw_ntfs_unmount "$mnt"
+    else
+        check "$name the image unmounts" qw_ext4_unmount "$mnt"
+    fi
+    check "$name nothing of the deleted 300 KB file is left in the image" absent "$img" "$big"
+    # On NTFS a file this small keeps its data in its MFT record, which a
+    # fill of free clusters never reaches (ntfs-3g gives the wipe's files new
+    # records): a known limit of the method there, shown but not counted.
+    if [ "$kind" = ntfs ]; then
+        if absent "$img" "$small"; then
+            echo "note: $name the deleted tiny file's MFT record was reused"
+        else
+            echo "note: $name the deleted tiny file stays in its free MFT record (known limit)"
+        fi
+    else
+        check "$name nothing of the deleted tiny file is left in the image" absent "$img" "$small"
+    fi
+    timed "case wipe $kind $*" "$start"
+}
+
+empty_folder_but_lost_found() { # mount point: only what mkfs made is there
+    local left
+    left=$(find "$1" -mindepth 1 -not -path "$1/lost+found")
+    [ -z "$left" ] || echo "  left: $(echo "$left" | sed "s|^$1/||" | tr '\n' ' ')"
+    [ -z "$left" ]
+}
+
+# --- the Recycle Bin ------------------------------------------------------------
+trash=$ntfs_mnt/xdg/Trash
+
+# One item as wine's SHFileOperation with FOF_ALLOWUNDO leaves it (seen on
+# wine 8.0): the item under files/, a .trashinfo under info/ naming where it
+# came from by its Unix path.
+trash_info() { # name
+    printf '[Trash Info]\nPath=%s\nDeletionDate=2026-12-07T10:00:00\n' \
+        "$WINEPREFIX/dosdevices/d:/$1" >"$trash/info/$1.trashinfo"
+}
+
+# A big file, a tiny one, a folder with a file in it and a folder with a
+# subfolder. Prints the markers, one a line.
+fill_trash() {
+    local m
+    mkdir -p "$trash/files" "$trash/info"
+    m=$(qw_marker binbig) && echo "$m"
+    write_big "$trash/files/report.txt" "$m"
+    trash_info report.txt
+    m=$(qw_marker binsmall) && echo "$m"
+    printf '%s' "$m" >"$trash/files/note.txt"
+    trash_info note.txt
+    mkdir "$trash/files/album"
+    m=$(qw_marker binfolder) && echo "$m"
+    write_big "$trash/files/album/photo.txt" "$m"
+    trash_info album
+    mkdir -p "$trash/files/project/src"
+    m=$(qw_marker binnested) && echo "$m"
+    printf '%s' "$m" >"$trash/files/project/readme.txt"
+    m=$(qw_marker bindeep) && echo "$m"
+    write_big "$trash/files/project/src/main.txt" "$m"
+    trash_info project
+}
+
+five_found() { # image, markers: all five items were made and are there
+    [ $# = 6 ] || { echo "  only $(($# - 1)) of 5 items were made"; return 1; }
+    all_found "$@"
+}
+
+bin_case() {
+    local start markers
+    start=$(now)
+    echo "--- Recycle Bin"
+    fresh_ntfs || { check "bin: fresh NTFS image" false; return; }
+    mapfile -t markers < <(fill_trash)
+    check "bin: the five trashed contents are in the image" five_found "$ntfs_img" "${markers[@]}"
+    # Every wine process takes its environment from the shell that starts
+    # it; only the Quellwipe run looks into the image's trash.
+    local data_home=$XDG_DATA_HOME
+    export XDG_DATA_HOME=$ntfs_mnt/xdg
+    check "bin: Quellwipe ends with exit code 0 within $run_limit s" \
+        shred_run '"/s" "Bin task" "/O0" "/T3" "recycle"'
+    export XDG_DATA_HOME=$data_home
+    check "bin: the log is the task line and Success" log_is 'Task Name:Bin task\r\nSuccess\r\n\r\n'
+    check "bin: the trash holds no item" empty_folder "$trash/files"
+    check "bin: the trash holds no item's origin" empty_folder "$trash/info"
+    check "bin: the image unmounts clean" qw_ntfs_unmount "$ntfs_mnt"
+    local m
+    for m in "${markers[@]}"; do
+        check "bin: nothing of ${m:2:9} is left in the image" absent "$ntfs_img" "$m"
+    done
+    timed "case bin" "$start"
+}
+
+# The program as a scheduled task finds it installed: AppPath names its
+# folder, where the language packs are. The bin warning is off, as a
+# scheduled bin task needs it.
+wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
+wine reg add "$key" /v BinAlertDisabled /t REG_DWORD /d 1 /f >/dev/null 2>&1
+# No shell stays inside a mount.
+cd "$WINEPREFIX/drive_c" || exit 1
+
+start=$(now)
+if ! reason=$(qw_ntfs_available); then
+    echo "SKIP: $reason"
+    finish
+    exit 77
+fi
+timed "FUSE check (trial mount)" "$start"
+
+# --- D: NTFS through ntfs-3g --------------------------------------------------
+start=$(now)
+ntfs_ready=0
+if fresh_ntfs && check "D: is a fixed NTFS drive with the image's free space" \
+    qw_ntfs_map_drive D "$ntfs_mnt"; then
+    ntfs_ready=1
+fi
+timed "NTFS image, mount, map D: (restarts wineserver)" "$start"
+
+if [ $ntfs_ready = 1 ]; then
+    qw_ntfs_unmount "$ntfs_mnt" >/dev/null
+    wipe_case ntfs $image_mb /O0 /T3
+    # Smaller: the thorough method writes the free space several times.
+    wipe_case ntfs 32 /O1 /T1
+
+    echo "--- control: a trash emptied without Quellwipe"
+    start=$(now)
+    if fresh_ntfs; then
+        mapfile -t plain < <(fill_trash)
+        rm -r "${trash:?}/files/"* "${trash:?}/info/"*
+        check "control: the image unmounts clean" qw_ntfs_unmount "$ntfs_mnt"
+        check "control: emptying the trash leaves all five contents in the image" \
+            five_found "$ntfs_img" "${plain[@]}"
+    else
+        check "control: fresh NTFS image" false
+    fi
+    timed "control bin" "$start"
+
+    bin_case
+fi
+
+# --- E: ext4 through a loop device --------------------------------------------
+start=$(now)
+ext_ready=0
+if ! reason=$(qw_ext4_available); then
+    echo "$reason"
+    check "an ext4 image can be loop-mounted" false
+elif fresh_ext4 && check "E: is a fixed drive with the image's free space" \
+    qw_ext4_map_drive E "$ext_mnt"; then
+    ext_ready=1
+fi
+timed "ext4 image, mount, map E: (restarts wineserver)" "$start"
+
+if [ $ext_ready = 1 ]; then
+    qw_ext4_unmount "$ext_mnt" >/dev/null
+    wipe_case ext4 $image_mb /O0 /T3
+fi
+
+report
