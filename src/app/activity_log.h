@@ -15,7 +15,8 @@ class ISettingsStore;
 class CActivityLog
 {
 public:
-    CActivityLog(ISettingsStore& settings, IFileSystem& files) : m_settings(settings), m_files(files)
+    CActivityLog(ISettingsStore& settings, IFileSystem& files)
+        : m_settings(settings), m_files(files)
     {
     }
 

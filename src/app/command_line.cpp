@@ -5,8 +5,7 @@
 namespace qw
 {
 
-bool SplitCommandLine(std::string_view line,
-                      const std::function<bool(std::string_view)>& handler)
+bool SplitCommandLine(std::string_view line, const std::function<bool(std::string_view)>& handler)
 {
     if (line.find('"') != std::string_view::npos)
     {
@@ -125,8 +124,8 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail)
 bool NamesProgram(std::string_view word, std::string_view programPath)
 {
     std::size_t slash = programPath.find_last_of("\\/");
-    std::string_view file = slash == std::string_view::npos ? programPath
-                                                            : programPath.substr(slash + 1);
+    std::string_view file =
+        slash == std::string_view::npos ? programPath : programPath.substr(slash + 1);
     std::string_view stem = file;
     if (EndsWithNoCase(stem, ".exe"))
     {

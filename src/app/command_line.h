@@ -12,8 +12,7 @@ namespace qw
 // takes only the quoted texts (no escapes; text outside quotes is dropped);
 // otherwise blanks separate the arguments. An argument whose closing quote is
 // missing runs to the end of the line. Returns false when the handler stopped.
-bool SplitCommandLine(std::string_view line,
-                      const std::function<bool(std::string_view)>& handler);
+bool SplitCommandLine(std::string_view line, const std::function<bool(std::string_view)>& handler);
 
 // The C library's string-to-integer reading: leading blanks, a sign, digits;
 // anything after them is ignored and no digits give 0. Saturates at the

@@ -84,8 +84,8 @@ void CShredApp::SetControlText(int key, int controlId, std::string_view defaultT
 {
     // Follows a change of the AppPath setting at once, unlike LanguageText.
     std::string folder = m_platform.settings.ReadText(kAppPath, "");
-    window.SetItemText(controlId, m_pack.Lookup(folder, m_language, kPackSection, key,
-                                                defaultText, kControlTextLimit));
+    window.SetItemText(controlId, m_pack.Lookup(folder, m_language, kPackSection, key, defaultText,
+                                                kControlTextLimit));
 }
 
 std::string CShredApp::CaptionText(int key, std::string_view defaultText) const
@@ -127,10 +127,10 @@ bool CShredApp::CreateProgressWindow()
         return true;
     }
     std::string folder = m_platform.settings.ReadText(kAppPath, "");
-    std::string cancelLabel =
-        m_pack.Lookup(folder, m_language, kPackSection, kKeyCancelLabel, "Cancel", kControlTextLimit);
-    m_progress = m_platform.ui.CreateProgressWindow(CaptionText(kKeyProgressCaption, "Shredding....."),
-                                                    cancelLabel, [this] { m_cancel = 1; });
+    std::string cancelLabel = m_pack.Lookup(folder, m_language, kPackSection, kKeyCancelLabel,
+                                            "Cancel", kControlTextLimit);
+    m_progress = m_platform.ui.CreateProgressWindow(
+        CaptionText(kKeyProgressCaption, "Shredding....."), cancelLabel, [this] { m_cancel = 1; });
     if (m_progress)
     {
         return true;
@@ -163,7 +163,8 @@ std::uint64_t CShredApp::NewSeed()
     static std::uint64_t counter = 0;
     auto now = std::chrono::system_clock::now().time_since_epoch();
     auto fine = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(now).count()) ^
+    return static_cast<std::uint64_t>(
+               std::chrono::duration_cast<std::chrono::seconds>(now).count()) ^
            (static_cast<std::uint64_t>(fine.count()) << 1) ^ (++counter * 0x9E3779B97F4A7C15ull);
 }
 

@@ -77,10 +77,10 @@ enum class FreeSpaceFunction
 
 enum class StartOutcome
 {
-    Completed,   // the main window or the targets run has finished
-    Failed,      // a start check failed
-    ExitAtOnce,  // leave with exit code 0, skipping ExitInstance
-    Abort,       // abnormal termination
+    Completed,  // the main window or the targets run has finished
+    Failed,     // a start check failed
+    ExitAtOnce, // leave with exit code 0, skipping ExitInstance
+    Abort,      // abnormal termination
 };
 
 inline constexpr std::size_t kOverwriteBufferSize = 65536;

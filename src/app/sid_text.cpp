@@ -23,10 +23,9 @@ std::optional<std::string> FormatSid(const RawSid& sid, std::size_t capacity)
     }
     else
     {
-        unsigned long value = static_cast<unsigned long>(a[5]) +
-                              (static_cast<unsigned long>(a[4]) << 8) +
-                              (static_cast<unsigned long>(a[3]) << 16) +
-                              (static_cast<unsigned long>(a[2]) << 24);
+        unsigned long value =
+            static_cast<unsigned long>(a[5]) + (static_cast<unsigned long>(a[4]) << 8) +
+            (static_cast<unsigned long>(a[3]) << 16) + (static_cast<unsigned long>(a[2]) << 24);
         std::snprintf(buffer, sizeof buffer, "%lu", value);
     }
     text += buffer;

@@ -87,14 +87,16 @@ public:
     PassOutcome Run(int method, int passes)
     {
         IProgressWindow* progress = m_app.Progress();
-        auto line = [progress](int n, const std::string& text) {
+        auto line = [progress](int n, const std::string& text)
+        {
             if (progress)
             {
                 progress->SetLine(n, text);
             }
         };
         std::uint8_t* buffer = m_app.m_overwriteBuffer.data();
-        const std::size_t fill = static_cast<std::size_t>(std::min<std::uint64_t>(m_size, kBlockSize));
+        const std::size_t fill =
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_size, kBlockSize));
         if (method == 0)
         {
             line(2, m_app.LanguageText(kKeyQuickLine2));
@@ -223,10 +225,10 @@ int ShredFile(CShredApp& app, const std::string& path, ShredMode mode,
 
     if (freeSpace)
     {
-        progress.SetLine(1, Substitute(app.LanguageText(kKeyFillerLine),
-                                       {{"%s", freeSpace->name},
-                                        {"%u", std::to_string(index)},
-                                        {"%t", std::to_string(count)}}));
+        progress.SetLine(
+            1, Substitute(app.LanguageText(kKeyFillerLine), {{"%s", freeSpace->name},
+                                                             {"%u", std::to_string(index)},
+                                                             {"%t", std::to_string(count)}}));
         progress.SetRange(0, BlockCount(freeSpace->size));
         progress.SetPosition(0);
         COverwriter overwriter(app, *freeSpace->file, freeSpace->size);

@@ -63,8 +63,8 @@ void Report(CShredApp& app, int key, const std::string& insert)
 
 std::string TrimEnd(std::string text)
 {
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
-                             text.back() == '.'))
+    while (!text.empty() &&
+           (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
     {
         text.pop_back();
     }
@@ -123,11 +123,10 @@ RemoveOutcome RemoveByRule(CShredApp& app, const std::string& path, bool isLink,
 
 void ReportFolderNotRemoved(CShredApp& app, const std::string& path, const OsError& error)
 {
-    std::string text =
-        Substitute(app.LanguageText(kKeyNotRemoved), {{"%s", path}}) +
-        Substitute(app.LanguageText(kKeyNotRemovedDetail),
-                   {{"%s", TrimEnd(app.Env().files.ErrorText(error.code))},
-                    {"%u", std::to_string(error.code)}});
+    std::string text = Substitute(app.LanguageText(kKeyNotRemoved), {{"%s", path}}) +
+                       Substitute(app.LanguageText(kKeyNotRemovedDetail),
+                                  {{"%s", TrimEnd(app.Env().files.ErrorText(error.code))},
+                                   {"%u", std::to_string(error.code)}});
     CMessageWindow window = app.NewMessage(MessageSize::Small);
     window.SetFrame(1);
     window.SetType("info");
@@ -177,7 +176,8 @@ int ShredFolder(CShredApp& app, const std::string& path, bool systemFlag, ShredM
         return 1;
     }
 
-    const ShredMode childMode = mode == ShredMode::Normal ? ShredMode::Normal : ShredMode::BinSubtree;
+    const ShredMode childMode =
+        mode == ShredMode::Normal ? ShredMode::Normal : ShredMode::BinSubtree;
     int stop = 0;
     for (const FolderEntry& entry : entries)
     {

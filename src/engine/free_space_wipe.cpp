@@ -152,8 +152,8 @@ void WipeFreeSpace(CShredApp& app, const std::string& root)
         }
     }
 
-    const int method = app.m_unattended ? app.m_cmdMethod
-                                        : app.Env().settings.ReadInt(kMethod, kDefaultMethod);
+    const int method =
+        app.m_unattended ? app.m_cmdMethod : app.Env().settings.ReadInt(kMethod, kDefaultMethod);
     app.m_cancel = 0;
 
     const std::string folder = root + std::string(kTempFolder);
@@ -163,13 +163,14 @@ void WipeFreeSpace(CShredApp& app, const std::string& root)
         Report(app, MessageSize::Small, 1, app.LanguageText(kKeyNoTempFolder));
         return;
     }
-    auto removeFolder = [&files, &folder] {
+    auto removeFolder = [&files, &folder]
+    {
         OsError ignored;
         files.RemoveFolder(folder, ignored);
     };
 
-    std::optional<FreeSpaceInfo> space = files.QueryFreeSpace(
-        root, app.m_freeSpaceFunction == FreeSpaceFunction::Legacy, error);
+    std::optional<FreeSpaceInfo> space =
+        files.QueryFreeSpace(root, app.m_freeSpaceFunction == FreeSpaceFunction::Legacy, error);
     FreeSpaceInfo free = space.value_or(FreeSpaceInfo{});
     if (free.available == 0)
     {
@@ -239,10 +240,10 @@ void WipeFreeSpace(CShredApp& app, const std::string& root)
             break;
         }
         ++made;
-        progress.SetLine(1, Substitute(app.LanguageText(kKeyFileLine),
-                                       {{"%s", methodName},
-                                        {"%u", std::to_string(made)},
-                                        {"%t", std::to_string(fileCount)}}));
+        progress.SetLine(
+            1, Substitute(app.LanguageText(kKeyFileLine), {{"%s", methodName},
+                                                           {"%u", std::to_string(made)},
+                                                           {"%t", std::to_string(fileCount)}}));
         FillResult result = FillTempFile(app, record);
         // Written through to the disk before the file is closed and deleted:
         // a deleted file's cached pages may never be written at all.

@@ -48,7 +48,8 @@ void CRandom::Fill(std::uint8_t* buffer, std::size_t size)
     // The state lives in locals here: stores through the byte pointer could
     // alias the members and would force a reload of the state every step.
     std::uint64_t s0 = m_state[0], s1 = m_state[1], s2 = m_state[2], s3 = m_state[3];
-    auto next = [&]() {
+    auto next = [&]()
+    {
         std::uint64_t result = Rotl(s1 * 5, 7) * 9;
         std::uint64_t t = s1 << 17;
         s2 ^= s0;

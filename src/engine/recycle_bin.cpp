@@ -46,8 +46,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string Report(CShredApp& app, MessageSize size, int frame, const char* type,
-                   std::string text, const std::string& insert = {})
+std::string Report(CShredApp& app, MessageSize size, int frame, const char* type, std::string text,
+                   const std::string& insert = {})
 {
     CMessageWindow window = app.NewMessage(size);
     window.SetFrame(frame);
@@ -322,8 +322,7 @@ void ShredRecycleBinAfterWarning(CShredApp& app)
     if (settings.ReadInt(kBinAlertDisabled, 0) == 0)
     {
         ShellAlertResult result = app.Env().presenter.ShowShellAlert(
-            1, app.LanguageText(kKeyWarning), app.LanguageText(kKeyDontShowAgain),
-            app.m_title);
+            1, app.LanguageText(kKeyWarning), app.LanguageText(kKeyDontShowAgain), app.m_title);
         if (result.answer != kAnswerOk)
         {
             return;

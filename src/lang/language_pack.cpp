@@ -16,8 +16,8 @@ std::string LanguagePackPath(std::string_view folder, std::string_view language)
 }
 
 std::string CLanguagePack::Lookup(std::string_view folder, std::string_view language,
-                                  std::string_view section, int key,
-                                  std::string_view defaultText, std::size_t limit) const
+                                  std::string_view section, int key, std::string_view defaultText,
+                                  std::size_t limit) const
 {
     std::string value(defaultText);
     if (auto bytes = m_files.ReadWholeFile(LanguagePackPath(folder, language)))

@@ -29,9 +29,8 @@ class CLanguagePack
 public:
     CLanguagePack(IFileSystem& files, ITextCodec& codec) : m_files(files), m_codec(codec) {}
 
-    std::string Lookup(std::string_view folder, std::string_view language,
-                       std::string_view section, int key, std::string_view defaultText,
-                       std::size_t limit) const;
+    std::string Lookup(std::string_view folder, std::string_view language, std::string_view section,
+                       int key, std::string_view defaultText, std::size_t limit) const;
 
 private:
     IFileSystem& m_files;

@@ -28,8 +28,7 @@ std::string CMessageWindow::PreparedMessage() const
     return Substitute(m_message, {{"#", "\n"}, {"%s", m_insert}});
 }
 
-const std::string& CMessageWindow::DoModal(IMessagePresenter& presenter,
-                                           const std::string& caption)
+const std::string& CMessageWindow::DoModal(IMessagePresenter& presenter, const std::string& caption)
 {
     MessageRequest request;
     request.size = m_size;

@@ -16,7 +16,7 @@ enum class MessageSize
 struct MessageRequest
 {
     MessageSize size = MessageSize::Small;
-    int frame = 1; // 1 OK; 2 OK, Cancel; 3 Yes, No; 4 Yes, No, Cancel
+    int frame = 1;    // 1 OK; 2 OK, Cancel; 3 Yes, No; 4 Yes, No, Cancel
     std::string type; // "info" or "warning"
     std::string text;
     std::string caption;

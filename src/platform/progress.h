@@ -31,9 +31,9 @@ class IUserInterface
 public:
     virtual ~IUserInterface() = default;
     // `onCancel` runs when the user cancels. Null when no window can be made.
-    virtual std::unique_ptr<IProgressWindow> CreateProgressWindow(
-        const std::string& caption, const std::string& cancelLabel,
-        std::function<void()> onCancel) = 0;
+    virtual std::unique_ptr<IProgressWindow>
+    CreateProgressWindow(const std::string& caption, const std::string& cancelLabel,
+                         std::function<void()> onCancel) = 0;
     // Dispatches every pending window message of the thread.
     virtual void PumpMessages() = 0;
 };

@@ -19,10 +19,9 @@ TEST(ActivityLog, EntriesByteForByte)
     log.AppendTaskLine("Nightly");
     log.AppendStatus("The file %s could not be opened.#Try again.");
     log.AppendStatus("Success");
-    EXPECT_EQ(files.files["C:\\Qw\\log.txt"],
-              "Task Name:Nightly\r\n"
-              "The file %s could not be opened.#Try again.\r\n\r\n"
-              "Success\r\n\r\n");
+    EXPECT_EQ(files.files["C:\\Qw\\log.txt"], "Task Name:Nightly\r\n"
+                                              "The file %s could not be opened.#Try again.\r\n\r\n"
+                                              "Success\r\n\r\n");
 }
 
 TEST(ActivityLog, PathFollowsTheSettingAtEveryWrite)

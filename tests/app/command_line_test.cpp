@@ -13,10 +13,12 @@ namespace
 std::vector<std::string> Split(std::string_view line)
 {
     std::vector<std::string> args;
-    SplitCommandLine(line, [&args](std::string_view arg) {
-        args.emplace_back(arg);
-        return true;
-    });
+    SplitCommandLine(line,
+                     [&args](std::string_view arg)
+                     {
+                         args.emplace_back(arg);
+                         return true;
+                     });
     return args;
 }
 

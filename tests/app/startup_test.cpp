@@ -17,10 +17,7 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
 class StartupTest : public ::testing::Test
 {
 protected:
-    StartupTest()
-    {
-        m_fake.files.files["C:\\Tools\\Qw\\Lang\\English.ini"] = kPack;
-    }
+    StartupTest() { m_fake.files.files["C:\\Tools\\Qw\\Lang\\English.ini"] = kPack; }
 
     StartOutcome Start(std::string_view line = "") { return m_app.InitInstance(line); }
 
@@ -86,8 +83,7 @@ TEST_F(StartupTest, TargetsStartWritesNothingAndTakesNoMutex)
     EXPECT_EQ(m_app.m_appPath, "");
     EXPECT_TRUE(m_fake.runtime.mutexNames.empty());
     EXPECT_EQ(m_fake.mainWindow.runs, 0);
-    EXPECT_EQ(m_fake.targetsRun.targetsSeen,
-              (std::vector<std::string>{"C:\\one.txt", "C:\\two"}));
+    EXPECT_EQ(m_fake.targetsRun.targetsSeen, (std::vector<std::string>{"C:\\one.txt", "C:\\two"}));
     // With an empty AppPath the packs are looked for at the drive root.
     EXPECT_EQ(m_fake.files.reads.front(), "\\Lang\\English.ini");
 }
@@ -156,10 +152,14 @@ TEST_F(StartupTest, ProtectedFoldersInOrderWithUnresolvedOnesEmpty)
                                     {kFolderPrograms, "C:\\Menu\\Programs"},
                                     {kFolderDesktopDirectory, "C:\\Users\\me\\Desktop"}};
     Start();
-    std::array<std::string, 8> expected = {
-        "C:\\WINDOWS",          "C:\\WINDOWS\\system32",          "C:\\WINDOWS\\Fonts",
-        "",                     "C:\\Menu\\Programs",             "C:\\Users\\me\\Desktop",
-        "C:\\WINDOWS\\system32\\IOSUBSYS", "C:\\WINDOWS\\system32\\VMM32"};
+    std::array<std::string, 8> expected = {"C:\\WINDOWS",
+                                           "C:\\WINDOWS\\system32",
+                                           "C:\\WINDOWS\\Fonts",
+                                           "",
+                                           "C:\\Menu\\Programs",
+                                           "C:\\Users\\me\\Desktop",
+                                           "C:\\WINDOWS\\system32\\IOSUBSYS",
+                                           "C:\\WINDOWS\\system32\\VMM32"};
     EXPECT_EQ(m_app.m_protectedFolders, expected);
 }
 

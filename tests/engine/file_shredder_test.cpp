@@ -94,9 +94,9 @@ TEST(Patterns, LettersAreAllFiftyTwoAndNothingElse)
 
 bool AllLetters(const std::string& s)
 {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(),
+                       [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
 }
 
 TEST(RandomName, KeepsTheShapeOfTheLastComponent)
@@ -127,7 +127,8 @@ TEST(RandomName, KeepsTheShapeOfTheLastComponent)
     EXPECT_EQ(e.size(), 3u + 2 + 4);
     EXPECT_EQ(e[5], '.');
 
-    EXPECT_NE(RandomSameShapeName("D:\\same.txt", random), RandomSameShapeName("D:\\same.txt", random));
+    EXPECT_NE(RandomSameShapeName("D:\\same.txt", random),
+              RandomSameShapeName("D:\\same.txt", random));
 }
 
 class FileShredderTest : public ::testing::Test
@@ -314,8 +315,8 @@ TEST_F(FileShredderTest, ProtectedFilesAreAskedAboutInInteractiveRuns)
         int result;
         bool shredded;
     };
-    for (const Case& c : {Case{"No", 1, false}, Case{"Cancel", 1, false}, Case{"", 0, false},
-                          Case{"Yes", 0, true}})
+    for (const Case& c :
+         {Case{"No", 1, false}, Case{"Cancel", 1, false}, Case{"", 0, false}, Case{"Yes", 0, true}})
     {
         AddFile("C:\\data\\ro.txt", 10);
         m_fake.files.attributes["C:\\data\\ro.txt"].readOnly = true;

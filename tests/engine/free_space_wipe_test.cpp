@@ -224,7 +224,7 @@ TEST_F(FreeSpaceWipeTest, FailuresBeforeTheFill)
         WipeFreeSpace(app, "D:\\");
         // The drive is named in the text; the log keeps the raw text.
         EXPECT_EQ(app.m_runStatus, c.logged == "Drive %c is full." ? "Drive D: is full."
-                                                                     : "No space for you on D:.");
+                                                                   : "No space for you on D:.");
         EXPECT_EQ(fake.files.folders.count("D:\\SHREDTMP.$$$"), 0u);
         EXPECT_TRUE(fake.files.created.empty());
     }
@@ -282,7 +282,8 @@ TEST_F(FreeSpaceWipeTest, ProgressShowsTheFilesAndTheDrive)
     Space(GiB + 5, GiB + 5, 70000);
     std::set<std::string> captions;
     std::set<std::string> firstLines;
-    m_fake.ui.onPump = [this, &captions, &firstLines](int) {
+    m_fake.ui.onPump = [this, &captions, &firstLines](int)
+    {
         captions.insert(m_fake.ui.window->caption);
         firstLines.insert(m_fake.ui.window->lines[1]);
     };

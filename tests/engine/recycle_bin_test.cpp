@@ -90,8 +90,8 @@ TEST_F(RecycleBinTest, ModernLayoutOverwritesBothEntryKindsAndKeepsDesktopIni)
 
     std::map<std::string, std::string> before = m_fake.files.files;
     ShredRecycleBin(m_app);
-    for (const char* item : {"\\$IAB12CD.txt", "\\$RAB12CD.txt", "\\$RFOLDER\\inner.doc",
-                             "\\$RFOLDER\\sub\\deep.doc"})
+    for (const char* item :
+         {"\\$IAB12CD.txt", "\\$RAB12CD.txt", "\\$RFOLDER\\inner.doc", "\\$RFOLDER\\sub\\deep.doc"})
     {
         EXPECT_TRUE(Written(bin + item)) << item;
     }
@@ -120,7 +120,8 @@ TEST_F(RecycleBinTest, RecyclerAndRecycledKeepTheirIndexAndGetDesktopIniBack)
     EXPECT_FALSE(Written(recycler + "\\INFO2"));
     EXPECT_FALSE(Written("D:\\RECYCLED\\INFO2"));
     EXPECT_EQ(m_fake.shell.emptied, (std::vector<std::string>{"C:\\", "D:\\"}));
-    for (const std::string& ini : {recycler + "\\desktop.ini", std::string("D:\\RECYCLED\\desktop.ini")})
+    for (const std::string& ini :
+         {recycler + "\\desktop.ini", std::string("D:\\RECYCLED\\desktop.ini")})
     {
         ASSERT_EQ(m_fake.files.files.count(ini), 1u) << ini;
         EXPECT_EQ(m_fake.files.files[ini],

@@ -106,8 +106,8 @@ public:
         if (m_fs.spaceLeft)
         {
             // Only growth takes space; overwriting in place does not.
-            std::uint64_t known = m_fs.sizeOnly.count(m_path) ? m_fs.sizeOnly[m_path]
-                                                               : m_fs.files[m_path].size();
+            std::uint64_t known =
+                m_fs.sizeOnly.count(m_path) ? m_fs.sizeOnly[m_path] : m_fs.files[m_path].size();
             std::uint64_t growth = offset + size > known ? offset + size - known : 0;
             if (growth > *m_fs.spaceLeft)
             {
@@ -325,7 +325,8 @@ bool CFakeFileSystem::ListFolder(const std::string& path, std::vector<FolderEntr
     }
     entries.clear();
     std::set<std::string> names;
-    auto collect = [&](const std::string& entry) {
+    auto collect = [&](const std::string& entry)
+    {
         if (ParentOf(entry) == path)
         {
             names.insert(entry);
@@ -483,8 +484,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<IProgressWindow> CFakeUserInterface::CreateProgressWindow(
-    const std::string& caption, const std::string& cancelLabel, std::function<void()> cancel)
+std::unique_ptr<IProgressWindow>
+CFakeUserInterface::CreateProgressWindow(const std::string& caption, const std::string& cancelLabel,
+                                         std::function<void()> cancel)
 {
     if (failCreate)
     {

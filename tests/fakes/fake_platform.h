@@ -8,9 +8,9 @@
 #include "platform/modules.h"
 #include "platform/presenter.h"
 #include "platform/progress.h"
-#include "platform/shell.h"
 #include "platform/runtime.h"
 #include "platform/settings_store.h"
+#include "platform/shell.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
 
@@ -118,7 +118,7 @@ public:
     std::map<std::string, std::string> displayPaths;
     BinShell binState = BinShell::Ready;
     CFakeFileSystem* files = nullptr;
-    std::map<std::string, BinQuery> bins;               // root -> query answer
+    std::map<std::string, BinQuery> bins;                       // root -> query answer
     std::map<std::string, std::vector<std::string>> binFolders; // root -> folders Empty clears
     std::vector<std::string> shellBinFolders;
     std::vector<std::string> emptied; // roots, in order
@@ -263,7 +263,11 @@ public:
 class CFakeTargetsRun : public ITargetsRun
 {
 public:
-    void Run(CShredApp& app) override { targetsSeen = app.m_targets; ++runs; }
+    void Run(CShredApp& app) override
+    {
+        targetsSeen = app.m_targets;
+        ++runs;
+    }
     int runs = 0;
     std::vector<std::string> targetsSeen;
 };

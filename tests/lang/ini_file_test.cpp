@@ -52,11 +52,22 @@ TEST(IniValue, ValuesEndAtTheLineAndOddLinesAreSkipped)
 TEST(TextFileDecoding, Utf8WithOrWithoutBomAndAnsiFallback)
 {
     test::CLatin1Codec codec;
-    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF[s]\nk=Gr\xC3\xBC\xC3\x9F" "e", codec),
-              "[s]\nk=Gr\xC3\xBC\xC3\x9F" "e");
-    EXPECT_EQ(DecodeTextFile("k=Gr\xC3\xBC\xC3\x9F" "e", codec), "k=Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF[s]\nk=Gr\xC3\xBC\xC3\x9F"
+                             "e",
+                             codec),
+              "[s]\nk=Gr\xC3\xBC\xC3\x9F"
+              "e");
+    EXPECT_EQ(DecodeTextFile("k=Gr\xC3\xBC\xC3\x9F"
+                             "e",
+                             codec),
+              "k=Gr\xC3\xBC\xC3\x9F"
+              "e");
     // 0xFC alone is no UTF-8: the file is in the ANSI code page.
-    EXPECT_EQ(DecodeTextFile("k=Gr\xFC\xDF" "e", codec), "k=Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(DecodeTextFile("k=Gr\xFC\xDF"
+                             "e",
+                             codec),
+              "k=Gr\xC3\xBC\xC3\x9F"
+              "e");
 }
 
 TEST(TextFileDecoding, Utf8Validation)

@@ -14,10 +14,7 @@ namespace
 class RecordingControls : public IControlTexts
 {
 public:
-    void SetItemText(int controlId, const std::string& text) override
-    {
-        texts[controlId] = text;
-    }
+    void SetItemText(int controlId, const std::string& text) override { texts[controlId] = text; }
     std::map<int, std::string> texts;
 };
 
@@ -44,8 +41,10 @@ protected:
 
 TEST_F(LanguageLookupTest, EachLookupReadsItsOwnFolderAndSection)
 {
-    Pack("D:\\App", "English", "[Tarnwell Language Pack]\n9010=app text\n[Messages]\n9034=app msg\n");
-    Pack("C:\\Prog", "English", "[Tarnwell Language Pack]\n9010=prog text\n[Messages]\n9034=prog msg\n");
+    Pack("D:\\App", "English",
+         "[Tarnwell Language Pack]\n9010=app text\n[Messages]\n9034=app msg\n");
+    Pack("C:\\Prog", "English",
+         "[Tarnwell Language Pack]\n9010=prog text\n[Messages]\n9034=prog msg\n");
 
     EXPECT_EQ(m_app.LanguageText(9010), "app text");
     EXPECT_EQ(m_app.NewMessage(MessageSize::Small).MessageText(9034), "prog msg");
@@ -74,7 +73,8 @@ TEST_F(LanguageLookupTest, MissingKeySectionOrFileGivesTheDefault)
 
 TEST_F(LanguageLookupTest, KeysOfOneSectionAreNotFoundInTheOther)
 {
-    Pack("D:\\App", "English", "[Tarnwell Language Pack]\n1=pack only\n[Messages]\n2=messages only\n");
+    Pack("D:\\App", "English",
+         "[Tarnwell Language Pack]\n1=pack only\n[Messages]\n2=messages only\n");
     m_fake.system.programPath = "D:\\App\\Quellwipe.exe";
     CShredApp app(m_fake.platform);
     app.m_appPath = "D:\\App";

@@ -32,7 +32,8 @@ TEST_F(MessageWindowTest, PreparesLineBreaksAndInsertsLiterally)
     small.SetInsert("C:\\a#b%u.txt");
     small.SetSecondInsert("17");
     // Text brought in by an insert is never replaced again.
-    EXPECT_EQ(small.PreparedMessage(), "File C:\\a#b%u.txt is gone.\nCode 17, again C:\\a#b%u.txt.");
+    EXPECT_EQ(small.PreparedMessage(),
+              "File C:\\a#b%u.txt is gone.\nCode 17, again C:\\a#b%u.txt.");
     EXPECT_EQ(small.RawMessage(), "File %s is gone.#Code %u, again %s.");
 
     CMessageWindow middle = Make(MessageSize::Middle);

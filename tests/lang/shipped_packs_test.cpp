@@ -19,9 +19,10 @@ namespace
 
 std::vector<int> AllKeys()
 {
-    std::vector<int> keys = {1000, 1002, 1003, 1004, 9018, 9019, 9021, 9022, 9023, 9208,
-                             9606, 9609, 11000, 11001, 12000};
-    auto range = [&keys](int from, int to) {
+    std::vector<int> keys = {1000, 1002, 1003, 1004, 9018,  9019,  9021, 9022,
+                             9023, 9208, 9606, 9609, 11000, 11001, 12000};
+    auto range = [&keys](int from, int to)
+    {
         for (int k = from; k <= to; ++k)
         {
             keys.push_back(k);

@@ -156,7 +156,10 @@ TEST(PosixFileSystem, ConcurrentAppendsNeverInterleaveInsideAnEntry)
 class PosixFilesTest : public ::testing::Test
 {
 protected:
-    std::string P(const std::string& relative) const { return m_dir.Backslashed() + "\\" + relative; }
+    std::string P(const std::string& relative) const
+    {
+        return m_dir.Backslashed() + "\\" + relative;
+    }
     fs::path L(const std::string& relative) const { return m_dir.Path() / relative; }
     void Make(const std::string& relative, const std::string& content)
     {

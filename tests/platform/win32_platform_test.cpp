@@ -73,8 +73,9 @@ TEST(RegistrySettingsStore, WritesDwordsAndStringsIntoTheKey)
 TEST(RegistrySettingsStore, TextsOutsideTheAnsiCodePageSurvive)
 {
     CRegistrySettingsStore store("QuellwipeTest", "Unicode");
-    std::string text = "D:\\\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B "
-                       "\xE6\x96\x87\xE4\xBB\xB6";
+    std::string text =
+        "D:\\\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B "
+        "\xE6\x96\x87\xE4\xBB\xB6";
     ASSERT_TRUE(store.WriteText("AppPath", text));
     EXPECT_EQ(store.ReadText("AppPath", ""), text);
     ASSERT_TRUE(store.WriteText("Language", ""));

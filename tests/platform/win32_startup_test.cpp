@@ -125,7 +125,8 @@ TEST_F(Win32StartupTest, ASecondInteractiveInstanceIsTurnedAway)
     // The pack in the application folder names the mutex.
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::string appFolder = WideToUtf8(temp) + "qw startup " + std::to_string(GetCurrentProcessId());
+    std::string appFolder =
+        WideToUtf8(temp) + "qw startup " + std::to_string(GetCurrentProcessId());
     CreateDirectoryW(WidePath(appFolder).c_str(), nullptr);
     CreateDirectoryW(WidePath(appFolder + "\\Lang").c_str(), nullptr);
     CWin32FileSystem().AppendToFile(appFolder + "\\Lang\\English.ini",

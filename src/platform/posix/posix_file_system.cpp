@@ -53,7 +53,8 @@ FileStatus StatusOf(const std::string& posixPath, const struct stat& st)
     }
     status.readOnly = !status.isLink && (st.st_mode & S_IWUSR) == 0;
     std::size_t slash = posixPath.rfind('/');
-    std::string_view name = std::string_view(posixPath).substr(slash == std::string::npos ? 0 : slash + 1);
+    std::string_view name =
+        std::string_view(posixPath).substr(slash == std::string::npos ? 0 : slash + 1);
     status.hidden = !name.empty() && name.front() == '.' && name != "." && name != "..";
     status.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     return status;

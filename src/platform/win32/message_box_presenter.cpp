@@ -47,9 +47,9 @@ unsigned MessageBoxStyle(int frame, const std::string& type)
 
 std::string CMessageBoxPresenter::Show(const MessageRequest& request)
 {
-    int id = MessageBoxW(nullptr, Utf8ToWide(request.text).c_str(),
-                         Utf8ToWide(request.caption).c_str(),
-                         MessageBoxStyle(request.frame, request.type));
+    int id =
+        MessageBoxW(nullptr, Utf8ToWide(request.text).c_str(), Utf8ToWide(request.caption).c_str(),
+                    MessageBoxStyle(request.frame, request.type));
     return AnswerOfButton(id);
 }
 

@@ -44,27 +44,27 @@ void CPlaceholderMainWindow::RunModal(CShredApp& app)
     windowClass.lpszClassName = kMainWindowClass;
     RegisterClassW(&windowClass);
 
-    HWND window = CreateWindowExW(0, kMainWindowClass, Utf8ToWide(app.m_title).c_str(),
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 420, 200, nullptr, nullptr,
-                                  instance, nullptr);
+    HWND window =
+        CreateWindowExW(0, kMainWindowClass, Utf8ToWide(app.m_title).c_str(),
+                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 420, 200, nullptr, nullptr, instance, nullptr);
     if (!window)
     {
         return;
     }
-    std::string method = app.m_method == 0   ? "quick (one pass of zeroes)"
-                         : app.m_method == 1 ? "thorough (" + std::to_string(app.m_passCount * 3) +
-                                                   " passes)"
-                                             : "none";
+    std::string method = app.m_method == 0 ? "quick (one pass of zeroes)"
+                         : app.m_method == 1
+                             ? "thorough (" + std::to_string(app.m_passCount * 3) + " passes)"
+                             : "none";
     std::string info = "Method: " + method + "\nLanguage: " + app.m_language +
                        "\nApplication folder: " + app.m_appPath;
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    HWND label = CreateWindowExW(0, L"STATIC", Utf8ToWide(info).c_str(), WS_CHILD | WS_VISIBLE,
-                                 16, 16, 380, 80, window, nullptr, instance, nullptr);
-    HWND button = CreateWindowExW(0, L"BUTTON", Utf8ToWide(app.CaptionText(9706, "OK")).c_str(),
-                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 300, 120,
-                                  90, 28, window, reinterpret_cast<HMENU>(kCloseButtonId),
-                                  instance, nullptr);
+    HWND label = CreateWindowExW(0, L"STATIC", Utf8ToWide(info).c_str(), WS_CHILD | WS_VISIBLE, 16,
+                                 16, 380, 80, window, nullptr, instance, nullptr);
+    HWND button =
+        CreateWindowExW(0, L"BUTTON", Utf8ToWide(app.CaptionText(9706, "OK")).c_str(),
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 300, 120, 90, 28,
+                        window, reinterpret_cast<HMENU>(kCloseButtonId), instance, nullptr);
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     ShowWindow(window, SW_SHOWNORMAL);

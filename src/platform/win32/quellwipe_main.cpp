@@ -12,8 +12,8 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_runtime.h"
-#include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
 #include "platform/win32/win32_user_interface.h"
 
@@ -34,8 +34,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     qw::CWin32UserInterface ui;
     qw::CPlaceholderMainWindow mainWindow;
     qw::CTargetsRun targetsRun;
-    qw::Platform platform{settings, system, runtime, modules,    files,     codec,
-                          presenter, shell, ui,      mainWindow, targetsRun};
+    qw::Platform platform{settings,  system, runtime, modules,    files,     codec,
+                          presenter, shell,  ui,      mainWindow, targetsRun};
 
     qw::CShredApp app(platform);
     std::string commandLine = qw::WideToUtf8(GetCommandLineW());

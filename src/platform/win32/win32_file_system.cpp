@@ -184,10 +184,9 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::OpenForOverwrite(const std::string&
                                                               OsError& error)
 {
     // Wine 8.0 ignores FILE_FLAG_WRITE_THROUGH; the engine flushes each pass.
-    HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH |
-                                  FILE_FLAG_OPEN_REPARSE_POINT,
-                              nullptr);
+    HANDLE file = CreateFileW(
+        WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
     {
         error = LastError();
@@ -272,8 +271,8 @@ bool CWin32FileSystem::ListFolder(const std::string& path, std::vector<FolderEnt
         {
             continue;
         }
-        entries.push_back({WideToUtf8(name), StatusOf(data.dwFileAttributes, data.nFileSizeHigh,
-                                                      data.nFileSizeLow)});
+        entries.push_back({WideToUtf8(name),
+                           StatusOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow)});
     } while (FindNextFileW(find.Get(), &data));
     DWORD last = GetLastError();
     if (last != ERROR_NO_MORE_FILES)
@@ -395,8 +394,7 @@ bool CWin32FileSystem::AppendToFile(const std::string& path, std::string_view by
         return false;
     }
     DWORD wrote = 0;
-    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote,
-                     nullptr) &&
+    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
            wrote == bytes.size();
 }
 

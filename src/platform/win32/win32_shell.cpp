@@ -136,8 +136,8 @@ std::optional<std::string> CWin32Shell::ParseDisplayPath(const std::string& path
         return std::nullopt;
     }
     wchar_t buffer[MAX_PATH * 4] = {};
-    BOOL ok = SHGetPathFromIDListEx(list, buffer, static_cast<DWORD>(std::size(buffer)),
-                                    GPFIDL_DEFAULT);
+    BOOL ok =
+        SHGetPathFromIDListEx(list, buffer, static_cast<DWORD>(std::size(buffer)), GPFIDL_DEFAULT);
     CoTaskMemFree(list);
     if (!ok)
     {
