@@ -38,36 +38,6 @@ same_text() { # what, before, after
     [ "$2" = "$3" ]
 }
 
-# A targets run with exactly this command line after the program name.
-# A run still going after $run_limit s is shown (the texts of any dialog it
-# put up) and ended with every other process of the prefix.
-shred_run() {
-    local start pid i rc
-    start=$(now)
-    rm -f "$app_dir/log.txt"
-    quellwipe "$1" &
-    pid=$!
-    for ((i = 0; i < run_limit * 10; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "  Quellwipe still running after $run_limit s; its dialog says:"
-        wine "$tool" text '#32770' - 2>&1 | tr -d '\r' | sed 's/^/    /'
-        wineserver -k >/dev/null 2>&1
-        wait "$pid"
-        wineserver -w
-        wineserver -p </dev/null >/dev/null 2>&1
-        timed "Quellwipe $1 (ended)" "$start"
-        return 1
-    fi
-    wait "$pid"
-    rc=$?
-    timed "Quellwipe $1" "$start"
-    echo "  exit code $rc; log: $(tr '\r\n' '  ' <"$app_dir/log.txt" 2>/dev/null)"
-    [ $rc = 0 ]
-}
-
 ntfs_img=$QW_IMAGE_DIR/ntfs.img
 ntfs_mnt=$QW_IMAGE_DIR/ntfs
 ext_img=$QW_IMAGE_DIR/ext4.img
