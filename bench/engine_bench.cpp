@@ -440,7 +440,8 @@ public:
     {
         return m_file->Truncate(size, error);
     }
-    void Close() override { m_file->Close(); }
+    std::optional<std::uint64_t> Size(OsError& error) override { return m_file->Size(error); }
+    bool Close(OsError& error) override { return m_file->Close(error); }
 
 private:
     std::unique_ptr<IOpenFile> m_file;
@@ -490,6 +491,7 @@ double TimeEngine(BenchEngine& engine, const std::string& path, int method, int 
     app.m_cmdMethod = method;
     app.m_cmdPasses = passes;
     app.m_runStatus.clear();
+    app.PrepareShredOptions();
     Clock::time_point start = Clock::now();
     int stop = ShredFile(app, FromPosixPath(path), ShredMode::Normal);
     double seconds = Seconds(Clock::now() - start);
@@ -913,6 +915,7 @@ double TimeWipe(BenchEngine& engine, const std::string& root)
     app.m_cmdPasses = 1;
     app.m_cancel = 0;
     app.m_runStatus.clear();
+    app.PrepareShredOptions();
     engine.io = IoStats{};
     Clock::time_point start = Clock::now();
     WipeFreeSpace(app, root);

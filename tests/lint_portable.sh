@@ -12,4 +12,10 @@ if hits=$(grep -rnE "$pattern" "${folders[@]}"); then
     echo "$hits"
     exit 1
 fi
+# The engine reaches the application only through its host seam.
+if [ -d "$root/src/engine" ] && hits=$(grep -rnE '#include "(app|ui)/' "$root/src/engine"); then
+    echo "The engine includes the application:"
+    echo "$hits"
+    exit 1
+fi
 echo "portable core is free of Win32 names (${#folders[@]} folders)"

@@ -4,6 +4,8 @@
 #include "app/command_line.h"
 #include "app/setting_names.h"
 #include "app/sid_text.h"
+#include "engine/paths.h"
+#include "lang/placeholders.h"
 #include "platform/presenter.h"
 #include "platform/progress.h"
 #include "platform/runtime.h"
@@ -118,6 +120,68 @@ void CShredApp::RecordStatus(std::string_view text)
 {
     m_runStatus = text;
     CActivityLog(m_platform.settings, m_platform.files).AppendStatus(m_runStatus);
+}
+
+IFileSystem& CShredApp::Files()
+{
+    return m_platform.files;
+}
+
+IShell& CShredApp::Shell()
+{
+    return m_platform.shell;
+}
+
+std::string CShredApp::MessageText(int key) const
+{
+    return NewMessage(MessageSize::Small).MessageText(key);
+}
+
+std::string CShredApp::Tell(const EngineMessage& message)
+{
+    CMessageWindow window = NewMessage(message.size);
+    window.SetFrame(message.frame);
+    window.SetType(message.type);
+    window.SetMessage(message.text);
+    window.SetInsert(message.insert);
+    window.SetSecondInsert(message.secondInsert);
+    if (!m_unattended || message.whenUnattended == Unattended::Show)
+    {
+        return ShowMessage(window);
+    }
+    if (message.whenUnattended == Unattended::AnswerYes)
+    {
+        return std::string(kAnswerYes);
+    }
+    RecordStatus(message.logInserts ? Substitute(message.text, {{"%s", message.insert},
+                                                                {"%u", message.secondInsert}})
+                                    : window.RawMessage());
+    return {};
+}
+
+void CShredApp::PrepareShredOptions()
+{
+    ISettingsStore& settings = m_platform.settings;
+    ShredOptions& options = m_shredOptions;
+    options.unattended = m_unattended;
+    options.method = m_unattended ? m_cmdMethod : settings.ReadInt(kMethod, kDefaultMethod);
+    options.passes = m_unattended ? m_cmdPasses : settings.ReadInt(kPassCount, kDefaultPassCount);
+    options.folderRule = m_unattended ? m_cmdFolderRule : settings.ReadInt(kFolder, 0);
+    options.removeRule = m_unattended ? m_cmdRemoveRule : settings.ReadInt(kRemove, 0);
+    options.legacyFreeSpace = m_freeSpaceFunction == FreeSpaceFunction::Legacy;
+    options.xpOrMe = m_xpOrMe != 0;
+    options.driveRoots = m_driveRoots;
+    for (int i = 0; i < kDriveLetters; ++i)
+    {
+        options.ntfs[i] = m_ntfs[i] != 0;
+    }
+    options.userSid = m_userSid;
+    // Compared with canonical targets, so kept in the same form.
+    options.protectedFolders.clear();
+    for (const std::string& folder : m_protectedFolders)
+    {
+        options.protectedFolders.push_back(CanonicalPath(folder).value_or(folder));
+    }
 }
 
 bool CShredApp::CreateProgressWindow()
@@ -315,6 +379,7 @@ StartOutcome CShredApp::InitInstance(std::string_view commandLine)
         m_platform.companions->CheckExtension(*this);
     }
 
+    PrepareShredOptions();
     if (m_targetCount == 0)
     {
         m_platform.mainWindow.RunModal(*this);

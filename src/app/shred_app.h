@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/pattern.h"
+#include "engine/shred_host.h"
 #include "lang/language_pack.h"
 #include "lang/message_window.h"
 #include "platform/modules.h"
@@ -95,12 +96,12 @@ inline constexpr int kFolderDesktopDirectory = 0x10;
 
 // The one application object: settings copies, command-line state, the
 // machine facts gathered at start, the overwrite buffer, cancel flag and run
-// status.
-class CShredApp
+// status. The engine reaches it as its host.
+class CShredApp : public IShredHost
 {
 public:
     explicit CShredApp(Platform& platform);
-    ~CShredApp();
+    ~CShredApp() override;
 
     StartOutcome InitInstance(std::string_view commandLine);
     int ExitInstance();
@@ -122,13 +123,31 @@ public:
 
     // The one progress window of a run: made on first use (failure is
     // reported with key 9010), destroyed at the end of the run.
-    bool CreateProgressWindow();
-    void DestroyProgressWindow();
-    IProgressWindow* Progress() const { return m_progress.get(); }
+    bool CreateProgressWindow() override;
+    void DestroyProgressWindow() override;
     // Keeps the windows alive between blocks; Cancel sets the cancel flag.
     void PumpMessages();
     // A fresh seed for the pattern generator of each file.
-    std::uint64_t NewSeed();
+    std::uint64_t NewSeed() override;
+
+    // What the engine is asked to do, taken from the command line in an
+    // unattended run and from the settings otherwise, and the machine facts.
+    // Filled before each engine run.
+    void PrepareShredOptions();
+
+    // The engine's host.
+    const ShredOptions& Options() const override { return m_shredOptions; }
+    IFileSystem& Files() override;
+    IShell& Shell() override;
+    std::vector<std::uint8_t>& Buffer() override { return m_overwriteBuffer; }
+    CRandom& Random() override { return m_random; }
+    bool Cancelled() const override { return m_cancel != 0; }
+    void SetCancelled(bool cancelled) override { m_cancel = cancelled ? 1 : 0; }
+    void Pump() override { PumpMessages(); }
+    IProgressWindow* Progress() override { return m_progress.get(); }
+    std::string Text(int key) const override { return LanguageText(key); }
+    std::string MessageText(int key) const override;
+    std::string Tell(const EngineMessage& message) override;
 
     // Command-line argument handler; false when the target list cannot grow.
     bool HandleArgument(std::string_view argument);
@@ -182,6 +201,7 @@ private:
     Platform& m_platform;
     CLanguagePack m_pack;
     bool m_comInitialized = false;
+    ShredOptions m_shredOptions;
 };
 
 } // namespace qw

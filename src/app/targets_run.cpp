@@ -1,10 +1,14 @@
 #include "app/targets_run.h"
 
+#include "app/setting_names.h"
 #include "engine/file_shredder.h"
 #include "engine/folder_shredder.h"
 #include "engine/free_space_wipe.h"
+#include "engine/paths.h"
 #include "engine/recycle_bin.h"
 #include "platform/file_system.h"
+#include "platform/presenter.h"
+#include "platform/settings_store.h"
 #include "platform/shell.h"
 
 namespace qw
@@ -15,6 +19,10 @@ namespace
 constexpr int kKeyConfirmSeveral = 9051;
 constexpr int kKeyConfirmOne = 9052;
 constexpr int kKeyNotFound = 9053;
+constexpr int kKeyCancelledRun = 9070;
+constexpr int kKeyCannotDelete = 9038;
+constexpr int kKeyBinWarning = 9062;
+constexpr int kKeyDontShowAgain = 11000;
 constexpr std::string_view kRecycleTarget = "recycle";
 
 char Upper(char c)
@@ -56,128 +64,146 @@ bool Confirm(CShredApp& app)
 // False when the run is to end.
 bool ReportNotFound(CShredApp& app, const std::string& target)
 {
-    CMessageWindow window = app.NewMessage(MessageSize::Small);
-    window.SetFrame(2);
-    window.SetType("info");
-    window.SetMessage(app.LanguageText(kKeyNotFound));
-    window.SetInsert(target);
-    return app.ShowOrLog(window) == kAnswerOk || app.m_unattended;
+    return app.Tell({MessageSize::Small, 2, "info", app.LanguageText(kKeyNotFound), target}) ==
+               kAnswerOk ||
+           app.m_unattended;
 }
 
-std::string WithoutTrailingBackslashes(std::string path)
+// The drive whose root this entry is, whatever name reached it ("D:\.",
+// "\\?\D:\", a share of the drive's root); empty when it is none.
+std::string DriveRootOf(CShredApp& app, const IEntry& entry)
 {
-    while (path.size() > 1 && path.back() == '\\')
+    for (const std::string& root : app.m_driveRoots)
     {
-        path.pop_back();
+        OsError error;
+        std::unique_ptr<IEntry> rootEntry = root.empty() ? nullptr : app.Files().Open(root, error);
+        if (rootEntry && rootEntry->Status().identity == entry.Status().identity)
+        {
+            return root;
+        }
     }
-    return path;
+    return {};
 }
 
-void ShredFolderTarget(CShredApp& app, const std::string& target, const FileStatus& status)
+void RemoveLinkTarget(CShredApp& app, const std::string& path, const FileStatus& status)
 {
-    IFileSystem& files = app.Env().files;
-    std::string folder = WithoutTrailingBackslashes(target);
-    if (ShredFolder(app, folder, status.system, ShredMode::Normal) != 0)
-    {
-        return;
-    }
-    std::vector<FolderEntry> left;
+    // The link goes; what it points to is never touched.
+    IFileSystem& files = app.Files();
     OsError error;
-    if (!files.ListFolder(folder, left, error) || !left.empty())
+    std::unique_ptr<IEntry> parent = files.Open(ParentOf(path), error);
+    if (parent && files.RemoveIn(*parent, NameOf(path), RemoveKind::Link, error))
     {
         return;
     }
-    if (!files.RemoveFolder(folder, error))
+    if (status.isFolder)
     {
-        ReportFolderNotRemoved(app, folder, error);
+        ReportFolderNotRemoved(app, path, error);
     }
+    else
+    {
+        app.Tell({MessageSize::Middle, 2, "info", app.LanguageText(kKeyCannotDelete), path});
+    }
+}
+
+// False when the run is to end.
+bool RunTarget(CShredApp& app, const std::string& target)
+{
+    if (target == kRecycleTarget)
+    {
+        ShredRecycleBinAfterWarning(app);
+        return true;
+    }
+    // Decided once, on one canonical name: "C:\." is the root of C:, and
+    // "foo." is not "foo". What is checked below is what is then opened.
+    std::optional<std::string> path = CanonicalPath(app.Files().AbsolutePath(target));
+    if (!path)
+    {
+        return ReportNotFound(app, target);
+    }
+    if (IsDriveRoot(*path))
+    {
+        // A root is a folder too, and shredding it as one would destroy the
+        // whole drive: only its free space is wiped, and only for a drive of
+        // the table.
+        std::string root = std::string(1, Upper((*path)[0])) + ":\\";
+        if (app.m_driveRoots[root[0] - 'A'] != root)
+        {
+            return ReportNotFound(app, target);
+        }
+        WipeFreeSpace(app, root);
+        return true;
+    }
+    OsError error;
+    std::unique_ptr<IEntry> entry = app.Files().Open(*path, error);
+    if (!entry)
+    {
+        return ReportNotFound(app, target);
+    }
+    const FileStatus status = entry->Status();
+    std::string root = status.isFolder ? DriveRootOf(app, *entry) : std::string();
+    entry.reset();
+    if (!root.empty())
+    {
+        WipeFreeSpace(app, root);
+    }
+    else if (status.isLink)
+    {
+        RemoveLinkTarget(app, *path, status);
+    }
+    else if (status.isFolder)
+    {
+        ShredFolderTarget(app, *path, status.system);
+    }
+    else
+    {
+        ShredFile(app, *path, ShredMode::Normal);
+    }
+    return true;
 }
 
 } // namespace
 
-bool IsDriveRootForm(const std::string& target)
+void ShredRecycleBinAfterWarning(CShredApp& app)
 {
-    if (target.size() < 2 || target[1] != ':')
+    ISettingsStore& settings = app.Env().settings;
+    if (settings.ReadInt(kBinAlertDisabled, 0) == 0)
     {
-        return false;
+        ShellAlertResult result = app.Env().presenter.ShowShellAlert(
+            1, app.LanguageText(kKeyBinWarning), app.LanguageText(kKeyDontShowAgain), app.m_title);
+        if (result.answer != kAnswerOk)
+        {
+            return;
+        }
+        if (result.dontShowAgain)
+        {
+            settings.WriteInt(kBinAlertDisabled, 1);
+        }
     }
-    char letter = Upper(target[0]);
-    if (letter < 'A' || letter > 'Z')
-    {
-        return false;
-    }
-    return target.find_first_not_of("\\/", 2) == std::string::npos;
+    ShredRecycleBin(app);
 }
 
 void CTargetsRun::Run(CShredApp& app)
 {
     app.m_cancel = 0;
+    app.PrepareShredOptions();
     if (!app.m_unattended && !Confirm(app))
     {
         return;
     }
-    IFileSystem& files = app.Env().files;
     for (int i = 0; i < app.m_targetCount; ++i)
     {
-        const std::string target = app.m_targets[i];
-        if (target == kRecycleTarget)
-        {
-            ShredRecycleBinAfterWarning(app);
-        }
-        else if (IsDriveRootForm(target))
-        {
-            // Checked before the folder form: a root is a folder too, and
-            // shredding it as one would destroy the whole drive.
-            // Only the exact root ("C:\", any case) is wiped; "C:" or "C:\\"
-            // name no drive of the table and are not found.
-            std::string root = std::string(1, Upper(target[0])) + ":\\";
-            int drive = root[0] - 'A';
-            if (app.m_driveRoots[drive] == root && target.size() == root.size() &&
-                target[2] == '\\')
-            {
-                WipeFreeSpace(app, root);
-            }
-            else if (!ReportNotFound(app, target))
-            {
-                break;
-            }
-        }
-        else
-        {
-            OsError error;
-            std::optional<FileStatus> status =
-                files.Status(WithoutTrailingBackslashes(target), error);
-            if (!status)
-            {
-                if (!ReportNotFound(app, target))
-                {
-                    break;
-                }
-            }
-            else if (status->isLink)
-            {
-                // The link goes; what it points to is never touched.
-                if (!files.RemoveLink(WithoutTrailingBackslashes(target), error) &&
-                    status->isFolder)
-                {
-                    ReportFolderNotRemoved(app, target, error);
-                }
-            }
-            else if (status->isFolder)
-            {
-                ShredFolderTarget(app, target, *status);
-            }
-            else
-            {
-                ShredFile(app, target, ShredMode::Normal);
-            }
-        }
-        if (app.m_cancel)
+        if (!RunTarget(app, app.m_targets[i]) || app.m_cancel)
         {
             break;
         }
     }
     app.DestroyProgressWindow();
+    // A scheduled run that was stopped says so: what was not reached is
+    // still there.
+    if (app.m_cancel && app.m_unattended)
+    {
+        app.RecordStatus(app.LanguageText(kKeyCancelledRun));
+    }
 }
 
 } // namespace qw

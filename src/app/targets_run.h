@@ -15,7 +15,7 @@ public:
     void Run(CShredApp& app) override;
 };
 
-// "C:\", "c:", "D:\\": a drive's root, never to be taken for a folder.
-bool IsDriveRootForm(const std::string& target);
+// The Recycle Bin command: the warning (unless switched off), then the run.
+void ShredRecycleBinAfterWarning(CShredApp& app);
 
 } // namespace qw

@@ -1,14 +1,14 @@
 #include "engine/file_shredder.h"
 
-#include "app/setting_names.h"
-#include "app/shred_app.h"
+#include "engine/paths.h"
 #include "engine/pattern.h"
+#include "engine/shred_host.h"
 #include "lang/placeholders.h"
 #include "platform/file_system.h"
 #include "platform/progress.h"
-#include "platform/settings_store.h"
 
 #include <memory>
+#include <vector>
 
 namespace qw
 {
@@ -26,6 +26,7 @@ constexpr int kKeyComplementPass = 9906;
 constexpr int kKeyFreshRandomPass = 9907;
 constexpr int kKeyRepetition = 9918;
 constexpr int kKeyFillerLine = 9919;
+constexpr int kKeyWriteFailed = 9071;
 // A name whose random twin already exists is drawn again, a few times.
 constexpr int kRenameAttempts = 16;
 
@@ -39,15 +40,15 @@ enum class PassOutcome
 class COverwriter
 {
 public:
-    COverwriter(CShredApp& app, IOpenFile& file, std::uint64_t size)
-        : m_app(app), m_file(file), m_size(size), m_blocks(BlockCount(size))
+    COverwriter(IShredHost& host, IOpenFile& file, std::uint64_t size)
+        : m_host(host), m_file(file), m_size(size), m_blocks(BlockCount(size))
     {
     }
 
     // One pass from offset 0; `refill` gives every block fresh random data.
     PassOutcome Pass(bool refill)
     {
-        std::uint8_t* buffer = m_app.m_overwriteBuffer.data();
+        std::uint8_t* buffer = m_host.Buffer().data();
         std::uint64_t offset = 0;
         for (std::uint64_t block = 1; block <= m_blocks; ++block)
         {
@@ -56,7 +57,7 @@ public:
             {
                 if (refill)
                 {
-                    FillPattern(buffer, static_cast<std::size_t>(bytes), 1, m_app.m_random);
+                    FillPattern(buffer, static_cast<std::size_t>(bytes), 1, m_host.Random());
                 }
                 if (!m_file.WriteAt(offset, buffer, static_cast<std::size_t>(bytes), m_error))
                 {
@@ -64,13 +65,13 @@ public:
                 }
                 offset += bytes;
             }
-            if (IProgressWindow* progress = m_app.Progress())
+            if (IProgressWindow* progress = m_host.Progress())
             {
                 progress->SetPosition(block);
                 progress->Repaint();
             }
-            m_app.PumpMessages();
-            if (m_app.m_cancel)
+            m_host.Pump();
+            if (m_host.Cancelled())
             {
                 return PassOutcome::Cancelled;
             }
@@ -86,7 +87,7 @@ public:
 
     PassOutcome Run(int method, int passes)
     {
-        IProgressWindow* progress = m_app.Progress();
+        IProgressWindow* progress = m_host.Progress();
         auto line = [progress](int n, const std::string& text)
         {
             if (progress)
@@ -94,14 +95,14 @@ public:
                 progress->SetLine(n, text);
             }
         };
-        std::uint8_t* buffer = m_app.m_overwriteBuffer.data();
+        std::uint8_t* buffer = m_host.Buffer().data();
         const std::size_t fill =
             static_cast<std::size_t>(std::min<std::uint64_t>(m_size, kBlockSize));
         if (method == 0)
         {
-            line(2, m_app.LanguageText(kKeyQuickLine2));
-            line(3, m_app.LanguageText(kKeyQuickLine3));
-            FillPattern(buffer, kBlockSize, 0, m_app.m_random);
+            line(2, m_host.Text(kKeyQuickLine2));
+            line(3, m_host.Text(kKeyQuickLine3));
+            FillPattern(buffer, kBlockSize, 0, m_host.Random());
             return Pass(false);
         }
         if (method != 1)
@@ -110,21 +111,21 @@ public:
         }
         for (int r = 1; r <= passes; ++r)
         {
-            line(3, Substitute(m_app.LanguageText(kKeyRepetition),
+            line(3, Substitute(m_host.Text(kKeyRepetition),
                                {{"%u", std::to_string(r)}, {"%t", std::to_string(passes)}}));
-            line(2, m_app.LanguageText(kKeyRandomPass));
-            FillPattern(buffer, fill, 1, m_app.m_random);
+            line(2, m_host.Text(kKeyRandomPass));
+            FillPattern(buffer, fill, 1, m_host.Random());
             if (PassOutcome o = Pass(false); o != PassOutcome::Done)
             {
                 return o;
             }
-            line(2, m_app.LanguageText(kKeyComplementPass));
-            FillPattern(buffer, fill, 2, m_app.m_random);
+            line(2, m_host.Text(kKeyComplementPass));
+            FillPattern(buffer, fill, 2, m_host.Random());
             if (PassOutcome o = Pass(false); o != PassOutcome::Done)
             {
                 return o;
             }
-            line(2, m_app.LanguageText(kKeyFreshRandomPass));
+            line(2, m_host.Text(kKeyFreshRandomPass));
             if (PassOutcome o = Pass(true); o != PassOutcome::Done)
             {
                 return o;
@@ -136,32 +137,61 @@ public:
     const OsError& Error() const { return m_error; }
 
 private:
-    CShredApp& m_app;
+    IShredHost& m_host;
     IOpenFile& m_file;
     std::uint64_t m_size;
     std::uint64_t m_blocks;
     OsError m_error;
 };
 
-std::string ReportMessage(CShredApp& app, MessageSize size, int frame, const char* type,
-                          std::string text, const std::string& insert, bool show)
+int CancelResult(const IShredHost& host)
 {
-    CMessageWindow window = app.NewMessage(size);
-    window.SetFrame(frame);
-    window.SetType(type);
-    window.SetMessage(std::move(text));
-    window.SetInsert(insert);
-    if (show)
-    {
-        return app.ShowMessage(window);
-    }
-    app.RecordStatus(window.RawMessage());
-    return {};
+    return host.Cancelled() ? 1 : 0;
 }
 
-int CancelResult(const CShredApp& app)
+int StopResultOf(ShredMode mode)
 {
-    return app.m_cancel ? 1 : 0;
+    return mode == ShredMode::Normal ? 0 : 1;
+}
+
+void ReportNotFound(IShredHost& host, const std::string& path)
+{
+    host.Tell({MessageSize::Small, 1, "info", host.MessageText(kKeyNotFound), path});
+}
+
+// Overwrites one open stream of data by the method and ends it at 0 bytes.
+// False, with the error, when any write, flush, truncation or close failed.
+bool OverwriteAndEmpty(IShredHost& host, IOpenFile& file, OsError& error)
+{
+    std::optional<std::uint64_t> size = file.Size(error);
+    if (!size)
+    {
+        OsError ignored;
+        file.Close(ignored);
+        return false;
+    }
+    if (IProgressWindow* progress = host.Progress())
+    {
+        progress->SetRange(0, BlockCount(*size));
+        progress->SetPosition(0);
+    }
+    COverwriter overwriter(host, file, *size);
+    PassOutcome outcome = overwriter.Run(host.Options().method, host.Options().passes);
+    if (outcome == PassOutcome::WriteFailed)
+    {
+        error = overwriter.Error();
+        OsError ignored;
+        file.Close(ignored);
+        return false;
+    }
+    // A cancelled pass is flushed too: truncating drops unflushed writes.
+    if ((outcome == PassOutcome::Cancelled && !file.Flush(error)) || !file.Truncate(0, error))
+    {
+        OsError ignored;
+        file.Close(ignored);
+        return false;
+    }
+    return file.Close(error);
 }
 
 } // namespace
@@ -204,66 +234,71 @@ std::string RandomSameShapeName(const std::string& path, CRandom& random)
     return out;
 }
 
-int ShredFile(CShredApp& app, const std::string& path, ShredMode mode,
-              const FreeSpaceRecord* freeSpace, int index, int count)
+std::string ErrorDescription(IShredHost& host, std::uint32_t code)
 {
-    ISettingsStore& settings = app.Env().settings;
-    IFileSystem& files = app.Env().files;
-
-    int method = app.m_unattended ? app.m_cmdMethod : settings.ReadInt(kMethod, kDefaultMethod);
-    int passes =
-        app.m_unattended ? app.m_cmdPasses : settings.ReadInt(kPassCount, kDefaultPassCount);
-    app.m_random.Seed(app.NewSeed());
-
-    if (!app.CreateProgressWindow())
+    std::string text = host.Files().ErrorText(code);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
     {
-        return 1;
+        text.pop_back();
     }
-    IProgressWindow& progress = *app.Progress();
+    return text;
+}
+
+void ReportWriteFailure(IShredHost& host, const std::string& path, const OsError& error)
+{
+    // Logged in every mode: data left behind must not end in "Success".
+    host.Tell({MessageSize::Middle, 1, "info",
+               Substitute(host.Text(kKeyWriteFailed), {{"%u", std::to_string(error.code)},
+                                                       {"%t", ErrorDescription(host, error.code)}}),
+               path});
+}
+
+namespace
+{
+
+bool StartFile(IShredHost& host, const std::string& line1)
+{
+    host.Random().Seed(host.NewSeed());
+    if (!host.CreateProgressWindow())
+    {
+        return false;
+    }
+    IProgressWindow& progress = *host.Progress();
     progress.Show();
     progress.Enable();
+    progress.SetLine(1, line1);
+    return true;
+}
 
-    if (freeSpace)
-    {
-        progress.SetLine(
-            1, Substitute(app.LanguageText(kKeyFillerLine), {{"%s", freeSpace->name},
-                                                             {"%u", std::to_string(index)},
-                                                             {"%t", std::to_string(count)}}));
-        progress.SetRange(0, BlockCount(freeSpace->size));
-        progress.SetPosition(0);
-        COverwriter overwriter(app, *freeSpace->file, freeSpace->size);
-        PassOutcome outcome = overwriter.Run(method, passes);
-        if (outcome == PassOutcome::WriteFailed)
-        {
-            return 1;
-        }
-        return CancelResult(app);
-    }
-
-    progress.SetLine(1, path);
-
+// The file `entry`, checked and opened where it lies in `folder`.
+int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::string& name,
+               ShredMode mode)
+{
+    IFileSystem& files = host.Files();
+    const std::string& path = entry.Path();
+    const FileStatus& status = entry.Status();
     OsError error;
-    std::optional<FileStatus> status = files.Status(path, error);
-    if (!status || status->isFolder)
+    if (status.isFolder && !status.isLink)
     {
-        CMessageWindow window = app.NewMessage(MessageSize::Small);
-        ReportMessage(app, MessageSize::Small, 1, "info", window.MessageText(kKeyNotFound), path,
-                      !app.m_unattended);
+        ReportNotFound(host, path);
         return 0;
     }
-    if (status->isLink)
+    if (status.isLink)
     {
         // A link is removed; what it points to is never opened.
-        files.RemoveLink(path, error);
-        return CancelResult(app);
+        if (!files.RemoveIn(folder, name, RemoveKind::Link, error) && mode == ShredMode::Normal)
+        {
+            host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+        }
+        return CancelResult(host);
     }
 
-    if (mode == ShredMode::Normal && (status->readOnly || status->hidden || status->system) &&
-        !app.m_unattended)
+    if (mode == ShredMode::Normal && (status.readOnly || status.hidden || status.system))
     {
-        CMessageWindow window = app.NewMessage(MessageSize::Middle);
-        std::string answer = ReportMessage(app, MessageSize::Middle, 3, "warning",
-                                           window.MessageText(kKeyAskAttributes), path, true);
+        std::string answer =
+            host.Tell({MessageSize::Middle, 3, "warning", host.MessageText(kKeyAskAttributes), path,
+                       Unattended::AnswerYes});
         if (answer == kAnswerNo || answer == kAnswerCancel)
         {
             return 1;
@@ -274,47 +309,53 @@ int ShredFile(CShredApp& app, const std::string& path, ShredMode mode,
         }
     }
 
-    files.SetNormalAttributes(path, error);
-    std::unique_ptr<IOpenFile> file = files.OpenForOverwrite(path, error);
+    files.SetNormalAttributes(entry, error);
+    std::unique_ptr<IOpenFile> file = files.OpenForOverwrite(entry, error);
     if (!file)
     {
         // Logged in every mode: a file left unshredded must not end in a
         // run that logs "Success".
-        ReportMessage(app, MessageSize::Middle, 1, "info", app.LanguageText(kKeyCannotOpen), path,
-                      !app.m_unattended);
-        return mode == ShredMode::Normal ? 0 : 1;
+        host.Tell({MessageSize::Middle, 1, "info", host.Text(kKeyCannotOpen), path});
+        return StopResultOf(mode);
     }
-
-    progress.SetRange(0, BlockCount(status->size));
-    progress.SetPosition(0);
-    COverwriter overwriter(app, *file, status->size);
-    PassOutcome outcome = overwriter.Run(method, passes);
-    if (outcome == PassOutcome::WriteFailed)
+    // The file keeps its content and name when any of it could not be
+    // overwritten: deleting it now would leave the old data on the disk
+    // while looking shredded.
+    if (!OverwriteAndEmpty(host, *file, error))
     {
-        // The file keeps its content and name: deleting it now would leave
-        // the old data on the disk while looking shredded.
-        file->Close();
-        ReportMessage(app, MessageSize::Middle, 1, "info", app.LanguageText(kKeyCannotOpen), path,
-                      !app.m_unattended);
-        return mode == ShredMode::Normal ? 0 : 1;
+        ReportWriteFailure(host, path, error);
+        return StopResultOf(mode);
     }
-    if (outcome == PassOutcome::Cancelled)
+    // Alternate data streams (a download's origin, a thumbnail) go with the
+    // file: they are overwritten the same way first.
+    for (const std::string& stream : files.Streams(entry))
     {
-        file->Flush(error);
+        if (host.Cancelled())
+        {
+            break;
+        }
+        if (IProgressWindow* progress = host.Progress())
+        {
+            progress->SetLine(1, path + stream);
+        }
+        std::unique_ptr<IOpenFile> data = files.OpenStreamForOverwrite(entry, stream, error);
+        if (!data || !OverwriteAndEmpty(host, *data, error))
+        {
+            ReportWriteFailure(host, path + stream, error);
+            return StopResultOf(mode);
+        }
     }
-    file->Truncate(0, error);
-    file->Close();
 
     if (mode == ShredMode::BinEntry)
     {
-        return CancelResult(app);
+        return CancelResult(host);
     }
 
-    std::string current = path;
+    std::string current = name;
     for (int attempt = 0; attempt < kRenameAttempts; ++attempt)
     {
-        std::string renamed = RandomSameShapeName(path, app.m_random);
-        if (files.Rename(path, renamed, error))
+        std::string renamed = RandomSameShapeName(name, host.Random());
+        if (files.RenameIn(folder, name, renamed, error))
         {
             current = renamed;
             break;
@@ -324,26 +365,88 @@ int ShredFile(CShredApp& app, const std::string& path, ShredMode mode,
             break;
         }
     }
-    if (files.RemoveFile(current, error))
+    if (files.RemoveIn(folder, current, RemoveKind::File, error))
     {
-        return CancelResult(app);
+        return CancelResult(host);
     }
     if (mode != ShredMode::Normal)
     {
-        return CancelResult(app);
+        return CancelResult(host);
     }
-    if (current != path)
+    if (current != name)
     {
         OsError ignored;
-        files.Rename(current, path, ignored);
+        files.RenameIn(folder, current, name, ignored);
     }
-    std::string answer = ReportMessage(app, MessageSize::Middle, 2, "info",
-                                       app.LanguageText(kKeyCannotDelete), path, !app.m_unattended);
-    if (!app.m_unattended && answer == kAnswerOk)
+    std::string answer =
+        host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+    if (!host.Options().unattended && answer == kAnswerOk)
     {
         return 1;
     }
-    return CancelResult(app);
+    return CancelResult(host);
+}
+
+} // namespace
+
+int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
+              const FreeSpaceRecord* freeSpace, int index, int count)
+{
+    if (freeSpace)
+    {
+        std::string line = Substitute(host.Text(kKeyFillerLine), {{"%s", freeSpace->name},
+                                                                  {"%u", std::to_string(index)},
+                                                                  {"%t", std::to_string(count)}});
+        if (!StartFile(host, line))
+        {
+            return 1;
+        }
+        IProgressWindow& progress = *host.Progress();
+        progress.SetRange(0, BlockCount(freeSpace->size));
+        progress.SetPosition(0);
+        COverwriter overwriter(host, *freeSpace->file, freeSpace->size);
+        PassOutcome outcome = overwriter.Run(host.Options().method, host.Options().passes);
+        if (outcome == PassOutcome::WriteFailed)
+        {
+            ReportWriteFailure(host, path, overwriter.Error());
+            return 1;
+        }
+        return CancelResult(host);
+    }
+
+    if (!StartFile(host, path))
+    {
+        return 1;
+    }
+    OsError error;
+    std::string parentPath = ParentOf(path);
+    std::unique_ptr<IEntry> folder =
+        parentPath.empty() ? nullptr : host.Files().Open(parentPath, error);
+    std::unique_ptr<IEntry> entry =
+        folder ? host.Files().OpenIn(*folder, NameOf(path), error) : nullptr;
+    if (!entry)
+    {
+        ReportNotFound(host, path);
+        return 0;
+    }
+    return ShredEntry(host, *folder, *entry, NameOf(path), mode);
+}
+
+int ShredFileIn(IShredHost& host, IEntry& folder, const std::string& name, ShredMode mode)
+{
+    const std::string path = JoinPath(folder.Path(), name);
+    if (!StartFile(host, path))
+    {
+        return 1;
+    }
+    OsError error;
+    std::unique_ptr<IEntry> entry = host.Files().OpenIn(folder, name, error);
+    if (!entry)
+    {
+        ReportNotFound(host, path);
+        return 0;
+    }
+    return ShredEntry(host, folder, *entry, name, mode);
 }
 
 } // namespace qw

@@ -7,8 +7,10 @@ namespace qw
 {
 
 class CRandom;
-class CShredApp;
+class IEntry;
 class IOpenFile;
+class IShredHost;
+struct OsError;
 
 enum class ShredMode
 {
@@ -37,10 +39,21 @@ std::uint64_t BlockBytes(std::uint64_t size, std::uint64_t block);
 // extension replaced by a random letter; dots, folders and lengths kept.
 std::string RandomSameShapeName(const std::string& path, CRandom& random);
 
-// Overwrites, truncates, renames and deletes one file (or, with a record,
-// only overwrites the filler file). Returns the stop result: non-zero asks a
-// looping caller to stop.
-int ShredFile(CShredApp& app, const std::string& path, ShredMode mode,
+// Overwrites, truncates, renames and deletes the file at a canonical path
+// (or, with a record, only overwrites the filler file). Returns the stop
+// result: non-zero asks a looping caller to stop.
+int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
               const FreeSpaceRecord* freeSpace = nullptr, int index = 0, int count = 0);
+
+// The same for `name` inside an open folder, where the folder shredder
+// found it.
+int ShredFileIn(IShredHost& host, IEntry& folder, const std::string& name, ShredMode mode);
+
+// The report of data that could not be overwritten, with the system's text
+// and code; the item keeps its name and content.
+void ReportWriteFailure(IShredHost& host, const std::string& path, const OsError& error);
+
+// The system's description of an error without its line end.
+std::string ErrorDescription(IShredHost& host, std::uint32_t code);
 
 } // namespace qw

@@ -1,10 +1,12 @@
 #include "engine/folder_shredder.h"
 
-#include "app/setting_names.h"
-#include "app/shred_app.h"
+#include "engine/paths.h"
+#include "engine/shred_host.h"
 #include "lang/placeholders.h"
 #include "platform/file_system.h"
-#include "platform/settings_store.h"
+
+#include <memory>
+#include <vector>
 
 namespace qw
 {
@@ -19,57 +21,23 @@ constexpr int kKeyAskRemove = 9042;
 constexpr int kKeyNotRemoved = 9043;
 constexpr int kKeyNotRemovedDetail = 9044;
 
-bool SamePathNoCase(const std::string& a, const std::string& b)
+std::string Ask(IShredHost& host, int key, const std::string& insert, Unattended whenUnattended)
 {
-    if (a.size() != b.size())
-    {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
-        char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
-        if (x != y)
-        {
-            return false;
-        }
-    }
-    return true;
+    return host.Tell({MessageSize::Small, 3, "info", host.Text(key), insert, whenUnattended});
 }
 
-std::string Ask(CShredApp& app, int key, const std::string& insert, bool unattendedShowsToo)
+void Report(IShredHost& host, int key, const std::string& insert)
 {
-    CMessageWindow window = app.NewMessage(MessageSize::Small);
-    window.SetFrame(3);
-    window.SetType("info");
-    window.SetMessage(app.LanguageText(key));
-    window.SetInsert(insert);
-    if (app.m_unattended && !unattendedShowsToo)
-    {
-        return std::string(kAnswerYes);
-    }
-    return app.ShowMessage(window);
+    host.Tell({MessageSize::Small, 1, "info", host.Text(key), insert});
 }
 
-void Report(CShredApp& app, int key, const std::string& insert)
+// One folder run: its rules, read once, and who the protected folders are.
+struct FolderRun
 {
-    CMessageWindow window = app.NewMessage(MessageSize::Small);
-    window.SetFrame(1);
-    window.SetType("info");
-    window.SetMessage(app.LanguageText(key));
-    window.SetInsert(insert);
-    app.ShowOrLog(window);
-}
-
-std::string TrimEnd(std::string text)
-{
-    while (!text.empty() &&
-           (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
-    {
-        text.pop_back();
-    }
-    return text;
-}
+    IShredHost& host;
+    int subfolderRule;
+    int removeRule;
+};
 
 // What becomes of a subfolder (or a link to a folder) after its visit.
 enum class RemoveOutcome
@@ -79,22 +47,24 @@ enum class RemoveOutcome
     Stop,
 };
 
-RemoveOutcome RemoveByRule(CShredApp& app, const std::string& path, bool isLink, ShredMode mode,
-                           int removeRule)
+RemoveOutcome RemoveByRule(FolderRun& run, IEntry& folder, const std::string& name, bool isLink,
+                           ShredMode mode)
 {
+    IShredHost& host = run.host;
+    const std::string path = JoinPath(folder.Path(), name);
     if (mode == ShredMode::BinEntry)
     {
         return RemoveOutcome::Kept;
     }
     if (mode == ShredMode::Normal)
     {
-        if (removeRule == 0)
+        if (run.removeRule == 0)
         {
             return RemoveOutcome::Kept;
         }
-        if (removeRule == 1)
+        if (run.removeRule == 1)
         {
-            std::string answer = Ask(app, kKeyAskRemove, path, true);
+            std::string answer = Ask(host, kKeyAskRemove, path, Unattended::Show);
             if (answer == kAnswerNo)
             {
                 return RemoveOutcome::Kept;
@@ -104,59 +74,37 @@ RemoveOutcome RemoveByRule(CShredApp& app, const std::string& path, bool isLink,
                 return RemoveOutcome::Stop;
             }
         }
-        else if (removeRule != 2)
+        else if (run.removeRule != 2)
         {
             return RemoveOutcome::Kept;
         }
     }
     OsError error;
-    IFileSystem& files = app.Env().files;
-    bool removed = isLink ? files.RemoveLink(path, error) : files.RemoveFolder(path, error);
+    bool removed =
+        host.Files().RemoveIn(folder, name, isLink ? RemoveKind::Link : RemoveKind::Folder, error);
     if (!removed && mode == ShredMode::Normal)
     {
-        ReportFolderNotRemoved(app, path, error);
+        ReportFolderNotRemoved(host, path, error);
     }
     return removed ? RemoveOutcome::Removed : RemoveOutcome::Kept;
 }
 
-} // namespace
-
-void ReportFolderNotRemoved(CShredApp& app, const std::string& path, const OsError& error)
+int ShredOpenFolder(FolderRun& run, IEntry& folder, bool systemFlag, ShredMode mode)
 {
-    std::string text = Substitute(app.LanguageText(kKeyNotRemoved), {{"%s", path}}) +
-                       Substitute(app.LanguageText(kKeyNotRemovedDetail),
-                                  {{"%s", TrimEnd(app.Env().files.ErrorText(error.code))},
-                                   {"%u", std::to_string(error.code)}});
-    CMessageWindow window = app.NewMessage(MessageSize::Small);
-    window.SetFrame(1);
-    window.SetType("info");
-    window.SetMessage(text);
-    // The text is complete: its placeholders stand for themselves.
-    window.SetInsert("%s");
-    window.SetSecondInsert("%u");
-    app.ShowOrLog(window);
-}
-
-int ShredFolder(CShredApp& app, const std::string& path, bool systemFlag, ShredMode mode)
-{
-    ISettingsStore& settings = app.Env().settings;
-    IFileSystem& files = app.Env().files;
-    int subfolderRule = app.m_unattended ? app.m_cmdFolderRule : settings.ReadInt(kFolder, 0);
-    int removeRule = app.m_unattended ? app.m_cmdRemoveRule : settings.ReadInt(kRemove, 0);
-
+    IShredHost& host = run.host;
+    IFileSystem& files = host.Files();
+    const std::string& path = folder.Path();
     if (mode == ShredMode::Normal)
     {
-        for (const std::string& protectedFolder : app.m_protectedFolders)
+        std::string which;
+        if (IsProtectedFolder(host, folder, which))
         {
-            if (!protectedFolder.empty() && SamePathNoCase(path, protectedFolder))
-            {
-                Report(app, kKeyProtected, protectedFolder);
-                return 0;
-            }
+            Report(host, kKeyProtected, which);
+            return 0;
         }
         if (systemFlag)
         {
-            std::string answer = Ask(app, kKeySystemFolder, path, false);
+            std::string answer = Ask(host, kKeySystemFolder, path, Unattended::AnswerYes);
             if (answer == kAnswerNo)
             {
                 return 1;
@@ -170,39 +118,45 @@ int ShredFolder(CShredApp& app, const std::string& path, bool systemFlag, ShredM
 
     std::vector<FolderEntry> entries;
     OsError error;
-    if (!files.ListFolder(path, entries, error))
+    if (folder.Status().isLink || !files.List(folder, entries, error))
     {
-        Report(app, kKeyCannotList, path);
+        Report(host, kKeyCannotList, path);
         return 1;
     }
 
     const ShredMode childMode =
         mode == ShredMode::Normal ? ShredMode::Normal : ShredMode::BinSubtree;
     int stop = 0;
-    for (const FolderEntry& entry : entries)
+    for (const FolderEntry& listed : entries)
     {
-        if (app.m_cancel || stop)
+        if (host.Cancelled() || stop)
         {
             break;
         }
-        std::string child = path + "\\" + entry.name;
-        if (!entry.status.isFolder)
+        // The listing only says what to look at: what an entry is, is
+        // decided on the handle opened now, where it lies.
+        std::unique_ptr<IEntry> child =
+            listed.status.isFolder ? files.OpenIn(folder, listed.name, error) : nullptr;
+        if (!child || !child->Status().isFolder)
         {
-            if (ShredFile(app, child, childMode) != 0 || app.m_cancel)
+            child.reset();
+            if (ShredFileIn(host, folder, listed.name, childMode) != 0 || host.Cancelled())
             {
                 stop = 1;
             }
             continue;
         }
+        const std::string childPath = child->Path();
+        const bool isLink = child->Status().isLink;
         if (mode == ShredMode::Normal)
         {
-            if (subfolderRule == 0)
+            if (run.subfolderRule == 0)
             {
                 continue;
             }
-            if (subfolderRule == 1)
+            if (run.subfolderRule == 1)
             {
-                std::string answer = Ask(app, kKeyAskSubfolder, child, true);
+                std::string answer = Ask(host, kKeyAskSubfolder, childPath, Unattended::Show);
                 if (answer == kAnswerNo)
                 {
                     continue;
@@ -215,17 +169,107 @@ int ShredFolder(CShredApp& app, const std::string& path, bool systemFlag, ShredM
             }
         }
         // A link to a folder is never entered: only the link itself may go.
-        if (!entry.status.isLink && ShredFolder(app, child, entry.status.system, childMode) != 0)
+        if (!isLink && ShredOpenFolder(run, *child, child->Status().system, childMode) != 0)
         {
             stop = 1;
             break;
         }
-        if (RemoveByRule(app, child, entry.status.isLink, mode, removeRule) == RemoveOutcome::Stop)
+        // An open folder cannot be removed.
+        child.reset();
+        if (RemoveByRule(run, folder, listed.name, isLink, mode) == RemoveOutcome::Stop)
         {
             stop = 1;
         }
     }
     return stop;
+}
+
+FolderRun NewRun(IShredHost& host)
+{
+    return {host, host.Options().folderRule, host.Options().removeRule};
+}
+
+} // namespace
+
+bool IsProtectedFolder(IShredHost& host, const IEntry& folder, std::string& which)
+{
+    for (const std::string& protectedFolder : host.Options().protectedFolders)
+    {
+        if (protectedFolder.empty())
+        {
+            continue;
+        }
+        OsError error;
+        std::unique_ptr<IEntry> other;
+        if (SamePathNoCase(folder.Path(), protectedFolder) ||
+            ((other = host.Files().Open(protectedFolder, error)) &&
+             other->Status().identity == folder.Status().identity))
+        {
+            which = protectedFolder;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReportFolderNotRemoved(IShredHost& host, const std::string& path, const OsError& error)
+{
+    // The path goes in last, as an insert, so that a "#" in it stays a "#".
+    std::string text =
+        host.Text(kKeyNotRemoved) +
+        Substitute(host.Text(kKeyNotRemovedDetail), {{"%s", ErrorDescription(host, error.code)},
+                                                     {"%u", std::to_string(error.code)}});
+    EngineMessage message{MessageSize::Small, 1, "info", text, path};
+    message.logInserts = true;
+    host.Tell(message);
+}
+
+int ShredFolder(IShredHost& host, const std::string& path, bool systemFlag, ShredMode mode)
+{
+    OsError error;
+    std::unique_ptr<IEntry> folder = host.Files().Open(path, error);
+    if (!folder)
+    {
+        Report(host, kKeyCannotList, path);
+        return 1;
+    }
+    FolderRun run = NewRun(host);
+    return ShredOpenFolder(run, *folder, systemFlag, mode);
+}
+
+void ShredFolderTarget(IShredHost& host, const std::string& path, bool systemFlag)
+{
+    IFileSystem& files = host.Files();
+    OsError error;
+    const std::string parentPath = ParentOf(path);
+    std::unique_ptr<IEntry> parent = parentPath.empty() ? nullptr : files.Open(parentPath, error);
+    std::unique_ptr<IEntry> folder = parent ? files.OpenIn(*parent, NameOf(path), error) : nullptr;
+    if (!folder || !folder->Status().isFolder || folder->Status().isLink)
+    {
+        Report(host, kKeyCannotList, path);
+        return;
+    }
+    std::string which;
+    if (IsProtectedFolder(host, *folder, which))
+    {
+        Report(host, kKeyProtected, which);
+        return;
+    }
+    FolderRun run = NewRun(host);
+    if (ShredOpenFolder(run, *folder, systemFlag, ShredMode::Normal) != 0)
+    {
+        return;
+    }
+    std::vector<FolderEntry> left;
+    if (!files.List(*folder, left, error) || !left.empty())
+    {
+        return;
+    }
+    folder.reset();
+    if (!files.RemoveIn(*parent, NameOf(path), RemoveKind::Folder, error))
+    {
+        ReportFolderNotRemoved(host, path, error);
+    }
 }
 
 } // namespace qw

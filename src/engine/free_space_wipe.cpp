@@ -1,15 +1,14 @@
 #include "engine/free_space_wipe.h"
 
-#include "app/setting_names.h"
-#include "app/shred_app.h"
 #include "engine/file_shredder.h"
 #include "engine/pattern.h"
+#include "engine/shred_host.h"
 #include "lang/placeholders.h"
 #include "platform/file_system.h"
 #include "platform/progress.h"
-#include "platform/settings_store.h"
 
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -36,19 +35,10 @@ constexpr int kKeyThoroughName = 9916;
 constexpr int kKeyCaption = 9917;
 constexpr std::string_view kTempFolder = "SHREDTMP.$$$";
 
-std::string Report(CShredApp& app, MessageSize size, int frame, std::string text,
-                   bool logWhenUnattended = true)
+std::string Report(IShredHost& host, MessageSize size, int frame, std::string text,
+                   Unattended whenUnattended = Unattended::Log)
 {
-    CMessageWindow window = app.NewMessage(size);
-    window.SetFrame(frame);
-    window.SetType("info");
-    window.SetMessage(std::move(text));
-    if (app.m_unattended && logWhenUnattended)
-    {
-        app.RecordStatus(window.RawMessage());
-        return {};
-    }
-    return app.ShowMessage(window);
+    return host.Tell({size, frame, "info", std::move(text), {}, whenUnattended});
 }
 
 std::string Hex8(std::uint32_t code)
@@ -56,6 +46,14 @@ std::string Hex8(std::uint32_t code)
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%08X", code);
     return buffer;
+}
+
+// The 9047 report: the system's description with the code.
+void ReportFillerWriteFailure(IShredHost& host, const OsError& error)
+{
+    Report(host, MessageSize::Small, 1,
+           Substitute(host.Text(kKeyWriteFailed), {{"%s", ErrorDescription(host, error.code) +
+                                                              " (" + Hex8(error.code) + ")"}}));
 }
 
 } // namespace
@@ -72,17 +70,17 @@ std::string TempFileName(std::uint64_t index)
     return buffer;
 }
 
-FillResult FillTempFile(CShredApp& app, TempFileRecord& record)
+FillResult FillTempFile(IShredHost& host, TempFileRecord& record)
 {
     std::uint64_t chunk = kBlockSize;
-    IProgressWindow* progress = app.Progress();
+    IProgressWindow* progress = host.Progress();
     if (progress)
     {
         progress->SetRange(0, kTempFileLimit / kBlockSize);
         progress->SetPosition(0);
     }
     std::uint64_t chunks = 0;
-    const std::uint8_t* buffer = app.m_overwriteBuffer.data();
+    const std::uint8_t* buffer = host.Buffer().data();
     while (true)
     {
         OsError error;
@@ -98,8 +96,8 @@ FillResult FillTempFile(CShredApp& app, TempFileRecord& record)
             {
                 return FillResult::FileFull;
             }
-            app.PumpMessages();
-            if (app.m_cancel)
+            host.Pump();
+            if (host.Cancelled())
             {
                 return FillResult::Cancelled;
             }
@@ -115,111 +113,108 @@ FillResult FillTempFile(CShredApp& app, TempFileRecord& record)
             return FillResult::DriveFull;
         }
         // The code travels with the description so the log keeps it too.
-        std::string description = app.Env().files.ErrorText(error.code);
-        while (!description.empty() && (description.back() == '\n' || description.back() == '\r'))
-        {
-            description.pop_back();
-        }
-        Report(app, MessageSize::Small, 1,
-               Substitute(app.LanguageText(kKeyWriteFailed),
-                          {{"%s", description + " (" + Hex8(error.code) + ")"}}));
+        ReportFillerWriteFailure(host, error);
         return FillResult::WriteError;
     }
 }
 
-void WipeFreeSpace(CShredApp& app, const std::string& root)
+void WipeFreeSpace(IShredHost& host, const std::string& root)
 {
-    IFileSystem& files = app.Env().files;
+    IFileSystem& files = host.Files();
+    const ShredOptions& options = host.Options();
     const std::string drive = root.substr(0, 2);
 
-    if (app.m_xpOrMe && !app.m_unattended)
+    if (options.xpOrMe && !options.unattended)
     {
-        CMessageWindow advice = app.NewMessage(MessageSize::Middle);
-        advice.SetFrame(1);
-        advice.SetType("info");
-        advice.SetMessage(advice.MessageText(kKeyXpAdvice));
-        app.ShowMessage(advice);
+        host.Tell({MessageSize::Middle, 1, "info", host.MessageText(kKeyXpAdvice)});
     }
-    if (!app.m_unattended)
+    if (!options.unattended &&
+        host.Tell({MessageSize::Big, 2, "warning", host.MessageText(kKeyConsent)}) != kAnswerOk)
     {
-        CMessageWindow consent = app.NewMessage(MessageSize::Big);
-        consent.SetFrame(2);
-        consent.SetType("warning");
-        consent.SetMessage(consent.MessageText(kKeyConsent));
-        if (app.ShowMessage(consent) != kAnswerOk)
-        {
-            return;
-        }
+        return;
     }
 
-    const int method =
-        app.m_unattended ? app.m_cmdMethod : app.Env().settings.ReadInt(kMethod, kDefaultMethod);
-    app.m_cancel = 0;
+    const int method = options.method;
+    host.SetCancelled(false);
 
     const std::string folder = root + std::string(kTempFolder);
     OsError error;
     if (!files.CreateFolder(folder, error) && error.kind != ErrorKind::AlreadyExists)
     {
-        Report(app, MessageSize::Small, 1, app.LanguageText(kKeyNoTempFolder));
+        Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFolder));
         return;
     }
-    auto removeFolder = [&files, &folder]
+    // Held open while the wipe runs: a folder of that name left by anyone
+    // is used only when it is a folder and not a link to somewhere else.
+    std::unique_ptr<IEntry> folderEntry = files.Open(folder, error);
+    if (!folderEntry || !folderEntry->Status().isFolder || folderEntry->Status().isLink)
     {
+        Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFolder));
+        return;
+    }
+    auto removeFolder = [&files, &folder, &folderEntry]
+    {
+        folderEntry.reset();
         OsError ignored;
         files.RemoveFolder(folder, ignored);
     };
 
-    std::optional<FreeSpaceInfo> space =
-        files.QueryFreeSpace(root, app.m_freeSpaceFunction == FreeSpaceFunction::Legacy, error);
+    std::optional<FreeSpaceInfo> space = files.QueryFreeSpace(root, options.legacyFreeSpace, error);
     FreeSpaceInfo free = space.value_or(FreeSpaceInfo{});
     if (free.available == 0)
     {
         int key = free.totalFree == 0 ? kKeyDriveFull : kKeyNoSpaceForUser;
-        Report(app, MessageSize::Small, 1, Substitute(app.LanguageText(key), {{"%c", drive}}));
+        Report(host, MessageSize::Small, 1, Substitute(host.Text(key), {{"%c", drive}}));
         removeFolder();
         return;
     }
     if (free.available != free.totalFree)
     {
-        std::string answer = Report(app, MessageSize::Middle, 3, app.LanguageText(kKeyQuota));
-        if (!app.m_unattended && answer != kAnswerYes)
+        std::string answer = Report(host, MessageSize::Middle, 3, host.Text(kKeyQuota));
+        if (!options.unattended && answer != kAnswerYes)
         {
             removeFolder();
             return;
         }
     }
 
+    // A drive may report any free space (a remote one, absurd amounts): the
+    // count must fit the record array on every architecture.
     const std::uint64_t fileCount = TempFileCount(free.available);
     std::vector<TempFileRecord> records;
     try
     {
+        if (fileCount > std::numeric_limits<std::size_t>::max() / sizeof(TempFileRecord))
+        {
+            throw std::bad_alloc();
+        }
         records.resize(static_cast<std::size_t>(fileCount));
     }
     catch (const std::bad_alloc&)
     {
-        Report(app, MessageSize::Small, 1, app.LanguageText(kKeyNoMemory));
+        Report(host, MessageSize::Small, 1, host.Text(kKeyNoMemory));
         removeFolder();
         return;
     }
 
-    if (!app.CreateProgressWindow())
+    if (!host.CreateProgressWindow())
     {
         removeFolder();
         return;
     }
-    IProgressWindow& progress = *app.Progress();
-    progress.SetCaption(app.LanguageText(kKeyCaption) + " " + drive);
-    progress.SetLine(1, app.LanguageText(kKeyPreparing));
-    progress.SetLine(2, app.LanguageText(kKeyFilling));
-    progress.SetLine(3, app.LanguageText(kKeyWait));
+    IProgressWindow& progress = *host.Progress();
+    progress.SetCaption(host.Text(kKeyCaption) + " " + drive);
+    progress.SetLine(1, host.Text(kKeyPreparing));
+    progress.SetLine(2, host.Text(kKeyFilling));
+    progress.SetLine(3, host.Text(kKeyWait));
     progress.SetRange(0, fileCount);
     progress.SetPosition(0);
     progress.Show();
     progress.Enable();
     progress.Repaint();
 
-    FillPattern(app.m_overwriteBuffer.data(), app.m_overwriteBuffer.size(), 0, app.m_random);
-    const std::string methodName = app.LanguageText(method == 0 ? kKeyQuickName : kKeyThoroughName);
+    FillPattern(host.Buffer().data(), host.Buffer().size(), 0, host.Random());
+    const std::string methodName = host.Text(method == 0 ? kKeyQuickName : kKeyThoroughName);
     std::uint64_t made = 0;
     bool completed = true;
     for (std::uint64_t i = 0; i < fileCount; ++i)
@@ -231,24 +226,27 @@ void WipeFreeSpace(CShredApp& app, const std::string& root)
         {
             // Shown in every run: a wipe that cannot make its files did not
             // wipe, and the user should know even of a scheduled one.
-            Report(app, MessageSize::Small, 1, app.LanguageText(kKeyNoTempFile), false);
-            if (app.m_unattended)
+            Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
+            if (options.unattended)
             {
-                app.RecordStatus(app.LanguageText(kKeyNoTempFile));
+                Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
             }
             completed = false;
             break;
         }
         ++made;
-        progress.SetLine(
-            1, Substitute(app.LanguageText(kKeyFileLine), {{"%s", methodName},
-                                                           {"%u", std::to_string(made)},
-                                                           {"%t", std::to_string(fileCount)}}));
-        FillResult result = FillTempFile(app, record);
+        progress.SetLine(1,
+                         Substitute(host.Text(kKeyFileLine), {{"%s", methodName},
+                                                              {"%u", std::to_string(made)},
+                                                              {"%t", std::to_string(fileCount)}}));
+        FillResult result = FillTempFile(host, record);
         // Written through to the disk before the file is closed and deleted:
         // a deleted file's cached pages may never be written at all.
-        OsError flushError;
-        record.file->Flush(flushError);
+        if (result != FillResult::WriteError && !record.file->Flush(error))
+        {
+            ReportFillerWriteFailure(host, error);
+            result = FillResult::WriteError;
+        }
         if (result == FillResult::WriteError || result == FillResult::Cancelled)
         {
             completed = false;
@@ -256,13 +254,13 @@ void WipeFreeSpace(CShredApp& app, const std::string& root)
         }
     }
 
-    if (completed && !app.m_cancel && method == 1)
+    if (completed && !host.Cancelled() && method == 1)
     {
-        for (std::uint64_t k = 0; k < made && !app.m_cancel; ++k)
+        for (std::uint64_t k = 0; k < made && !host.Cancelled(); ++k)
         {
             TempFileRecord& record = records[static_cast<std::size_t>(k)];
             FreeSpaceRecord pass{record.file.get(), TempFileName(k), record.size};
-            if (ShredFile(app, record.path, ShredMode::Normal, &pass, static_cast<int>(k + 1),
+            if (ShredFile(host, record.path, ShredMode::Normal, &pass, static_cast<int>(k + 1),
                           static_cast<int>(made)) != 0)
             {
                 break;
@@ -270,20 +268,25 @@ void WipeFreeSpace(CShredApp& app, const std::string& root)
         }
     }
 
-    progress.SetLine(1, app.LanguageText(kKeyWait));
-    progress.SetLine(2, app.LanguageText(kKeyWait));
+    progress.SetLine(1, host.Text(kKeyWait));
+    progress.SetLine(2, host.Text(kKeyWait));
     progress.SetLine(3, "");
     progress.SetRange(0, fileCount);
     progress.SetPosition(0);
     progress.DisableCancel();
     progress.Repaint();
 
+    bool closeReported = false;
     for (std::uint64_t i = 0; i < fileCount; ++i)
     {
         TempFileRecord& record = records[static_cast<std::size_t>(i)];
         if (record.file)
         {
-            record.file->Close();
+            if (!record.file->Close(error) && !closeReported)
+            {
+                ReportFillerWriteFailure(host, error);
+                closeReported = true;
+            }
             record.file.reset();
             OsError ignored;
             files.RemoveFile(record.path, ignored);
@@ -293,7 +296,7 @@ void WipeFreeSpace(CShredApp& app, const std::string& root)
     }
     records.clear();
     removeFolder();
-    app.DestroyProgressWindow();
+    host.DestroyProgressWindow();
 }
 
 } // namespace qw

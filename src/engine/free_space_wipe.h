@@ -7,7 +7,7 @@
 namespace qw
 {
 
-class CShredApp;
+class IShredHost;
 class IOpenFile;
 
 inline constexpr std::uint64_t kTempFileLimit = 1ull << 30;
@@ -37,11 +37,11 @@ std::string TempFileName(std::uint64_t index);
 // Writes the overwrite buffer into the file until it holds 2^30 bytes, the
 // drive is full, a write fails or the user cancels. Near the end of the free
 // space the chunk halves down to 512 bytes.
-FillResult FillTempFile(CShredApp& app, TempFileRecord& record);
+FillResult FillTempFile(IShredHost& host, TempFileRecord& record);
 
 // Fills the free space of the drive of `root` ("C:\") with temporary files
 // in root + "SHREDTMP.$$$", overwrites them once more with the thorough
 // method, and deletes them all.
-void WipeFreeSpace(CShredApp& app, const std::string& root);
+void WipeFreeSpace(IShredHost& host, const std::string& root);
 
 } // namespace qw

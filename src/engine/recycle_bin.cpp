@@ -1,14 +1,12 @@
 #include "engine/recycle_bin.h"
 
-#include "app/setting_names.h"
-#include "app/shred_app.h"
 #include "engine/file_shredder.h"
 #include "engine/folder_shredder.h"
+#include "engine/paths.h"
+#include "engine/shred_host.h"
 #include "lang/placeholders.h"
 #include "platform/file_system.h"
-#include "platform/presenter.h"
 #include "platform/progress.h"
-#include "platform/settings_store.h"
 #include "platform/shell.h"
 
 #include <cstdio>
@@ -24,37 +22,13 @@ constexpr int kKeyNotFound = 9034;
 constexpr int kKeyQueryFailed = 9048;
 constexpr int kKeyConsent = 9049;
 constexpr int kKeyCancelled = 9050;
-constexpr int kKeyWarning = 9062;
 constexpr int kKeyCaption = 9902;
 constexpr int kKeyDriveLine = 9913;
-constexpr int kKeyDontShowAgain = 11000;
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
+std::string Report(IShredHost& host, MessageSize size, int frame, const char* type,
+                   std::string text, const std::string& insert = {})
 {
-    if (a.size() != b.size())
-    {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (fold(a[i]) != fold(b[i]))
-        {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Report(CShredApp& app, MessageSize size, int frame, const char* type, std::string text,
-                   const std::string& insert = {})
-{
-    CMessageWindow window = app.NewMessage(size);
-    window.SetFrame(frame);
-    window.SetType(type);
-    window.SetMessage(std::move(text));
-    window.SetInsert(insert);
-    return app.ShowOrLog(window);
+    return host.Tell({size, frame, type, std::move(text), insert});
 }
 
 bool IsFolder(IFileSystem& files, const std::string& path)
@@ -73,54 +47,55 @@ enum class BinFolderResult
 
 // Overwrites what lies in one bin folder, leaving the entries in place for
 // the shell to delete.
-BinFolderResult ShredBinFolder(CShredApp& app, const std::string& folder, bool keepIndexFiles)
+BinFolderResult ShredBinFolder(IShredHost& host, const std::string& folder, bool keepIndexFiles)
 {
-    IFileSystem& files = app.Env().files;
+    IFileSystem& files = host.Files();
     std::vector<FolderEntry> entries;
     OsError error;
-    if (!files.ListFolder(folder.substr(0, folder.size() - 1), entries, error))
+    std::unique_ptr<IEntry> bin = files.Open(folder.substr(0, folder.size() - 1), error);
+    if (!bin || bin->Status().isLink || !files.List(*bin, entries, error))
     {
         return BinFolderResult::NotListed;
     }
     for (const FolderEntry& entry : entries)
     {
-        if (app.m_cancel)
+        if (host.Cancelled())
         {
             break;
         }
         std::string path = folder + entry.name;
         if (entry.status.isFolder && !entry.status.isLink)
         {
-            if (ShredFolder(app, path, false, ShredMode::BinEntry) != 0)
+            if (ShredFolder(host, path, false, ShredMode::BinEntry) != 0)
             {
-                app.m_cancel = 1;
+                host.SetCancelled(true);
             }
             continue;
         }
         if (keepIndexFiles &&
-            (EqualsNoCase(entry.name, "INFO2") || EqualsNoCase(entry.name, "desktop.ini")))
+            (SamePathNoCase(entry.name, "INFO2") || SamePathNoCase(entry.name, "desktop.ini")))
         {
             continue;
         }
-        if (ShredFile(app, path, ShredMode::BinEntry) != 0 || app.m_cancel)
+        if (ShredFileIn(host, *bin, entry.name, ShredMode::BinEntry) != 0 || host.Cancelled())
         {
-            app.m_cancel = 1;
+            host.SetCancelled(true);
         }
     }
-    return app.m_cancel ? BinFolderResult::Incomplete : BinFolderResult::Overwritten;
+    return host.Cancelled() ? BinFolderResult::Incomplete : BinFolderResult::Overwritten;
 }
 
-void WriteDesktopIni(CShredApp& app, const std::string& folder)
+void WriteDesktopIni(IShredHost& host, const std::string& folder)
 {
     OsError error;
-    auto file = app.Env().files.CreateForWriting(folder + "desktop.ini", error);
+    auto file = host.Files().CreateForWriting(folder + "desktop.ini", error);
     if (!file)
     {
         return;
     }
     file->WriteAt(0, reinterpret_cast<const std::uint8_t*>(kBinDesktopIni.data()),
                   kBinDesktopIni.size(), error);
-    file->Close();
+    file->Close(error);
 }
 
 // What the shell's emptying leaves of items already overwritten: wine 8.0
@@ -134,22 +109,25 @@ void RemoveLeftovers(IFileSystem& files, const std::string& folder)
     {
         return;
     }
+    std::unique_ptr<IEntry> open = files.Open(folder, error);
     for (const FolderEntry& entry : entries)
     {
-        std::string path = folder + "\\" + entry.name;
-        if (entry.status.isLink)
+        std::unique_ptr<IEntry> child = open ? files.OpenIn(*open, entry.name, error) : nullptr;
+        if (!child)
         {
-            files.RemoveLink(path, error);
+            continue;
         }
-        else if (entry.status.isFolder)
+        const FileStatus status = child->Status();
+        if (status.isFolder && !status.isLink)
         {
-            RemoveLeftovers(files, path);
-            files.RemoveFolder(path, error);
+            RemoveLeftovers(files, child->Path());
         }
-        else
-        {
-            files.RemoveFile(path, error);
-        }
+        child.reset();
+        files.RemoveIn(*open, entry.name,
+                       status.isLink     ? RemoveKind::Link
+                       : status.isFolder ? RemoveKind::Folder
+                                         : RemoveKind::File,
+                       error);
     }
 }
 
@@ -162,49 +140,54 @@ std::string Hex8(std::int32_t code)
 
 } // namespace
 
-BinLayout FindBinFolder(CShredApp& app, const std::string& root, std::string& folder)
+BinLayout FindBinFolder(IShredHost& host, const std::string& root, bool ntfs, std::string& folder)
 {
-    IFileSystem& files = app.Env().files;
-    if (!app.m_userSid.empty())
+    IFileSystem& files = host.Files();
+    const std::string& sid = host.Options().userSid;
+    std::vector<std::pair<std::string, BinLayout>> candidates;
+    if (!sid.empty())
     {
-        for (auto [name, layout] : {std::pair{"$Recycle.Bin\\", BinLayout::RecycleBin},
-                                    std::pair{"Recycler\\", BinLayout::Recycler}})
+        candidates.push_back({"$Recycle.Bin\\" + sid, BinLayout::RecycleBin});
+        if (ntfs)
         {
-            std::string candidate = root + name + app.m_userSid;
-            if (IsFolder(files, candidate))
-            {
-                folder = candidate + "\\";
-                return layout;
-            }
+            candidates.push_back({"Recycler\\" + sid, BinLayout::Recycler});
         }
     }
-    if (IsFolder(files, root + "RECYCLED"))
+    if (!ntfs)
     {
-        folder = root + "RECYCLED\\";
-        return BinLayout::Recycled;
+        candidates.push_back({"RECYCLED", BinLayout::Recycled});
+    }
+    for (const auto& [name, layout] : candidates)
+    {
+        if (IsFolder(files, root + name))
+        {
+            folder = root + name + "\\";
+            return layout;
+        }
     }
     folder.clear();
     return BinLayout::None;
 }
 
-void ShredRecycleBin(CShredApp& app)
+void ShredRecycleBin(IShredHost& host)
 {
     BinShell state = BinShell::NotLoaded;
-    std::unique_ptr<IRecycleBinFunctions> bin = app.Env().shell.LoadRecycleBin(state);
+    std::unique_ptr<IRecycleBinFunctions> bin = host.Shell().LoadRecycleBin(state);
     if (state == BinShell::NotLoaded)
     {
         return;
     }
     if (!bin)
     {
-        Report(app, MessageSize::Small, 1, "info", app.LanguageText(kKeyNoBinFunctions));
+        Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNoBinFunctions));
         return;
     }
+    const ShredOptions& options = host.Options();
 
-    app.m_cancel = 0;
+    host.SetCancelled(false);
     std::uint64_t total = 0;
     std::uint64_t items = 0;
-    for (const std::string& root : app.m_driveRoots)
+    for (const std::string& root : options.driveRoots)
     {
         if (root.empty())
         {
@@ -213,8 +196,8 @@ void ShredRecycleBin(CShredApp& app)
         BinQuery query = bin->Query(root);
         if (query.result != 0)
         {
-            Report(app, MessageSize::Small, 1, "info",
-                   app.LanguageText(kKeyQueryFailed) + " (" + Hex8(query.result) + ")");
+            Report(host, MessageSize::Small, 1, "info",
+                   host.Text(kKeyQueryFailed) + " (" + Hex8(query.result) + ")");
             break;
         }
         total += query.size;
@@ -223,24 +206,25 @@ void ShredRecycleBin(CShredApp& app)
     // Wine 8.0 counts a folder in the bin as 0 bytes: items count too.
     if (total == 0 && items == 0)
     {
-        Report(app, MessageSize::Small, 1, "info", app.LanguageText(kKeyBinEmpty));
+        Report(host, MessageSize::Small, 1, "info", host.Text(kKeyBinEmpty));
         return;
     }
-    if (!app.m_unattended &&
-        Report(app, MessageSize::Small, 3, "warning", app.LanguageText(kKeyConsent)) != kAnswerYes)
+    if (!options.unattended &&
+        Report(host, MessageSize::Small, 3, "warning", host.Text(kKeyConsent)) != kAnswerYes)
     {
         return;
     }
-    if (!app.CreateProgressWindow())
+    if (!host.CreateProgressWindow())
     {
         return;
     }
-    app.Progress()->SetCaption(app.LanguageText(kKeyCaption));
+    host.Progress()->SetCaption(host.Text(kKeyCaption));
 
     bool shellFoldersDone = false;
-    for (const std::string& root : app.m_driveRoots)
+    for (std::size_t drive = 0; drive < options.driveRoots.size(); ++drive)
     {
-        if (root.empty() || app.m_cancel)
+        const std::string& root = options.driveRoots[drive];
+        if (root.empty() || host.Cancelled())
         {
             continue;
         }
@@ -250,38 +234,46 @@ void ShredRecycleBin(CShredApp& app)
             continue;
         }
         std::string folder;
-        BinLayout layout = FindBinFolder(app, root, folder);
+        BinLayout layout = FindBinFolder(host, root, options.ntfs[drive], folder);
         BinFolderResult result = BinFolderResult::Overwritten;
         bool usedShellFolders = false;
         if (layout != BinLayout::None)
         {
-            result = ShredBinFolder(app, folder, true);
+            result = ShredBinFolder(host, folder, true);
             if (result == BinFolderResult::NotListed)
             {
-                Report(app, MessageSize::Small, 1, "info", app.LanguageText(kKeyNotFound), folder);
+                Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNotFound), folder);
                 continue;
             }
         }
-        else if (!shellFoldersDone)
+        else
         {
             // No bin folder on this drive: the shell keeps its items
-            // elsewhere (wine: the desktop's trash). A missing one holds
-            // nothing.
+            // elsewhere (wine: the desktop's trash). Items nobody could find
+            // were not overwritten, so that bin is not emptied.
+            std::vector<std::string> shellFolders = host.Shell().ShellBinFolders();
+            if (shellFoldersDone || shellFolders.empty())
+            {
+                Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNotFound),
+                       root + "$Recycle.Bin");
+                continue;
+            }
             shellFoldersDone = true;
             usedShellFolders = true;
-            for (const std::string& shellFolder : app.Env().shell.ShellBinFolders())
+            for (const std::string& shellFolder : shellFolders)
             {
-                if (ShredBinFolder(app, shellFolder + "\\", false) == BinFolderResult::Incomplete)
+                // A shell folder that does not exist holds nothing.
+                if (ShredBinFolder(host, shellFolder + "\\", false) == BinFolderResult::Incomplete)
                 {
                     result = BinFolderResult::Incomplete;
                     break;
                 }
             }
         }
-        if (app.m_cancel || result == BinFolderResult::Incomplete)
+        if (host.Cancelled() || result == BinFolderResult::Incomplete)
         {
             std::string letter(1, root[0]);
-            std::string text = app.LanguageText(kKeyCancelled);
+            std::string text = host.Text(kKeyCancelled);
             // Only the first two "%c" name the drive.
             for (int n = 0; n < 2; ++n)
             {
@@ -291,11 +283,11 @@ void ShredRecycleBin(CShredApp& app)
                     text.replace(at, 2, letter);
                 }
             }
-            Report(app, MessageSize::Middle, 1, "info", text);
+            Report(host, MessageSize::Middle, 1, "info", text);
             break;
         }
-        IProgressWindow* progress = app.Progress();
-        progress->SetLine(1, app.LanguageText(kKeyDriveLine) + root.substr(0, 1));
+        IProgressWindow* progress = host.Progress();
+        progress->SetLine(1, host.Text(kKeyDriveLine) + root.substr(0, 1));
         progress->SetLine(2, "");
         progress->SetLine(3, "");
         progress->SetPosition(0);
@@ -303,36 +295,17 @@ void ShredRecycleBin(CShredApp& app)
         bin->Empty(root);
         if (usedShellFolders)
         {
-            for (const std::string& shellFolder : app.Env().shell.ShellBinFolders())
+            for (const std::string& shellFolder : host.Shell().ShellBinFolders())
             {
-                RemoveLeftovers(app.Env().files, shellFolder);
+                RemoveLeftovers(host.Files(), shellFolder);
             }
         }
         if (layout == BinLayout::Recycler || layout == BinLayout::Recycled)
         {
-            WriteDesktopIni(app, folder);
+            WriteDesktopIni(host, folder);
         }
     }
-    app.DestroyProgressWindow();
-}
-
-void ShredRecycleBinAfterWarning(CShredApp& app)
-{
-    ISettingsStore& settings = app.Env().settings;
-    if (settings.ReadInt(kBinAlertDisabled, 0) == 0)
-    {
-        ShellAlertResult result = app.Env().presenter.ShowShellAlert(
-            1, app.LanguageText(kKeyWarning), app.LanguageText(kKeyDontShowAgain), app.m_title);
-        if (result.answer != kAnswerOk)
-        {
-            return;
-        }
-        if (result.dontShowAgain)
-        {
-            settings.WriteInt(kBinAlertDisabled, 1);
-        }
-    }
-    ShredRecycleBin(app);
+    host.DestroyProgressWindow();
 }
 
 } // namespace qw

@@ -5,7 +5,7 @@
 namespace qw
 {
 
-class CShredApp;
+class IShredHost;
 
 // What the Recycle Bin of a drive looks like on the disk.
 enum class BinLayout
@@ -17,16 +17,14 @@ enum class BinLayout
 };
 
 // The bin folder (ending in a backslash) that exists on the drive of
-// `root`, newest layout first.
-BinLayout FindBinFolder(CShredApp& app, const std::string& root, std::string& folder);
+// `root`, newest layout first. "RECYCLED\" is the bin only where the drive
+// is not NTFS: there it would be a user's own folder.
+BinLayout FindBinFolder(IShredHost& host, const std::string& root, bool ntfs, std::string& folder);
 
 // Overwrites every item of every drive's Recycle Bin, empties the bins and
 // restores the legacy bins' desktop.ini. A bin whose items were not all
 // overwritten is not emptied.
-void ShredRecycleBin(CShredApp& app);
-
-// The Recycle Bin command: the warning (unless switched off), then the run.
-void ShredRecycleBinAfterWarning(CShredApp& app);
+void ShredRecycleBin(IShredHost& host);
 
 // The desktop.ini a legacy bin folder gets back after emptying.
 inline constexpr std::string_view kBinDesktopIni =

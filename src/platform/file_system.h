@@ -31,15 +31,31 @@ struct OsError
     std::uint32_t code = 0;
 };
 
+// Who an entry is, whatever name reached it: the volume and the file's
+// number on it (Win32: volume serial and file index; POSIX: st_dev, st_ino).
+struct FileIdentity
+{
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    bool known = false;
+    bool operator==(const FileIdentity& other) const
+    {
+        return known && other.known && volume == other.volume && file == other.file;
+    }
+};
+
 struct FileStatus
 {
     bool isFolder = false;
-    // A symbolic link, junction or other reparse point; never followed.
+    // A name surrogate: symbolic link, junction, mount point. Never followed,
+    // entered or overwritten. Other reparse points (cloud placeholders,
+    // deduplicated files) hold data and are files or folders like any other.
     bool isLink = false;
     bool readOnly = false;
     bool hidden = false;
     bool system = false;
     std::uint64_t size = 0;
+    FileIdentity identity; // known only for an entry opened by handle
 };
 
 struct FreeSpaceInfo
@@ -54,6 +70,12 @@ struct FolderEntry
     FileStatus status;
 };
 
+// `name` inside `folder`; a root such as "C:\" already ends in a backslash.
+inline std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
+}
+
 // A file opened for overwriting: exclusive, existing only, write-through.
 class IOpenFile
 {
@@ -64,7 +86,32 @@ public:
     // Pushes what was written to the storage device.
     virtual bool Flush(OsError& error) = 0;
     virtual bool Truncate(std::uint64_t size, OsError& error) = 0;
-    virtual void Close() = 0;
+    // The size now, read from the open file.
+    virtual std::optional<std::uint64_t> Size(OsError& error) = 0;
+    // False when closing reported a failure (data that never reached the
+    // disk).
+    virtual bool Close(OsError& error) = 0;
+};
+
+// An entry opened where it lies, never through a link in its last name: what
+// is decided from its status is what later calls act on. While a folder is
+// open it cannot be renamed or replaced (Win32), or it is reached through
+// this handle alone (POSIX), so names inside it keep naming what was checked.
+class IEntry
+{
+public:
+    virtual ~IEntry() = default;
+    virtual const FileStatus& Status() const = 0;
+    // The path it was opened by, for texts.
+    virtual const std::string& Path() const = 0;
+};
+
+// How an entry is removed.
+enum class RemoveKind
+{
+    File,
+    Folder, // empty
+    Link,   // the link itself, to a file or a folder
 };
 
 // File access with backslash-separated UTF-8 paths on every platform. Any
@@ -78,19 +125,41 @@ public:
     // Appends in one write, creating the file when missing.
     virtual bool AppendToFile(const std::string& path, std::string_view bytes) = 0;
 
+    // The absolute form of a path the user gave, relative to the current
+    // folder when it is not absolute; names are not otherwise changed.
+    virtual std::string AbsolutePath(const std::string& path) = 0;
+
     // The entry itself; a link is described, not followed.
     virtual std::optional<FileStatus> Status(const std::string& path, OsError& error) = 0;
+    // Opens the entry at an absolute path; a link in its last name is opened
+    // as the link.
+    virtual std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) = 0;
+    // Opens `name` inside an open folder, relative to that folder.
+    virtual std::unique_ptr<IEntry> OpenIn(IEntry& folder, const std::string& name,
+                                           OsError& error) = 0;
+    // The entries of an open folder but "." and "..", in the file system's
+    // order. Their status is what the listing says; decide on OpenIn.
+    virtual bool List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error) = 0;
     // Clears read-only, hidden and system.
-    virtual bool SetNormalAttributes(const std::string& path, OsError& error) = 0;
-    virtual std::unique_ptr<IOpenFile> OpenForOverwrite(const std::string& path,
-                                                        OsError& error) = 0;
-    // Fails rather than replace an existing entry.
-    virtual bool Rename(const std::string& from, const std::string& to, OsError& error) = 0;
+    virtual bool SetNormalAttributes(IEntry& entry, OsError& error) = 0;
+    // Opens the checked file for overwriting: exclusive, existing only,
+    // write-through. Fails when the name no longer leads to that same file.
+    virtual std::unique_ptr<IOpenFile> OpenForOverwrite(IEntry& file, OsError& error) = 0;
+    // The names of a file's alternate data streams (":name:$DATA"); none
+    // where the file system has none.
+    virtual std::vector<std::string> Streams(IEntry& file) = 0;
+    virtual std::unique_ptr<IOpenFile>
+    OpenStreamForOverwrite(IEntry& file, const std::string& stream, OsError& error) = 0;
+    // Renames inside an open folder; fails rather than replace an entry.
+    virtual bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
+                          OsError& error) = 0;
+    virtual bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
+                          OsError& error) = 0;
+
+    // By path, for the program's own files and folders only (log, filler
+    // files, the wipe's folder).
     virtual bool RemoveFile(const std::string& path, OsError& error) = 0;
     virtual bool RemoveFolder(const std::string& path, OsError& error) = 0;
-    // Removes a link itself (to a file or a folder), never its target.
-    virtual bool RemoveLink(const std::string& path, OsError& error) = 0;
-    // The entries but "." and "..", in the order the file system gives.
     virtual bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                             OsError& error) = 0;
     // The system's description of an error code.

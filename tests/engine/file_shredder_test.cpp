@@ -17,6 +17,7 @@ namespace
 
 constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9010=No progress window.\n9037=Cannot open %s.\n"
+                              "9071=Not overwritten: %s (%u: %t)\n"
                               "9038=Cannot delete %s.\n9903=Zeroes\n9904=One pass\n"
                               "9905=Random\n9906=Complement\n9907=Fresh random\n"
                               "9918=Round %u of %t\n9919=Filler %s, %u of %t\n"
@@ -179,7 +180,7 @@ protected:
 TEST_F(FileShredderTest, QuickShredOverwritesTruncatesRenamesAndDeletes)
 {
     AddFile("C:\\data\\notes.txt", 100000);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\notes.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\notes.txt", ShredMode::Normal), 0);
 
     ASSERT_EQ(m_fake.files.writes.size(), 2u);
     EXPECT_EQ(m_fake.files.writes[0].offset, 0u);
@@ -218,7 +219,7 @@ TEST_F(FileShredderTest, ThoroughShredWritesRandomComplementAndFreshRandomPerRou
     m_fake.settings.WriteInt(kMethod, 1);
     m_fake.settings.WriteInt(kPassCount, 2);
     AddFile("C:\\data\\a.bin", 150000);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\a.bin", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\a.bin", ShredMode::Normal), 0);
 
     auto passes = Passes();
     ASSERT_EQ(passes.size(), 6u);
@@ -253,12 +254,12 @@ TEST_F(FileShredderTest, EmptyAndExactBlockSizedFiles)
 {
     AddFile("C:\\data\\empty", 0);
     AddFile("C:\\data\\exact", 65536);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\empty", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\empty", ShredMode::Normal), 0);
     EXPECT_TRUE(m_fake.files.writes.empty());
     EXPECT_EQ(m_fake.ui.window->range.second, 1u);
     EXPECT_EQ(Count("delete "), 1);
 
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\exact", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\exact", ShredMode::Normal), 0);
     ASSERT_EQ(m_fake.files.writes.size(), 1u);
     EXPECT_EQ(m_fake.files.writes[0].bytes.size(), 65536u);
     EXPECT_EQ(m_fake.ui.window->range.second, 2u);
@@ -269,11 +270,11 @@ TEST_F(FileShredderTest, OtherMethodsOrNoRepetitionsWriteNothingButStillDelete)
 {
     m_fake.settings.WriteInt(kMethod, 5);
     AddFile("C:\\data\\x", 1000);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\x", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\x", ShredMode::Normal), 0);
     m_fake.settings.WriteInt(kMethod, 1);
     m_fake.settings.WriteInt(kPassCount, 0);
     AddFile("C:\\data\\y", 1000);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\y", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\y", ShredMode::Normal), 0);
     EXPECT_TRUE(m_fake.files.writes.empty());
     EXPECT_EQ(Count("truncate "), 2);
     EXPECT_EQ(Count("delete "), 2);
@@ -285,7 +286,7 @@ TEST_F(FileShredderTest, UnattendedRunsTakeMethodAndPassesFromTheCommandLine)
     m_app.m_cmdMethod = 1;
     m_app.m_cmdPasses = 1;
     AddFile("C:\\data\\x", 10);
-    ShredFile(m_app, "C:\\data\\x", ShredMode::Normal);
+    ShredFile(test::Prepared(m_app), "C:\\data\\x", ShredMode::Normal);
     EXPECT_EQ(Passes().size(), 3u);
     // Without "/O" and "/T" an unattended run is quick.
     m_app.m_cmdMethod = 0;
@@ -293,14 +294,14 @@ TEST_F(FileShredderTest, UnattendedRunsTakeMethodAndPassesFromTheCommandLine)
     m_fake.settings.WriteInt(kMethod, 1);
     m_fake.files.writes.clear();
     AddFile("C:\\data\\y", 10);
-    ShredFile(m_app, "C:\\data\\y", ShredMode::Normal);
+    ShredFile(test::Prepared(m_app), "C:\\data\\y", ShredMode::Normal);
     EXPECT_EQ(Passes().size(), 1u);
 }
 
 TEST_F(FileShredderTest, BinEntryKeepsTheNameAndEndsEmpty)
 {
     AddFile("C:\\data\\$R123.doc", 5000);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\$R123.doc", ShredMode::BinEntry), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\$R123.doc", ShredMode::BinEntry), 0);
     ASSERT_EQ(m_fake.files.files.count("C:\\data\\$R123.doc"), 1u);
     EXPECT_EQ(m_fake.files.files["C:\\data\\$R123.doc"], "");
     EXPECT_EQ(Count("rename "), 0);
@@ -322,7 +323,8 @@ TEST_F(FileShredderTest, ProtectedFilesAreAskedAboutInInteractiveRuns)
         m_fake.files.attributes["C:\\data\\ro.txt"].readOnly = true;
         m_fake.presenter.shown.clear();
         m_fake.presenter.answers = {c.answer};
-        EXPECT_EQ(ShredFile(m_app, "C:\\data\\ro.txt", ShredMode::Normal), c.result) << c.answer;
+        EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\ro.txt", ShredMode::Normal), c.result)
+            << c.answer;
         EXPECT_EQ(m_fake.files.files.count("C:\\data\\ro.txt") == 0, c.shredded) << c.answer;
         ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
         EXPECT_EQ(m_fake.presenter.shown[0].text, "Protected file C:\\data\\ro.txt. Shred?");
@@ -337,24 +339,24 @@ TEST_F(FileShredderTest, ProtectedFilesAreShreddedWithoutAQuestionUnattendedOrIn
     m_app.m_unattended = true;
     AddFile("C:\\data\\h.txt", 10);
     m_fake.files.attributes["C:\\data\\h.txt"].hidden = true;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\h.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\h.txt", ShredMode::Normal), 0);
     m_app.m_unattended = false;
     AddFile("C:\\data\\s.txt", 10);
     m_fake.files.attributes["C:\\data\\s.txt"].system = true;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\s.txt", ShredMode::BinSubtree), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\s.txt", ShredMode::BinSubtree), 0);
     EXPECT_TRUE(m_fake.presenter.shown.empty());
     EXPECT_EQ(Count("delete "), 2);
 }
 
 TEST_F(FileShredderTest, MissingFileIsReportedOrLogged)
 {
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\gone.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\gone.txt", ShredMode::Normal), 0);
     ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
     EXPECT_EQ(m_fake.presenter.shown[0].text, "Not found: C:\\data\\gone.txt");
     EXPECT_EQ(m_fake.presenter.shown[0].size, MessageSize::Small);
 
     m_app.m_unattended = true;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\gone.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\gone.txt", ShredMode::Normal), 0);
     EXPECT_EQ(m_app.m_runStatus, "Not found: %s");
     EXPECT_EQ(m_fake.files.files["C:\\Qw\\log.txt"], "Not found: %s\r\n\r\n");
 }
@@ -363,14 +365,14 @@ TEST_F(FileShredderTest, AFileThatCannotBeOpenedIsReportedInEveryModeAndLoggedUn
 {
     AddFile("C:\\data\\busy.txt", 10);
     m_fake.files.failOpen = {"C:\\data\\busy.txt"};
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\busy.txt", ShredMode::Normal), 0);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\busy.txt", ShredMode::BinEntry), 1);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\busy.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\busy.txt", ShredMode::BinEntry), 1);
     ASSERT_EQ(m_fake.presenter.shown.size(), 2u);
     EXPECT_EQ(m_fake.presenter.shown[0].text, "Cannot open C:\\data\\busy.txt.");
     EXPECT_EQ(m_fake.presenter.shown[0].size, MessageSize::Middle);
 
     m_app.m_unattended = true;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\busy.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\busy.txt", ShredMode::Normal), 0);
     EXPECT_EQ(m_app.m_runStatus, "Cannot open %s.");
     EXPECT_EQ(m_fake.files.files["C:\\data\\busy.txt"], std::string(10, 'S'));
 }
@@ -380,8 +382,8 @@ TEST_F(FileShredderTest, AFailedWriteLeavesTheFileAndIsReported)
     AddFile("C:\\data\\big", 200000);
     m_fake.files.failWriteAt = 1;
     m_app.m_unattended = true;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\big", ShredMode::Normal), 0);
-    EXPECT_EQ(m_app.m_runStatus, "Cannot open %s.");
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\big", ShredMode::Normal), 0);
+    EXPECT_EQ(m_app.m_runStatus, "Not overwritten: %s (112: System error 112)");
     EXPECT_EQ(Count("truncate "), 0);
     EXPECT_EQ(Count("rename "), 0);
     EXPECT_EQ(m_fake.files.files.count("C:\\data\\big"), 1u);
@@ -395,7 +397,7 @@ TEST_F(FileShredderTest, AFailedDeleteRestoresTheNameAndReports)
     // Every name the file could get refuses to go.
     m_fake.files.onDeleteFailsFor = [](const std::string&) { return true; };
     m_fake.presenter.answers = {"Ok"};
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\stuck.txt", ShredMode::Normal), 1);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\stuck.txt", ShredMode::Normal), 1);
     EXPECT_EQ(m_fake.files.files.count("C:\\data\\stuck.txt"), 1u);
     EXPECT_EQ(m_fake.files.files["C:\\data\\stuck.txt"], ""); // overwritten and truncated
     ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
@@ -403,15 +405,15 @@ TEST_F(FileShredderTest, AFailedDeleteRestoresTheNameAndReports)
     EXPECT_EQ(m_fake.presenter.shown[0].frame, 2);
 
     m_fake.presenter.answers = {"Cancel"};
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\stuck.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\stuck.txt", ShredMode::Normal), 0);
 
     m_app.m_unattended = true;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\stuck.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\stuck.txt", ShredMode::Normal), 0);
     EXPECT_EQ(m_app.m_runStatus, "Cannot delete %s.");
 
     // Below a folder in the bin, a failed delete is not reported.
     m_app.m_runStatus.clear();
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\stuck.txt", ShredMode::BinSubtree), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\stuck.txt", ShredMode::BinSubtree), 0);
     EXPECT_EQ(m_app.m_runStatus, "");
 }
 
@@ -422,7 +424,7 @@ TEST_F(FileShredderTest, TheRandomNameNeverReplacesAnExistingFile)
     CRandom twin(m_seed + 1);
     std::string taken = RandomSameShapeName("C:\\data\\ab.cd", twin);
     AddFile(taken, 5, 'K');
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\ab.cd", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\ab.cd", ShredMode::Normal), 0);
     EXPECT_EQ(m_fake.files.files[taken], "KKKKK");
     EXPECT_EQ(m_fake.files.files.count("C:\\data\\ab.cd"), 0u);
     EXPECT_EQ(Count("delete "), 1);
@@ -432,7 +434,7 @@ TEST_F(FileShredderTest, CancelInTheFirstBlockStillTruncatesRenamesAndDeletes)
 {
     AddFile("C:\\data\\large", 300000);
     m_fake.ui.cancelAtPump = 1;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\large", ShredMode::Normal), 1);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\large", ShredMode::Normal), 1);
     EXPECT_EQ(m_fake.files.writes.size(), 1u);
     EXPECT_EQ(Count("flush "), 1); // before the truncation
     EXPECT_EQ(Count("truncate "), 1);
@@ -443,13 +445,13 @@ TEST_F(FileShredderTest, NoProgressWindowMeansNoShredding)
 {
     m_fake.ui.failCreate = true;
     AddFile("C:\\data\\x", 10);
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\x", ShredMode::Normal), 1);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\x", ShredMode::Normal), 1);
     EXPECT_EQ(m_fake.files.files["C:\\data\\x"], std::string(10, 'S'));
     ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
     EXPECT_EQ(m_fake.presenter.shown[0].text, "No progress window.");
 
     m_app.m_unattended = true;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\x", ShredMode::Normal), 1);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\x", ShredMode::Normal), 1);
     EXPECT_EQ(m_app.m_runStatus, "No progress window.");
 }
 
@@ -457,12 +459,12 @@ TEST_F(FileShredderTest, SettingsAreReadAgainForEveryFile)
 {
     AddFile("C:\\data\\one", 10);
     AddFile("C:\\data\\two", 10);
-    ShredFile(m_app, "C:\\data\\one", ShredMode::Normal);
+    ShredFile(test::Prepared(m_app), "C:\\data\\one", ShredMode::Normal);
     EXPECT_EQ(Passes().size(), 1u);
     m_fake.settings.WriteInt(kMethod, 1);
     m_fake.settings.WriteInt(kPassCount, 1);
     m_fake.files.writes.clear();
-    ShredFile(m_app, "C:\\data\\two", ShredMode::Normal);
+    ShredFile(test::Prepared(m_app), "C:\\data\\two", ShredMode::Normal);
     EXPECT_EQ(Passes().size(), 3u);
     EXPECT_EQ(m_fake.ui.created, 1); // one progress window serves the run
 }
@@ -471,7 +473,7 @@ TEST_F(FileShredderTest, FilesOverFourGigabytesAreOverwrittenToTheLastByte)
 {
     const std::uint64_t size = (5ull << 30) + 12345;
     m_fake.files.sizeOnly["C:\\data\\huge.vhd"] = size;
-    EXPECT_EQ(ShredFile(m_app, "C:\\data\\huge.vhd", ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\huge.vhd", ShredMode::Normal), 0);
     const auto& last = m_fake.files.events[m_fake.files.events.size() - 6];
     EXPECT_EQ(last, "write C:\\data\\huge.vhd " + std::to_string(size - 12345) + " 12345");
     EXPECT_EQ(m_fake.ui.window->range.second, BlockCount(size));
@@ -481,10 +483,11 @@ TEST_F(FileShredderTest, FreeSpaceModeOnlyOverwritesTheOpenFiller)
 {
     AddFile("D:\\SHREDTMP.$$$\\SHRED001.TMP", 70000);
     OsError error;
-    auto filler = m_fake.files.OpenForOverwrite("D:\\SHREDTMP.$$$\\SHRED001.TMP", error);
+    auto entry = m_fake.files.Open("D:\\SHREDTMP.$$$\\SHRED001.TMP", error);
+    auto filler = m_fake.files.OpenForOverwrite(*entry, error);
     FreeSpaceRecord record{filler.get(), "SHRED001.TMP", 70000};
     m_fake.files.events.clear();
-    EXPECT_EQ(ShredFile(m_app, "ignored", ShredMode::Normal, &record, 3, 9), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "ignored", ShredMode::Normal, &record, 3, 9), 0);
     EXPECT_EQ(m_fake.files.writes.size(), 2u);
     EXPECT_EQ(Count("truncate "), 0);
     EXPECT_EQ(Count("close "), 0);

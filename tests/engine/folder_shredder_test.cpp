@@ -69,7 +69,7 @@ protected:
     bool Exists(const std::string& relative) const { return fs::exists(m_root / relative); }
     int Shred(const std::string& relative, bool system = false, ShredMode mode = ShredMode::Normal)
     {
-        return ShredFolder(*m_app, Win(m_root / relative), system, mode);
+        return ShredFolder(test::Prepared(*m_app), Win(m_root / relative), system, mode);
     }
     void Rules(int folder, int remove)
     {
@@ -186,7 +186,8 @@ TEST_F(FolderShredderTest, ProtectedFoldersAreLeftAloneButNotTheirSubfolders)
     // Case does not matter for the comparison.
     std::string upper = Win(m_root / "WINDOWS");
     m_app->m_protectedFolders[0] = upper;
-    EXPECT_EQ(ShredFolder(*m_app, Win(m_root / "Windows"), false, ShredMode::Normal), 0);
+    EXPECT_EQ(
+        ShredFolder(test::Prepared(*m_app), Win(m_root / "Windows"), false, ShredMode::Normal), 0);
     m_app->m_protectedFolders[0] = Win(m_root / "Windows");
     EXPECT_TRUE(Exists("Windows/win.ini"));
 

@@ -82,7 +82,7 @@ TEST_F(FreeSpaceWipeTest, FiveGigabytesMakeSixFilesAndAllAreDeleted)
     Unattended();
     // The drive fills up early: the rest of the files are made empty.
     Space(5 * GiB, 5 * GiB, 3 * 65536 + 700);
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     std::vector<std::string> expected;
     for (int i = 0; i < 6; ++i)
     {
@@ -101,7 +101,7 @@ TEST_F(FreeSpaceWipeTest, TheLastBytesAreFilledInHalvingChunksDownTo512)
 {
     Unattended();
     Space(GiB / 2, GiB / 2, 65536 + 32768 + 1024 + 512 + 100);
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     std::vector<std::uint64_t> sizes;
     for (const auto& w : m_fake.files.writes)
     {
@@ -123,7 +123,7 @@ TEST_F(FreeSpaceWipeTest, AFileStopsAtOneGigabyte)
     record.path = "D:\\T\\SHREDTMP.x";
     record.file = m_fake.files.CreateForWriting(record.path, error);
     m_app.CreateProgressWindow();
-    EXPECT_EQ(FillTempFile(m_app, record), FillResult::FileFull);
+    EXPECT_EQ(FillTempFile(test::Prepared(m_app), record), FillResult::FileFull);
     EXPECT_EQ(record.size, GiB);
     EXPECT_EQ(m_fake.ui.window->range.second, 16384u);
     EXPECT_EQ(m_fake.ui.window->position, 16384u);
@@ -134,8 +134,8 @@ TEST_F(FreeSpaceWipeTest, AWriteErrorIsReportedWithTheSystemTextAndCode)
     Unattended();
     Space(GiB, GiB, GiB);
     m_fake.files.writeErrorCode = 0x1F;
-    WipeFreeSpace(m_app, "D:\\");
-    EXPECT_EQ(m_app.m_runStatus, "Write failed: System error 31. (0000001F)");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
+    EXPECT_EQ(m_app.m_runStatus, "Write failed: System error 31 (0000001F)");
     EXPECT_EQ(m_fake.files.created.size(), 1u); // no further files
     ExpectCleanDrive();
 }
@@ -146,7 +146,7 @@ TEST_F(FreeSpaceWipeTest, ALeftoverTemporaryFolderIsReused)
     m_fake.files.folders.insert("D:\\SHREDTMP.$$$");
     m_fake.files.files["D:\\SHREDTMP.$$$\\SHRED000.TMP"] = "old";
     Space(100, 100, 100);
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_fake.files.created.size(), 1u);
     EXPECT_EQ(m_fake.files.files.count("D:\\SHREDTMP.$$$\\SHRED000.TMP"), 0u);
     ExpectCleanDrive();
@@ -157,7 +157,7 @@ TEST_F(FreeSpaceWipeTest, CancelDuringTheFillSkipsTheThoroughPassAndCleansUp)
     Unattended(1, 1);
     Space(3 * GiB, 3 * GiB, 3 * GiB);
     m_fake.ui.cancelAtPump = 3;
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_fake.files.created.size(), 1u);
     EXPECT_EQ(m_fake.files.writes.size(), 3u); // the chunk in hand completes
     ExpectCleanDrive();
@@ -167,7 +167,7 @@ TEST_F(FreeSpaceWipeTest, QuickWritesZeroesOnceThoroughAddsThePasses)
 {
     Unattended(0);
     Space(200000, 200000, 200000);
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     long quickWrites = static_cast<long>(m_fake.files.writes.size());
     EXPECT_EQ(Count("flush "), 1);
 
@@ -175,7 +175,7 @@ TEST_F(FreeSpaceWipeTest, QuickWritesZeroesOnceThoroughAddsThePasses)
     m_fake.files.events.clear();
     Unattended(1, 2);
     Space(200000, 200000, 200000);
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     // The filler holds 199,680 bytes: 3 full blocks and one of 3,072 bytes,
     // written by each of the 6 passes.
     EXPECT_EQ(static_cast<long>(m_fake.files.writes.size()), quickWrites + 6 * 4);
@@ -188,7 +188,7 @@ TEST_F(FreeSpaceWipeTest, InteractiveRunsAskFirstAndStopOnRefusal)
     m_app.m_xpOrMe = 1;
     Space(GiB, GiB, 1000);
     m_fake.presenter.answers = {"Ok", "Cancel"};
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     ASSERT_EQ(m_fake.presenter.shown.size(), 2u);
     EXPECT_EQ(m_fake.presenter.shown[0].text, "XP advice.");
     EXPECT_EQ(m_fake.presenter.shown[0].size, MessageSize::Middle);
@@ -199,7 +199,7 @@ TEST_F(FreeSpaceWipeTest, InteractiveRunsAskFirstAndStopOnRefusal)
     EXPECT_EQ(Count("mkdir "), 0);
 
     m_fake.presenter.answers = {"Ok", "Ok"};
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_fake.files.created.size(), 2u);
     ExpectCleanDrive();
 }
@@ -221,7 +221,7 @@ TEST_F(FreeSpaceWipeTest, FailuresBeforeTheFill)
         app.InitInstance("");
         app.m_unattended = true;
         fake.files.freeSpace = {c.available, c.totalFree};
-        WipeFreeSpace(app, "D:\\");
+        WipeFreeSpace(test::Prepared(app), "D:\\");
         // The drive is named in the text; the log keeps the raw text.
         EXPECT_EQ(app.m_runStatus, c.logged == "Drive %c is full." ? "Drive D: is full."
                                                                    : "No space for you on D:.");
@@ -231,7 +231,7 @@ TEST_F(FreeSpaceWipeTest, FailuresBeforeTheFill)
 
     Unattended();
     m_fake.files.failCreate = {"D:\\SHREDTMP.$$$"};
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_app.m_runStatus, "No temp folder.");
 }
 
@@ -240,7 +240,7 @@ TEST_F(FreeSpaceWipeTest, NoProgressWindowEndsTheWipeWithoutLeavingAnything)
     Unattended();
     Space(GiB, GiB, 100);
     m_fake.ui.failCreate = true;
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_app.m_runStatus, "No progress window.");
     EXPECT_TRUE(m_fake.files.created.empty());
     EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$$$"), 0u);
@@ -250,7 +250,7 @@ TEST_F(FreeSpaceWipeTest, AQuotaAsksInteractivelyAndIsLoggedUnattended)
 {
     Space(GiB, 2 * GiB, 100);
     m_fake.presenter.answers = {"Ok", "No"};
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_fake.presenter.shown.back().text, "Quota. Continue?");
     EXPECT_EQ(m_fake.presenter.shown.back().frame, 3);
     EXPECT_TRUE(m_fake.files.created.empty());
@@ -258,7 +258,7 @@ TEST_F(FreeSpaceWipeTest, AQuotaAsksInteractivelyAndIsLoggedUnattended)
 
     Unattended();
     Space(GiB, 2 * GiB, 100);
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_app.m_runStatus, "Quota. Continue?");
     EXPECT_EQ(m_fake.files.created.size(), 2u);
     ExpectCleanDrive();
@@ -269,7 +269,7 @@ TEST_F(FreeSpaceWipeTest, AFileThatCannotBeMadeIsShownEvenUnattendedAndLogged)
     Unattended();
     Space(GiB + 5, GiB + 5, GiB + 5);
     m_fake.files.failCreate = {"D:\\SHREDTMP.$$$\\SHRED001.TMP"};
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
     EXPECT_EQ(m_fake.presenter.shown[0].text, "No temp file.");
     EXPECT_EQ(m_app.m_runStatus, "No temp file.");
@@ -287,7 +287,7 @@ TEST_F(FreeSpaceWipeTest, ProgressShowsTheFilesAndTheDrive)
         captions.insert(m_fake.ui.window->caption);
         firstLines.insert(m_fake.ui.window->lines[1]);
     };
-    WipeFreeSpace(m_app, "D:\\");
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(captions, std::set<std::string>{"Wiping D:"});
     EXPECT_TRUE(firstLines.count("Thorough file 1 of 2")) << *firstLines.begin();
     EXPECT_TRUE(firstLines.count("Filler SHRED000.TMP 1 of 2"));

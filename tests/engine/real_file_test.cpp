@@ -51,7 +51,7 @@ TEST_F(RealFileTest, ThoroughShredOverwritesEveryByteOfEveryPassThenDeletes)
     std::ofstream(file) << std::string(200001, 'S');
     m_env.settings.WriteInt(kMethod, 1);
     m_env.settings.WriteInt(kPassCount, 2);
-    EXPECT_EQ(ShredFile(m_app, Win(file), ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), Win(file), ShredMode::Normal), 0);
     const auto& extent = m_env.files.extents[Win(file)];
     EXPECT_EQ(extent.end, 200001u);
     EXPECT_EQ(extent.bytes, 6u * 200001);
@@ -63,7 +63,7 @@ TEST_F(RealFileTest, BinEntryLeavesAnEmptyFileUnderItsName)
 {
     fs::path file = m_root / "$R0001.txt";
     std::ofstream(file) << "recycled";
-    EXPECT_EQ(ShredFile(m_app, Win(file), ShredMode::BinEntry), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), Win(file), ShredMode::BinEntry), 0);
     ASSERT_TRUE(fs::exists(file));
     EXPECT_EQ(fs::file_size(file), 0u);
 }
@@ -72,7 +72,7 @@ TEST_F(RealFileTest, ALinkIsRemovedAndItsTargetKeepsItsBytes)
 {
     std::ofstream(m_root / "target.txt") << "precious";
     fs::create_symlink(m_root / "target.txt", m_root / "link.txt");
-    EXPECT_EQ(ShredFile(m_app, Win(m_root / "link.txt"), ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), Win(m_root / "link.txt"), ShredMode::Normal), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "link.txt")));
     std::ifstream in(m_root / "target.txt");
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "precious");
@@ -102,7 +102,7 @@ TEST_F(HugeFileTest, ASparseFileOverFourGigabytesIsOverwrittenToItsLastByte)
         std::ofstream out(file, std::ios::binary);
     }
     fs::resize_file(file, size);
-    EXPECT_EQ(ShredFile(m_app, Win(file), ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), Win(file), ShredMode::Normal), 0);
     const auto& extent = m_env.files.extents[Win(file)];
     EXPECT_EQ(extent.end, size);
     EXPECT_EQ(extent.bytes, size);

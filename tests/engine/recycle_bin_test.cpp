@@ -2,6 +2,7 @@
 
 #include "app/setting_names.h"
 #include "app/shred_app.h"
+#include "app/targets_run.h"
 #include "fakes/fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -85,11 +86,11 @@ TEST_F(RecycleBinTest, ModernLayoutOverwritesBothEntryKindsAndKeepsDesktopIni)
     m_app.m_unattended = true;
 
     std::string folder;
-    EXPECT_EQ(FindBinFolder(m_app, "C:\\", folder), BinLayout::RecycleBin);
+    EXPECT_EQ(FindBinFolder(test::Prepared(m_app), "C:\\", true, folder), BinLayout::RecycleBin);
     EXPECT_EQ(folder, bin + "\\");
 
     std::map<std::string, std::string> before = m_fake.files.files;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     for (const char* item :
          {"\\$IAB12CD.txt", "\\$RAB12CD.txt", "\\$RFOLDER\\inner.doc", "\\$RFOLDER\\sub\\deep.doc"})
     {
@@ -109,12 +110,13 @@ TEST_F(RecycleBinTest, RecyclerAndRecycledKeepTheirIndexAndGetDesktopIniBack)
     Item(recycler + "\\INFO2", "index");
     Item(recycler + "\\desktop.ini", "old ini");
     Item(recycler + "\\Dc1.txt", "one");
+    m_app.m_ntfs[2] = 1; // Recycler\<SID> on NTFS, RECYCLED elsewhere
     Bin("D:\\", "D:\\RECYCLED", 50);
     Item("D:\\RECYCLED\\INFO2", "index");
     Item("D:\\RECYCLED\\DD2.doc", "two");
     m_app.m_unattended = true;
 
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_TRUE(Written(recycler + "\\Dc1.txt"));
     EXPECT_TRUE(Written("D:\\RECYCLED\\DD2.doc"));
     EXPECT_FALSE(Written(recycler + "\\INFO2"));
@@ -135,9 +137,9 @@ TEST_F(RecycleBinTest, WithoutASidOnlyTheRecycledFolderCounts)
     m_app.m_userSid.clear();
     std::string folder;
     Bin("C:\\", std::string("C:\\Recycler\\") + kSid, 10);
-    EXPECT_EQ(FindBinFolder(m_app, "C:\\", folder), BinLayout::None);
+    EXPECT_EQ(FindBinFolder(test::Prepared(m_app), "C:\\", true, folder), BinLayout::None);
     Bin("E:\\", "E:\\RECYCLED", 10);
-    EXPECT_EQ(FindBinFolder(m_app, "E:\\", folder), BinLayout::Recycled);
+    EXPECT_EQ(FindBinFolder(test::Prepared(m_app), "E:\\", false, folder), BinLayout::Recycled);
 }
 
 TEST_F(RecycleBinTest, AFailedSurveyUsesWhatWasCountedAndStillProcessesLaterDrives)
@@ -148,7 +150,7 @@ TEST_F(RecycleBinTest, AFailedSurveyUsesWhatWasCountedAndStillProcessesLaterDriv
     Bin("E:\\", "E:\\RECYCLED", 7);
     Item("E:\\RECYCLED\\DE1.txt", "e");
     m_app.m_unattended = true;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_EQ(m_app.m_runStatus, "Bin query failed. (80004005)");
     EXPECT_EQ(m_fake.shell.emptied, (std::vector<std::string>{"C:\\", "E:\\"}));
     EXPECT_TRUE(Written("E:\\RECYCLED\\DE1.txt"));
@@ -156,22 +158,22 @@ TEST_F(RecycleBinTest, AFailedSurveyUsesWhatWasCountedAndStillProcessesLaterDriv
 
 TEST_F(RecycleBinTest, EmptyBinsMissingFunctionsAndRefusal)
 {
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_EQ(Shown(), std::vector<std::string>{"The bin is empty."});
 
     m_fake.shell.binState = BinShell::NoFunctions;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_EQ(Shown().back(), "No bin functions.");
 
     m_fake.shell.binState = BinShell::NotLoaded;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_EQ(Shown().size(), 2u); // nothing said
 
     m_fake.shell.binState = BinShell::Ready;
     Bin("C:\\", "C:\\RECYCLED", 10);
     Item("C:\\RECYCLED\\DC1.txt", "c");
     m_fake.presenter.answers = {"No"};
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_EQ(m_fake.presenter.shown.back().text, "Shred the bin?");
     EXPECT_EQ(m_fake.presenter.shown.back().frame, 3);
     EXPECT_EQ(m_fake.files.files["C:\\RECYCLED\\DC1.txt"], "c");
@@ -187,7 +189,7 @@ TEST_F(RecycleBinTest, ABinNotWhollyOverwrittenIsNotEmptied)
     Bin("D:\\", "D:\\RECYCLED", 10);
     Item("D:\\RECYCLED\\DD1.txt", "d");
     m_fake.presenter.answers = {"Yes"};
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_TRUE(m_fake.shell.emptied.empty());
     EXPECT_EQ(m_fake.files.files["C:\\RECYCLED\\DC2.txt"], "locked");
     EXPECT_EQ(m_fake.files.files["D:\\RECYCLED\\DD1.txt"], "d"); // later drives skipped
@@ -202,7 +204,7 @@ TEST_F(RecycleBinTest, CancelKeepsTheBinFull)
     Item("C:\\RECYCLED\\DC1.txt", std::string(200000, 'x'));
     m_fake.ui.cancelAtPump = 1;
     m_app.m_unattended = true;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_TRUE(m_fake.shell.emptied.empty());
     EXPECT_EQ(m_app.m_runStatus, "Stopped on C: (C:), not %c.");
 }
@@ -214,7 +216,7 @@ TEST_F(RecycleBinTest, AnUnlistableBinFolderIsReportedAndTheNextDriveTaken)
     Bin("D:\\", "D:\\RECYCLED", 10);
     Item("D:\\RECYCLED\\DD1.txt", "d");
     m_app.m_unattended = true;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_EQ(m_fake.shell.emptied, std::vector<std::string>{"D:\\"});
     std::string log = m_fake.files.files["C:\\Qw\\log.txt"];
     EXPECT_NE(log.find("Cannot list %s.\r\n\r\n"), std::string::npos) << log;
@@ -231,7 +233,7 @@ TEST_F(RecycleBinTest, WithoutABinFolderTheShellsOwnFoldersAreShredded)
     m_fake.shell.binFolders["C:\\"] = {"Z:\\trash\\files", "Z:\\trash\\info"};
     m_fake.shell.bins["D:\\"] = BinQuery{0, 20, 1}; // the same trash, seen from D:
     m_app.m_unattended = true;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_TRUE(Written("Z:\\trash\\files\\report.doc"));
     EXPECT_TRUE(Written("Z:\\trash\\info\\report.doc.trashinfo"));
     EXPECT_EQ(m_fake.shell.emptied.front(), "C:\\");
@@ -249,7 +251,7 @@ TEST_F(RecycleBinTest, AShellBinOfFoldersOnlyIsShreddedAndLeftEmpty)
     Item("Z:\\trash\\info\\album.trashinfo", "[Trash Info]\nPath=/home/me/album\n");
     m_fake.shell.shellBinFolders = {"Z:\\trash\\files", "Z:\\trash\\info"};
     m_app.m_unattended = true;
-    ShredRecycleBin(m_app);
+    ShredRecycleBin(test::Prepared(m_app));
     EXPECT_TRUE(Written("Z:\\trash\\files\\album\\photo.jpg"));
     EXPECT_TRUE(Written("Z:\\trash\\info\\album.trashinfo"));
     std::vector<FolderEntry> left;
@@ -267,17 +269,17 @@ TEST_F(RecycleBinTest, TheWarningComesFirstUnlessSwitchedOff)
     Item("C:\\RECYCLED\\DC1.txt", "c");
     m_app.m_unattended = true;
     m_fake.presenter.shellAlertAnswers = {{"Cancel", true}};
-    ShredRecycleBinAfterWarning(m_app);
+    ShredRecycleBinAfterWarning(test::Prepared(m_app));
     EXPECT_EQ(m_fake.presenter.shellAlerts, 1);
     EXPECT_TRUE(m_fake.shell.emptied.empty());
     EXPECT_EQ(m_fake.settings.ReadInt(kBinAlertDisabled, 0), 0);
 
     m_fake.presenter.shellAlertAnswers = {{"Ok", true}};
-    ShredRecycleBinAfterWarning(m_app);
+    ShredRecycleBinAfterWarning(test::Prepared(m_app));
     EXPECT_EQ(m_fake.settings.ReadInt(kBinAlertDisabled, 0), 1);
     EXPECT_EQ(m_fake.shell.emptied.size(), 1u);
 
-    ShredRecycleBinAfterWarning(m_app);
+    ShredRecycleBinAfterWarning(test::Prepared(m_app));
     EXPECT_EQ(m_fake.presenter.shellAlerts, 2); // not asked again
 }
 

@@ -136,15 +136,25 @@ public:
         return true;
     }
 
-    bool Flush(OsError&) override
+    bool Flush(OsError& error) override
     {
         m_fs.events.push_back("flush " + m_path);
+        if (m_fs.flushCount++ == m_fs.failFlushAt)
+        {
+            error = Fail(ErrorKind::Other, 1117);
+            return false;
+        }
         return true;
     }
 
-    bool Truncate(std::uint64_t size, OsError&) override
+    bool Truncate(std::uint64_t size, OsError& error) override
     {
         m_fs.events.push_back("truncate " + m_path + " " + std::to_string(size));
+        if (m_fs.truncateCount++ == m_fs.failTruncateAt)
+        {
+            error = Fail(ErrorKind::Other, 1117);
+            return false;
+        }
         if (m_fs.sizeOnly.count(m_path))
         {
             m_fs.sizeOnly[m_path] = size;
@@ -156,13 +166,29 @@ public:
         return true;
     }
 
-    void Close() override
+    std::optional<std::uint64_t> Size(OsError&) override
     {
-        if (!m_closed)
+        if (m_fs.sizeOnly.count(m_path))
         {
-            m_fs.events.push_back("close " + m_path);
-            m_closed = true;
+            return m_fs.sizeOnly[m_path];
         }
+        return m_fs.files[m_path].size();
+    }
+
+    bool Close(OsError& error) override
+    {
+        if (m_closed)
+        {
+            return true;
+        }
+        m_fs.events.push_back("close " + m_path);
+        m_closed = true;
+        if (m_fs.closeCount++ == m_fs.failCloseAt)
+        {
+            error = Fail(ErrorKind::Other, 1117);
+            return false;
+        }
+        return true;
     }
 
 private:
@@ -171,7 +197,170 @@ private:
     bool m_closed = false;
 };
 
+class CFakeEntry : public IEntry
+{
+public:
+    CFakeEntry(std::string path, FileStatus status) : m_path(std::move(path)), m_status(status) {}
+    const FileStatus& Status() const override { return m_status; }
+    const std::string& Path() const override { return m_path; }
+
+private:
+    std::string m_path;
+    FileStatus m_status;
+};
+
+// A stream's bytes are kept under its file's path and its name.
+bool IsStreamKey(const std::string& path)
+{
+    std::size_t slash = path.rfind('\\');
+    return path.find(':', slash == std::string::npos ? 2 : slash) != std::string::npos;
+}
+
 } // namespace
+
+std::unique_ptr<IEntry> CFakeFileSystem::Open(const std::string& path, OsError& error)
+{
+    std::optional<FileStatus> status = Status(path, error);
+    if (!status)
+    {
+        return nullptr;
+    }
+    // Identity by name: the fake has no aliases.
+    status->identity = {1, std::hash<std::string>{}(FoldKey(path)), true};
+    return std::make_unique<CFakeEntry>(path, *status);
+}
+
+std::unique_ptr<IEntry> CFakeFileSystem::OpenIn(IEntry& folder, const std::string& name,
+                                                OsError& error)
+{
+    std::string path = JoinPath(folder.Path(), name);
+    if (beforeOpenIn)
+    {
+        beforeOpenIn(path);
+    }
+    return Open(path, error);
+}
+
+bool CFakeFileSystem::List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error)
+{
+    if (folder.Status().isLink)
+    {
+        error = Fail(ErrorKind::Other, 267);
+        return false;
+    }
+    return ListFolder(folder.Path(), entries, error);
+}
+
+bool CFakeFileSystem::SetNormalAttributes(IEntry& entry, OsError&)
+{
+    events.push_back("normal " + entry.Path());
+    attributes.erase(entry.Path());
+    return true;
+}
+
+std::unique_ptr<IOpenFile> CFakeFileSystem::OpenForOverwrite(IEntry& file, OsError& error)
+{
+    const std::string& path = file.Path();
+    if (failOpen.count(path) || (!files.count(path) && !sizeOnly.count(path)) || links.count(path))
+    {
+        error = Fail(ErrorKind::SharingViolation, 32);
+        return nullptr;
+    }
+    events.push_back("open " + path);
+    return std::make_unique<CFakeOpenFile>(*this, path);
+}
+
+std::vector<std::string> CFakeFileSystem::Streams(IEntry& file)
+{
+    auto it = streams.find(file.Path());
+    return it == streams.end() ? std::vector<std::string>{} : it->second;
+}
+
+std::unique_ptr<IOpenFile>
+CFakeFileSystem::OpenStreamForOverwrite(IEntry& file, const std::string& stream, OsError& error)
+{
+    std::string path = file.Path() + stream;
+    if (failOpen.count(path) || !files.count(path))
+    {
+        error = Fail(ErrorKind::SharingViolation, 32);
+        return nullptr;
+    }
+    events.push_back("open " + path);
+    return std::make_unique<CFakeOpenFile>(*this, path);
+}
+
+bool CFakeFileSystem::RenameIn(IEntry& folder, const std::string& from, const std::string& to,
+                               OsError& error)
+{
+    std::string source = JoinPath(folder.Path(), from);
+    std::string target = JoinPath(folder.Path(), to);
+    if (files.count(target) || folders.count(target) || links.count(target) ||
+        sizeOnly.count(target))
+    {
+        error = Fail(ErrorKind::AlreadyExists, 183);
+        return false;
+    }
+    auto move = [&](auto& map)
+    {
+        auto node = map.extract(source);
+        if (node.empty())
+        {
+            return false;
+        }
+        node.key() = target;
+        map.insert(std::move(node));
+        return true;
+    };
+    if (!move(sizeOnly) && !move(files))
+    {
+        error = Fail(ErrorKind::NotFound, 2);
+        return false;
+    }
+    // Streams travel with their file.
+    if (auto node = streams.extract(source); !node.empty())
+    {
+        for (const std::string& stream : node.mapped())
+        {
+            auto bytes = files.extract(source + stream);
+            if (!bytes.empty())
+            {
+                bytes.key() = target + stream;
+                files.insert(std::move(bytes));
+            }
+        }
+        node.key() = target;
+        streams.insert(std::move(node));
+    }
+    events.push_back("rename " + source + " " + target);
+    return true;
+}
+
+bool CFakeFileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
+                               OsError& error)
+{
+    std::string path = JoinPath(folder.Path(), name);
+    switch (kind)
+    {
+    case RemoveKind::File:
+        if (!RemoveFile(path, error))
+        {
+            return false;
+        }
+        if (auto node = streams.extract(path); !node.empty())
+        {
+            for (const std::string& stream : node.mapped())
+            {
+                files.erase(path + stream);
+            }
+        }
+        return true;
+    case RemoveKind::Folder:
+        return RemoveFolder(path, error);
+    case RemoveKind::Link:
+        return RemoveLink(path, error);
+    }
+    return false;
+}
 
 std::optional<FileStatus> CFakeFileSystem::Status(const std::string& path, OsError& error)
 {
@@ -205,51 +394,6 @@ std::optional<FileStatus> CFakeFileSystem::Status(const std::string& path, OsErr
         status.system = flags->second.system;
     }
     return status;
-}
-
-bool CFakeFileSystem::SetNormalAttributes(const std::string& path, OsError&)
-{
-    events.push_back("normal " + path);
-    attributes.erase(path);
-    return true;
-}
-
-std::unique_ptr<IOpenFile> CFakeFileSystem::OpenForOverwrite(const std::string& path,
-                                                             OsError& error)
-{
-    if (failOpen.count(path) || (!files.count(path) && !sizeOnly.count(path)))
-    {
-        error = Fail(ErrorKind::SharingViolation, 32);
-        return nullptr;
-    }
-    events.push_back("open " + path);
-    return std::make_unique<CFakeOpenFile>(*this, path);
-}
-
-bool CFakeFileSystem::Rename(const std::string& from, const std::string& to, OsError& error)
-{
-    if (files.count(to) || folders.count(to) || links.count(to) || sizeOnly.count(to))
-    {
-        error = Fail(ErrorKind::AlreadyExists, 183);
-        return false;
-    }
-    if (auto huge = sizeOnly.extract(from); !huge.empty())
-    {
-        huge.key() = to;
-        sizeOnly.insert(std::move(huge));
-        events.push_back("rename " + from + " " + to);
-        return true;
-    }
-    auto node = files.extract(from);
-    if (node.empty())
-    {
-        error = Fail(ErrorKind::NotFound, 2);
-        return false;
-    }
-    node.key() = to;
-    files.insert(std::move(node));
-    events.push_back("rename " + from + " " + to);
-    return true;
 }
 
 bool CFakeFileSystem::RemoveFile(const std::string& path, OsError& error)
@@ -327,7 +471,7 @@ bool CFakeFileSystem::ListFolder(const std::string& path, std::vector<FolderEntr
     std::set<std::string> names;
     auto collect = [&](const std::string& entry)
     {
-        if (ParentOf(entry) == path)
+        if (ParentOf(entry) == path && !IsStreamKey(entry))
         {
             names.insert(entry);
         }

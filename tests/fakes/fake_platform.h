@@ -49,13 +49,27 @@ class CFakeFileSystem : public IFileSystem
 public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
+    std::string AbsolutePath(const std::string& path) override
+    {
+        return path.size() > 1 && path[1] == ':' ? path : currentFolder + "\\" + path;
+    }
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override;
-    bool SetNormalAttributes(const std::string& path, OsError& error) override;
-    std::unique_ptr<IOpenFile> OpenForOverwrite(const std::string& path, OsError& error) override;
-    bool Rename(const std::string& from, const std::string& to, OsError& error) override;
+    std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override;
+    std::unique_ptr<IEntry> OpenIn(IEntry& folder, const std::string& name,
+                                   OsError& error) override;
+    bool List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error) override;
+    bool SetNormalAttributes(IEntry& entry, OsError& error) override;
+    std::unique_ptr<IOpenFile> OpenForOverwrite(IEntry& file, OsError& error) override;
+    std::vector<std::string> Streams(IEntry& file) override;
+    std::unique_ptr<IOpenFile> OpenStreamForOverwrite(IEntry& file, const std::string& stream,
+                                                      OsError& error) override;
+    bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
+                  OsError& error) override;
+    bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
+                  OsError& error) override;
     bool RemoveFile(const std::string& path, OsError& error) override;
     bool RemoveFolder(const std::string& path, OsError& error) override;
-    bool RemoveLink(const std::string& path, OsError& error) override;
+    bool RemoveLink(const std::string& path, OsError& error);
     bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                     OsError& error) override;
     std::string ErrorText(std::uint32_t code) override;
@@ -87,6 +101,16 @@ public:
     std::function<bool(const std::string&)> onDeleteFailsFor;
     int failWriteAt = -1; // the n-th write (0-based) fails with disk full
     int writeCount = 0;
+    // The n-th call (0-based) of each fails with an I/O error (code 1117).
+    int failFlushAt = -1, failTruncateAt = -1, failCloseAt = -1;
+    int flushCount = 0, truncateCount = 0, closeCount = 0;
+    // Alternate data streams by file: their bytes live in `files` under
+    // file path + stream name (":name:$DATA").
+    std::map<std::string, std::vector<std::string>> streams;
+    std::string currentFolder = "C:\\Work";
+    // Runs before OpenIn answers: a test changes the tree between a listing
+    // and the open of an entry.
+    std::function<void(const std::string&)> beforeOpenIn;
 
     // Free space: what QueryFreeSpace reports, and the bytes writes may
     // still take (none kept); a larger write fails as "disk full".
@@ -271,6 +295,14 @@ public:
     int runs = 0;
     std::vector<std::string> targetsSeen;
 };
+
+// The application after a test changed its fields: the engine reads the
+// options filled from them.
+inline CShredApp& Prepared(CShredApp& app)
+{
+    app.PrepareShredOptions();
+    return app;
+}
 
 // Fakes of everything but the file system, which a test chooses: the fake
 // one, a real one, or a recording wrapper around a real one.

@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 
+#include <functional>
 #include <map>
 
 namespace qw::test
@@ -22,22 +23,51 @@ public:
     {
         return m_real.AppendToFile(path, bytes);
     }
+    std::string AbsolutePath(const std::string& path) override { return m_real.AbsolutePath(path); }
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override
     {
         return m_real.Status(path, error);
     }
-    bool SetNormalAttributes(const std::string& path, OsError& error) override
+    std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override
     {
-        return m_real.SetNormalAttributes(path, error);
+        return m_real.Open(path, error);
     }
-    std::unique_ptr<IOpenFile> OpenForOverwrite(const std::string& path, OsError& error) override
+    std::unique_ptr<IEntry> OpenIn(IEntry& folder, const std::string& name, OsError& error) override
     {
-        auto file = m_real.OpenForOverwrite(path, error);
-        return file ? Wrap(path, std::move(file)) : nullptr;
+        if (beforeOpenIn)
+        {
+            beforeOpenIn(JoinPath(folder.Path(), name));
+        }
+        return m_real.OpenIn(folder, name, error);
     }
-    bool Rename(const std::string& from, const std::string& to, OsError& error) override
+    bool List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error) override
     {
-        return m_real.Rename(from, to, error);
+        return m_real.List(folder, entries, error);
+    }
+    bool SetNormalAttributes(IEntry& entry, OsError& error) override
+    {
+        return m_real.SetNormalAttributes(entry, error);
+    }
+    std::unique_ptr<IOpenFile> OpenForOverwrite(IEntry& file, OsError& error) override
+    {
+        auto open = m_real.OpenForOverwrite(file, error);
+        return open ? Wrap(file.Path(), std::move(open)) : nullptr;
+    }
+    std::vector<std::string> Streams(IEntry& file) override { return m_real.Streams(file); }
+    std::unique_ptr<IOpenFile> OpenStreamForOverwrite(IEntry& file, const std::string& stream,
+                                                      OsError& error) override
+    {
+        auto open = m_real.OpenStreamForOverwrite(file, stream, error);
+        return open ? Wrap(file.Path() + stream, std::move(open)) : nullptr;
+    }
+    bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
+                  OsError& error) override
+    {
+        return m_real.RenameIn(folder, from, to, error);
+    }
+    bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind, OsError& error) override
+    {
+        return m_real.RemoveIn(folder, name, kind, error);
     }
     bool RemoveFile(const std::string& path, OsError& error) override
     {
@@ -46,10 +76,6 @@ public:
     bool RemoveFolder(const std::string& path, OsError& error) override
     {
         return m_real.RemoveFolder(path, error);
-    }
-    bool RemoveLink(const std::string& path, OsError& error) override
-    {
-        return m_real.RemoveLink(path, error);
     }
     bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                     OsError& error) override
@@ -71,6 +97,10 @@ public:
     {
         return m_real.QueryFreeSpace(root, legacy, error);
     }
+
+    // Runs before an entry is opened inside a folder: a test changes the
+    // real tree between a listing and the open.
+    std::function<void(const std::string&)> beforeOpenIn;
 
 protected:
     virtual std::unique_ptr<IOpenFile> Wrap(const std::string&, std::unique_ptr<IOpenFile> file)
@@ -131,7 +161,8 @@ private:
         {
             return m_file->Truncate(size, error);
         }
-        void Close() override { m_file->Close(); }
+        std::optional<std::uint64_t> Size(OsError& error) override { return m_file->Size(error); }
+        bool Close(OsError& error) override { return m_file->Close(error); }
 
     private:
         std::unique_ptr<IOpenFile> m_file;

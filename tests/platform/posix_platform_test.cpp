@@ -161,6 +161,12 @@ protected:
         return m_dir.Backslashed() + "\\" + relative;
     }
     fs::path L(const std::string& relative) const { return m_dir.Path() / relative; }
+    std::unique_ptr<IEntry> Open(const std::string& relative)
+    {
+        auto entry = m_files.Open(P(relative), m_error);
+        EXPECT_TRUE(entry) << relative;
+        return entry;
+    }
     void Make(const std::string& relative, const std::string& content)
     {
         fs::create_directories(L(relative).parent_path());
@@ -195,8 +201,12 @@ TEST_F(PosixFilesTest, StatusDescribesTheEntryItselfNeverALinksTarget)
     EXPECT_FALSE(m_files.Status(P("none"), m_error));
     EXPECT_EQ(m_error.kind, ErrorKind::NotFound);
 
-    EXPECT_TRUE(m_files.SetNormalAttributes(P("f.txt"), m_error));
+    EXPECT_TRUE(m_files.SetNormalAttributes(*Open("f.txt"), m_error));
     EXPECT_FALSE(m_files.Status(P("f.txt"), m_error)->readOnly);
+    // Identity: the same file by two names, another file apart.
+    fs::create_hard_link(L("f.txt"), L("alias.txt"));
+    EXPECT_TRUE(Open("f.txt")->Status().identity == Open("alias.txt")->Status().identity);
+    EXPECT_FALSE(Open("f.txt")->Status().identity == Open("dir")->Status().identity);
 }
 
 TEST_F(PosixFilesTest, OverwriteOpensOnlyRealFilesAndWritesPastFourGigabytes)
@@ -204,13 +214,21 @@ TEST_F(PosixFilesTest, OverwriteOpensOnlyRealFilesAndWritesPastFourGigabytes)
     Make("f.txt", "old");
     fs::create_symlink(L("f.txt"), L("link"));
     fs::create_directory(L("dir"));
-    EXPECT_FALSE(m_files.OpenForOverwrite(P("link"), m_error));
-    EXPECT_FALSE(m_files.OpenForOverwrite(P("dir"), m_error));
-    EXPECT_FALSE(m_files.OpenForOverwrite(P("missing"), m_error));
+    EXPECT_FALSE(m_files.OpenForOverwrite(*Open("link"), m_error));
+    EXPECT_FALSE(m_files.OpenForOverwrite(*Open("dir"), m_error));
+    EXPECT_FALSE(m_files.Open(P("missing"), m_error));
     EXPECT_FALSE(fs::exists(L("missing"))); // never created
 
+    // The name now leads to another file than the one checked: refused.
+    auto checked = Open("f.txt");
+    fs::rename(L("f.txt"), L("moved.txt"));
+    Make("f.txt", "new");
+    EXPECT_FALSE(m_files.OpenForOverwrite(*checked, m_error));
+    fs::remove(L("f.txt"));
+    fs::rename(L("moved.txt"), L("f.txt"));
+
     fs::resize_file(L("f.txt"), (5ull << 30) + 10);
-    auto file = m_files.OpenForOverwrite(P("f.txt"), m_error);
+    auto file = m_files.OpenForOverwrite(*Open("f.txt"), m_error);
     ASSERT_TRUE(file);
     const std::uint8_t tail[10] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
     ASSERT_TRUE(file->WriteAt(5ull << 30, tail, 10, m_error));
@@ -221,8 +239,9 @@ TEST_F(PosixFilesTest, OverwriteOpensOnlyRealFilesAndWritesPastFourGigabytes)
     in.read(read.data(), 10);
     EXPECT_EQ(read, "0123456789");
     EXPECT_EQ(fs::file_size(L("f.txt")), (5ull << 30) + 10);
+    EXPECT_EQ(file->Size(m_error), (5ull << 30) + 10);
     ASSERT_TRUE(file->Truncate(0, m_error));
-    file->Close();
+    EXPECT_TRUE(file->Close(m_error));
     EXPECT_EQ(fs::file_size(L("f.txt")), 0u);
 }
 
@@ -230,11 +249,15 @@ TEST_F(PosixFilesTest, RenameNeverReplacesAndRemovalsKeepTheirKind)
 {
     Make("a.txt", "a");
     Make("b.txt", "b");
-    EXPECT_FALSE(m_files.Rename(P("a.txt"), P("b.txt"), m_error));
+    auto folder = m_files.Open(m_dir.Backslashed(), m_error);
+    ASSERT_TRUE(folder);
+    EXPECT_FALSE(m_files.RenameIn(*folder, "a.txt", "b.txt", m_error));
     EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
     EXPECT_EQ(m_files.ReadWholeFile(P("b.txt")), "b");
-    EXPECT_TRUE(m_files.Rename(P("a.txt"), P("c.txt"), m_error));
-    EXPECT_TRUE(m_files.RemoveFile(P("c.txt"), m_error));
+    EXPECT_FALSE(m_files.RenameIn(*folder, "a.txt", "../escape", m_error));
+    EXPECT_TRUE(m_files.RenameIn(*folder, "a.txt", "c.txt", m_error));
+    EXPECT_FALSE(m_files.RemoveIn(*folder, "c.txt", RemoveKind::Link, m_error));
+    EXPECT_TRUE(m_files.RemoveIn(*folder, "c.txt", RemoveKind::File, m_error));
 
     Make("full/x", "x");
     EXPECT_FALSE(m_files.RemoveFolder(P("full"), m_error));
@@ -242,8 +265,9 @@ TEST_F(PosixFilesTest, RenameNeverReplacesAndRemovalsKeepTheirKind)
     EXPECT_FALSE(m_files.ErrorText(m_error.code).empty());
 
     fs::create_directory_symlink(L("full"), L("link"));
-    EXPECT_FALSE(m_files.RemoveLink(P("full"), m_error)); // not a link: refused
-    EXPECT_TRUE(m_files.RemoveLink(P("link"), m_error));
+    EXPECT_FALSE(m_files.RemoveIn(*folder, "full", RemoveKind::Link, m_error)); // not a link
+    EXPECT_FALSE(m_files.RemoveIn(*folder, "link", RemoveKind::Folder, m_error));
+    EXPECT_TRUE(m_files.RemoveIn(*folder, "link", RemoveKind::Link, m_error));
     EXPECT_TRUE(fs::exists(L("full/x")));
 }
 

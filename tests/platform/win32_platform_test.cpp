@@ -211,14 +211,18 @@ TEST(Win32TextCodec, AnsiCodePageToUtf8)
     EXPECT_EQ(codec.AnsiToUtf8("Sprache ge\xE4ndert \x80"), "Sprache ge\xC3\xA4ndert \xE2\x82\xAC");
 }
 
-TEST(WidePath, LongDrivePathsGetThePrefix)
+TEST(WidePath, EveryAbsolutePathIsOpenedAsNamed)
 {
-    std::string shortPath = "C:\\a\\b.txt";
-    EXPECT_EQ(WidePath(shortPath), L"C:\\a\\b.txt");
+    // Win32 would drop the trailing dot and take "." away; with the prefix,
+    // a file named "b." is not taken for "b".
+    EXPECT_EQ(WidePath("C:\\a\\b."), L"\\\\?\\C:\\a\\b.");
     std::string longPath = "C:\\" + std::string(300, 'x');
     EXPECT_EQ(WidePath(longPath).substr(0, 7), L"\\\\?\\C:\\");
-    std::string unc = "\\\\server\\share\\" + std::string(300, 'y');
-    EXPECT_EQ(WidePath(unc).substr(0, 8), L"\\\\?\\UNC\\");
+    EXPECT_EQ(WidePath("\\\\server\\share\\f"), L"\\\\?\\UNC\\server\\share\\f");
+    EXPECT_EQ(WidePath("\\\\?\\D:\\x"), L"\\\\?\\D:\\x");
+    // The program's own files keep Win32's reading unless they are long.
+    EXPECT_EQ(WideProgramPath("C:\\Qw\\\\log.txt"), L"C:\\Qw\\\\log.txt");
+    EXPECT_EQ(WideProgramPath(longPath).substr(0, 7), L"\\\\?\\C:\\");
 }
 
 } // namespace

@@ -63,33 +63,98 @@ protected:
 
 TEST_F(Win32ShredTest, StatusAttributesAndExclusiveOpen)
 {
+    CWin32FileSystem& files = m_env.files.RealFiles();
     std::string path = Make("attrs.txt", "12345");
     SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    auto status = m_env.files.RealFiles().Status(path, m_error);
-    ASSERT_TRUE(status);
-    EXPECT_TRUE(status->readOnly && status->hidden && !status->isFolder);
-    EXPECT_EQ(status->size, 5u);
-    EXPECT_TRUE(m_env.files.RealFiles().SetNormalAttributes(path, m_error));
-    status = m_env.files.RealFiles().Status(path, m_error);
-    EXPECT_FALSE(status->readOnly || status->hidden);
+    auto entry = files.Open(path, m_error);
+    ASSERT_TRUE(entry);
+    const FileStatus& status = entry->Status();
+    EXPECT_TRUE(status.readOnly && status.hidden && !status.isFolder && !status.isLink);
+    EXPECT_EQ(status.size, 5u);
+    EXPECT_TRUE(status.identity.known);
+    EXPECT_TRUE(files.SetNormalAttributes(*entry, m_error));
+    auto now = files.Status(path, m_error);
+    EXPECT_FALSE(now->readOnly || now->hidden);
 
-    auto first = m_env.files.RealFiles().OpenForOverwrite(path, m_error);
+    auto first = files.OpenForOverwrite(*entry, m_error);
     ASSERT_TRUE(first);
+    EXPECT_EQ(first->Size(m_error), 5u);
     // Nobody else may have the file while it is overwritten.
-    EXPECT_FALSE(m_env.files.RealFiles().OpenForOverwrite(path, m_error));
+    EXPECT_FALSE(files.OpenForOverwrite(*entry, m_error));
     EXPECT_EQ(m_error.kind, ErrorKind::SharingViolation);
-    first->Close();
-    EXPECT_FALSE(m_env.files.RealFiles().OpenForOverwrite(m_root + "\\missing", m_error));
+    EXPECT_TRUE(first->Close(m_error));
+    EXPECT_FALSE(files.Open(m_root + "\\missing", m_error));
     EXPECT_FALSE(Exists(m_root + "\\missing"));
+
+    // The name now leads to another file than the one checked: refused.
+    ASSERT_TRUE(MoveFileW(WidePath(path).c_str(), WidePath(m_root + "\\moved.txt").c_str()));
+    Make("attrs.txt", "other");
+    EXPECT_FALSE(files.OpenForOverwrite(*entry, m_error));
+    EXPECT_EQ(files.ReadWholeFile(path), "other");
+}
+
+TEST_F(Win32ShredTest, OnlyNameSurrogatesAreLinks)
+{
+    struct Case
+    {
+        DWORD attributes;
+        DWORD tag;
+        bool tagKnown;
+        bool link;
+    };
+    const DWORD reparseFile = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE;
+    const DWORD reparseFolder = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+    const Case cases[] = {
+        {reparseFile, IO_REPARSE_TAG_SYMLINK, true, true},
+        {reparseFolder, IO_REPARSE_TAG_MOUNT_POINT, true, true}, // junctions, mounted volumes
+        {reparseFile, 0x9000001Au, true, false},                 // a cloud placeholder
+        {reparseFile, IO_REPARSE_TAG_DEDUP, true, false},        // a deduplicated file
+        {reparseFolder, 0x9000001Au, true, false},
+        {reparseFile, 0, false, true}, // the tag could not be read: never followed
+        {FILE_ATTRIBUTE_ARCHIVE, 0, true, false},
+    };
+    for (const Case& c : cases)
+    {
+        FileStatus status = StatusFromAttributes(c.attributes, c.tag, c.tagKnown, 7);
+        EXPECT_EQ(status.isLink, c.link) << std::hex << c.tag;
+        EXPECT_EQ(status.isFolder, (c.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    }
+}
+
+TEST_F(Win32ShredTest, NamesWithLoneSurrogatesRoundTripAndAreShredded)
+{
+    const std::wstring lone = L"x\xD800y\xDC01.txt";
+    EXPECT_EQ(Utf8ToWide(WideToUtf8(lone)), lone);
+    EXPECT_EQ(WideToUtf8(L"\xD83D\xDE00"), "\xF0\x9F\x98\x80"); // a pair stays one code point
+    EXPECT_EQ(Utf8ToWide("\xFF"), L"\xFFFD");
+
+    std::wstring file = WidePath(m_root) + L"\\" + lone;
+    CUniqueHandle made(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!made.Valid())
+    {
+        GTEST_SKIP() << "this file system keeps no lone surrogates in names";
+    }
+    made.Reset();
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(m_env.files.RealFiles().ListFolder(m_root, entries, m_error));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), m_root + "\\" + entries[0].name, ShredMode::Normal),
+              0);
+    EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(Win32ShredTest, RenameNeverReplacesAndFolderRemovalReportsNotEmpty)
 {
     std::string a = Make("a.txt", "a");
     std::string b = Make("b.txt", "b");
-    EXPECT_FALSE(m_env.files.RealFiles().Rename(a, b, m_error));
+    auto folder = m_env.files.RealFiles().Open(m_root, m_error);
+    ASSERT_TRUE(folder);
+    EXPECT_FALSE(m_env.files.RealFiles().RenameIn(*folder, "a.txt", "b.txt", m_error));
     EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
     EXPECT_EQ(m_env.files.RealFiles().ReadWholeFile(b), "b");
+    EXPECT_FALSE(m_env.files.RealFiles().RenameIn(*folder, "a.txt", "..\\a.txt", m_error));
+    folder.reset();
 
     std::string full = Folder("full");
     Make("full\\x", "x");
@@ -133,7 +198,7 @@ TEST_F(Win32ShredTest, ShredsUnicodeNamesAndPathsBeyond260Characters)
         std::string data(100000, 'S');
         WriteFile(h.Get(), data.data(), static_cast<DWORD>(data.size()), &wrote, nullptr);
     }
-    EXPECT_EQ(ShredFile(m_app, file, ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), file, ShredMode::Normal), 0);
     EXPECT_FALSE(Exists(file));
     EXPECT_EQ(m_env.files.extents[file].end, 100000u);
     std::vector<FolderEntry> left;
@@ -148,7 +213,7 @@ TEST_F(Win32ShredTest, AFileInUseIsReportedAndKept)
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder.Valid());
     m_app.m_unattended = true;
-    EXPECT_EQ(ShredFile(m_app, path, ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), path, ShredMode::Normal), 0);
     EXPECT_FALSE(m_app.m_runStatus.empty());
     holder.Reset();
     EXPECT_EQ(m_env.files.RealFiles().ReadWholeFile(path), "busy");
@@ -162,7 +227,7 @@ TEST_F(Win32ShredTest, AFolderTreeIsEmptiedByTheRules)
     Make("tree\\sub\\b.txt", "b");
     m_env.settings.WriteInt(kFolder, 2);
     m_env.settings.WriteInt(kRemove, 2);
-    EXPECT_EQ(ShredFolder(m_app, top, false, ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFolder(test::Prepared(m_app), top, false, ShredMode::Normal), 0);
     std::vector<FolderEntry> left;
     ASSERT_TRUE(m_env.files.RealFiles().ListFolder(top, left, m_error));
     EXPECT_TRUE(left.empty());
@@ -188,7 +253,7 @@ TEST_F(Win32ShredTest, AFileOverTwoGigabytesIsOverwrittenToItsLastByte)
         DeleteFileW(WidePath(path).c_str());
         GTEST_SKIP() << "not enough free space for a " << size << "-byte file";
     }
-    EXPECT_EQ(ShredFile(m_app, path, ShredMode::Normal), 0);
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), path, ShredMode::Normal), 0);
     EXPECT_EQ(m_env.files.extents[path].end, size);
     EXPECT_EQ(m_env.files.extents[path].bytes, size);
     EXPECT_FALSE(Exists(path));

@@ -13,16 +13,35 @@ OsError LastError()
     return ErrorFromWin32(GetLastError());
 }
 
-FileStatus StatusOf(DWORD attributes, DWORD sizeHigh, DWORD sizeLow)
+// Who a handle is, and what it is: attributes, reparse tag and size read
+// from the handle itself.
+bool QueryHandle(HANDLE handle, FileStatus& status, std::uint32_t& tag, OsError& error)
 {
-    FileStatus status;
-    status.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    status.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    status.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    status.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
-    status.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
-    status.size = status.isFolder ? 0 : (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
-    return status;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info))
+    {
+        error = LastError();
+        return false;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tagInfo{};
+    bool tagKnown =
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+        GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tagInfo, sizeof tagInfo);
+    tag = tagInfo.ReparseTag;
+    status = StatusFromAttributes(info.dwFileAttributes, tag, tagKnown,
+                                  (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                      info.nFileSizeLow);
+    status.identity = {info.dwVolumeSerialNumber,
+                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                       true};
+    return true;
+}
+
+// A plain name inside a folder: no separators, no stream, not "." or "..".
+bool IsPlainName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/:") == std::string::npos;
 }
 
 class CWin32OpenFile : public IOpenFile
@@ -78,11 +97,135 @@ public:
         return true;
     }
 
-    void Close() override { m_file.Reset(); }
+    std::optional<std::uint64_t> Size(OsError& error) override
+    {
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(m_file.Get(), &size))
+        {
+            error = LastError();
+            return std::nullopt;
+        }
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+
+    bool Close(OsError& error) override
+    {
+        HANDLE file = m_file.Release();
+        if (file == nullptr || file == INVALID_HANDLE_VALUE)
+        {
+            return true;
+        }
+        if (!CloseHandle(file))
+        {
+            error = LastError();
+            return false;
+        }
+        return true;
+    }
 
 private:
     CUniqueHandle m_file;
 };
+
+// An entry opened without following a link in its last name. A folder keeps
+// its handle, shared for reading and writing but not for deletion, so that it
+// can be neither renamed nor replaced while the engine works below it. A
+// file's handle is closed at once: an open handle would refuse the exclusive
+// open for writing, which checks the identity instead.
+class CWin32Entry : public IEntry
+{
+public:
+    CWin32Entry(CUniqueHandle folder, FileStatus status, std::uint32_t tag, std::string path)
+        : m_folder(std::move(folder)), m_status(status), m_tag(tag), m_path(std::move(path))
+    {
+    }
+    const FileStatus& Status() const override { return m_status; }
+    const std::string& Path() const override { return m_path; }
+    HANDLE Folder() const { return m_folder.Get(); }
+    std::uint32_t Tag() const { return m_tag; }
+
+private:
+    CUniqueHandle m_folder;
+    FileStatus m_status;
+    std::uint32_t m_tag;
+    std::string m_path;
+};
+
+std::unique_ptr<IEntry> OpenEntry(const std::string& path, OsError& error)
+{
+    std::wstring wide = WidePath(path);
+    constexpr DWORD kFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    CUniqueHandle handle(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+                                     nullptr, OPEN_EXISTING, kFlags, nullptr));
+    if (!handle.Valid())
+    {
+        error = LastError();
+        return nullptr;
+    }
+    FileStatus status;
+    std::uint32_t tag = 0;
+    if (!QueryHandle(handle.Get(), status, tag, error))
+    {
+        return nullptr;
+    }
+    handle.Reset();
+    if (!status.isFolder || status.isLink)
+    {
+        return std::make_unique<CWin32Entry>(CUniqueHandle(), status, tag, path);
+    }
+    CUniqueHandle folder(
+        CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kFlags, nullptr));
+    FileStatus pinned;
+    std::uint32_t pinnedTag = 0;
+    if (!folder.Valid())
+    {
+        error = LastError();
+        return nullptr;
+    }
+    if (!QueryHandle(folder.Get(), pinned, pinnedTag, error) ||
+        !(pinned.identity == status.identity) || !pinned.isFolder || pinned.isLink)
+    {
+        // Swapped between the two opens.
+        error = ErrorFromWin32(ERROR_FILE_INVALID);
+        return nullptr;
+    }
+    return std::make_unique<CWin32Entry>(std::move(folder), pinned, pinnedTag, path);
+}
+
+// Opens a file (or one of its streams) for exclusive writing and checks that
+// it is the file that was decided on.
+std::unique_ptr<IOpenFile> OpenCheckedForWriting(const std::string& path, const CWin32Entry& file,
+                                                 OsError& error)
+{
+    // A name surrogate is never written. Other reparse points (cloud
+    // placeholders, deduplicated files) are opened through their filter, so
+    // that their data is what gets overwritten.
+    const bool plainReparse = (file.Tag() != 0 && !IsReparseTagNameSurrogate(file.Tag()));
+    DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH |
+                  (plainReparse ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    // Wine 8.0 ignores FILE_FLAG_WRITE_THROUGH; the engine flushes each pass.
+    CUniqueHandle handle(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                                     0, nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!handle.Valid())
+    {
+        error = LastError();
+        return nullptr;
+    }
+    FileStatus now;
+    std::uint32_t tag = 0;
+    if (!QueryHandle(handle.Get(), now, tag, error))
+    {
+        return nullptr;
+    }
+    if (!(now.identity == file.Status().identity) || now.isFolder || now.isLink)
+    {
+        error = ErrorFromWin32(ERROR_FILE_INVALID);
+        return nullptr;
+    }
+    return std::make_unique<CWin32OpenFile>(handle.Release());
+}
 
 class CFindHandle
 {
@@ -104,6 +247,20 @@ private:
 };
 
 } // namespace
+
+FileStatus StatusFromAttributes(std::uint32_t attributes, std::uint32_t reparseTag, bool tagKnown,
+                                std::uint64_t size)
+{
+    FileStatus status;
+    status.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    status.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                    (!tagKnown || IsReparseTagNameSurrogate(reparseTag));
+    status.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    status.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    status.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    status.size = status.isFolder ? 0 : size;
+    return status;
+}
 
 OsError ErrorFromWin32(std::uint32_t code)
 {
@@ -146,33 +303,127 @@ OsError ErrorFromWin32(std::uint32_t code)
     return error;
 }
 
-std::optional<FileStatus> CWin32FileSystem::Status(const std::string& path, OsError& error)
+std::string CWin32FileSystem::AbsolutePath(const std::string& path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data))
+    // Absolute, or relative to a drive's own folder ("C:file"), which is
+    // left for the caller to refuse.
+    if ((path.size() >= 2 && path[1] == ':') ||
+        (!path.empty() && (path[0] == '\\' || path[0] == '/')))
     {
-        error = LastError();
-        return std::nullopt;
+        return path;
     }
-    return StatusOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(n, L'\0');
+    n = GetCurrentDirectoryW(n, folder.data());
+    folder.resize(n);
+    return JoinPath(WideToUtf8(folder), path);
 }
 
-bool CWin32FileSystem::SetNormalAttributes(const std::string& path, OsError& error)
+std::optional<FileStatus> CWin32FileSystem::Status(const std::string& path, OsError& error)
 {
-    std::wstring wide = WidePath(path);
-    DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    std::unique_ptr<IEntry> entry = Open(path, error);
+    if (!entry)
+    {
+        return std::nullopt;
+    }
+    return entry->Status();
+}
+
+std::unique_ptr<IEntry> CWin32FileSystem::Open(const std::string& path, OsError& error)
+{
+    return OpenEntry(path, error);
+}
+
+std::unique_ptr<IEntry> CWin32FileSystem::OpenIn(IEntry& folder, const std::string& name,
+                                                 OsError& error)
+{
+    // The folder is held open without delete sharing: its path still leads
+    // to it, so the name is looked up inside that very folder.
+    if (!IsPlainName(name) || !static_cast<CWin32Entry&>(folder).Folder())
+    {
+        error = ErrorFromWin32(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    return OpenEntry(JoinPath(folder.Path(), name), error);
+}
+
+bool CWin32FileSystem::List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error)
+{
+    HANDLE handle = static_cast<CWin32Entry&>(folder).Folder();
+    if (!handle)
+    {
+        error = ErrorFromWin32(ERROR_DIRECTORY);
+        return false;
+    }
+    entries.clear();
+    alignas(8) static thread_local std::uint8_t buffer[64 * 1024];
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    while (true)
+    {
+        if (!GetFileInformationByHandleEx(handle, kind, buffer, sizeof buffer))
+        {
+            DWORD last = GetLastError();
+            if (last == ERROR_NO_MORE_FILES)
+            {
+                return true;
+            }
+            error = ErrorFromWin32(last);
+            return false;
+        }
+        kind = FileIdBothDirectoryInfo;
+        const std::uint8_t* at = buffer;
+        while (true)
+        {
+            auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            std::wstring_view name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..")
+            {
+                // For a reparse point the listing gives its tag in EaSize.
+                entries.push_back(
+                    {WideToUtf8(name),
+                     StatusFromAttributes(info->FileAttributes, info->EaSize, true,
+                                          static_cast<std::uint64_t>(info->EndOfFile.QuadPart))});
+            }
+            if (info->NextEntryOffset == 0)
+            {
+                break;
+            }
+            at += info->NextEntryOffset;
+        }
+    }
+}
+
+bool CWin32FileSystem::SetNormalAttributes(IEntry& entry, OsError& error)
+{
+    const FileStatus& status = entry.Status();
+    if (!status.readOnly && !status.hidden && !status.system)
+    {
+        return true;
+    }
+    // By the handle of the file that was decided on.
+    CUniqueHandle handle(CreateFileW(
+        WidePath(entry.Path()).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FileStatus now;
+    std::uint32_t tag = 0;
+    if (!handle.Valid() || !QueryHandle(handle.Get(), now, tag, error) ||
+        !(now.identity == status.identity))
+    {
+        error = handle.Valid() ? ErrorFromWin32(ERROR_FILE_INVALID) : LastError();
+        return false;
+    }
+    FILE_BASIC_INFO basic{};
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle.Get(), &info))
     {
         error = LastError();
         return false;
     }
-    DWORD normal =
-        attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    if (normal == attributes)
-    {
-        return true;
-    }
-    if (!SetFileAttributesW(wide.c_str(), normal ? normal : FILE_ATTRIBUTE_NORMAL))
+    DWORD normal = info.dwFileAttributes &
+                   ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    basic.FileAttributes = normal ? normal : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(handle.Get(), FileBasicInfo, &basic, sizeof basic))
     {
         error = LastError();
         return false;
@@ -180,25 +431,89 @@ bool CWin32FileSystem::SetNormalAttributes(const std::string& path, OsError& err
     return true;
 }
 
-std::unique_ptr<IOpenFile> CWin32FileSystem::OpenForOverwrite(const std::string& path,
-                                                              OsError& error)
+std::unique_ptr<IOpenFile> CWin32FileSystem::OpenForOverwrite(IEntry& file, OsError& error)
 {
-    // Wine 8.0 ignores FILE_FLAG_WRITE_THROUGH; the engine flushes each pass.
-    HANDLE file = CreateFileW(
-        WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-    {
-        error = LastError();
-        return nullptr;
-    }
-    return std::make_unique<CWin32OpenFile>(file);
+    return OpenCheckedForWriting(file.Path(), static_cast<CWin32Entry&>(file), error);
 }
 
-bool CWin32FileSystem::Rename(const std::string& from, const std::string& to, OsError& error)
+std::vector<std::string> CWin32FileSystem::Streams(IEntry& file)
 {
+    std::vector<std::string> streams;
+    WIN32_FIND_STREAM_DATA data;
+    CFindHandle find(
+        FindFirstStreamW(WidePath(file.Path()).c_str(), FindStreamInfoStandard, &data, 0));
+    if (find.Get() == INVALID_HANDLE_VALUE)
+    {
+        return streams; // none, or a file system without streams (wine 8.0)
+    }
+    do
+    {
+        std::wstring_view name = data.cStreamName;
+        if (name != L"::$DATA")
+        {
+            streams.push_back(WideToUtf8(name));
+        }
+    } while (FindNextStreamW(find.Get(), &data));
+    return streams;
+}
+
+std::unique_ptr<IOpenFile>
+CWin32FileSystem::OpenStreamForOverwrite(IEntry& file, const std::string& stream, OsError& error)
+{
+    if (stream.empty() || stream[0] != ':' || stream.find_first_of("\\/") != std::string::npos)
+    {
+        error = ErrorFromWin32(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    return OpenCheckedForWriting(file.Path() + stream, static_cast<CWin32Entry&>(file), error);
+}
+
+bool CWin32FileSystem::RenameIn(IEntry& folder, const std::string& from, const std::string& to,
+                                OsError& error)
+{
+    if (!IsPlainName(from) || !IsPlainName(to))
+    {
+        error = ErrorFromWin32(ERROR_INVALID_NAME);
+        return false;
+    }
     // Without MOVEFILE_REPLACE_EXISTING an existing name makes it fail.
-    if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), 0))
+    if (!MoveFileExW(WidePath(JoinPath(folder.Path(), from)).c_str(),
+                     WidePath(JoinPath(folder.Path(), to)).c_str(), 0))
+    {
+        error = LastError();
+        return false;
+    }
+    return true;
+}
+
+bool CWin32FileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
+                                OsError& error)
+{
+    if (!IsPlainName(name))
+    {
+        error = ErrorFromWin32(ERROR_INVALID_NAME);
+        return false;
+    }
+    std::wstring wide = WidePath(JoinPath(folder.Path(), name));
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+    {
+        error = LastError();
+        return false;
+    }
+    const bool reparse = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if ((kind == RemoveKind::Link && !reparse) || (kind == RemoveKind::Folder && !directory) ||
+        (kind == RemoveKind::File && directory))
+    {
+        // Only what the caller decided on is removed.
+        error = ErrorFromWin32(ERROR_FILE_INVALID);
+        return false;
+    }
+    // A folder link or junction goes with RemoveDirectory, which removes
+    // the link and never the folder it points to.
+    BOOL removed = directory ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
+    if (!removed)
     {
         error = LastError();
         return false;
@@ -226,61 +541,11 @@ bool CWin32FileSystem::RemoveFolder(const std::string& path, OsError& error)
     return true;
 }
 
-bool CWin32FileSystem::RemoveLink(const std::string& path, OsError& error)
-{
-    std::wstring wide = WidePath(path);
-    DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-    {
-        error = LastError();
-        return false;
-    }
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-    {
-        error = ErrorFromWin32(ERROR_NOT_A_REPARSE_POINT);
-        return false;
-    }
-    // A folder link or junction goes with RemoveDirectory, which removes
-    // the link and never the folder it points to.
-    BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(wide.c_str())
-                                                           : DeleteFileW(wide.c_str());
-    if (!removed)
-    {
-        error = LastError();
-        return false;
-    }
-    return true;
-}
-
 bool CWin32FileSystem::ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                                   OsError& error)
 {
-    WIN32_FIND_DATAW data;
-    CFindHandle find(FindFirstFileExW(WidePath(path + "\\*").c_str(), FindExInfoBasic, &data,
-                                      FindExSearchNameMatch, nullptr, 0));
-    if (find.Get() == INVALID_HANDLE_VALUE)
-    {
-        error = LastError();
-        return false;
-    }
-    entries.clear();
-    do
-    {
-        std::wstring_view name = data.cFileName;
-        if (name == L"." || name == L"..")
-        {
-            continue;
-        }
-        entries.push_back({WideToUtf8(name),
-                           StatusOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow)});
-    } while (FindNextFileW(find.Get(), &data));
-    DWORD last = GetLastError();
-    if (last != ERROR_NO_MORE_FILES)
-    {
-        error = ErrorFromWin32(last);
-        return false;
-    }
-    return true;
+    std::unique_ptr<IEntry> folder = Open(path, error);
+    return folder && List(*folder, entries, error);
 }
 
 bool CWin32FileSystem::CreateFolder(const std::string& path, OsError& error)
@@ -358,7 +623,7 @@ std::string CWin32FileSystem::ErrorText(std::uint32_t code)
 
 std::optional<std::string> CWin32FileSystem::ReadWholeFile(const std::string& path)
 {
-    CUniqueHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+    CUniqueHandle file(CreateFileW(WideProgramPath(path).c_str(), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid())
@@ -386,7 +651,7 @@ bool CWin32FileSystem::AppendToFile(const std::string& path, std::string_view by
 {
     // Append-only access makes every write land at the current end, so two
     // processes appending at once never overwrite each other's entries.
-    CUniqueHandle file(CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA,
+    CUniqueHandle file(CreateFileW(WideProgramPath(path).c_str(), FILE_APPEND_DATA,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid())

@@ -10,13 +10,23 @@ class CWin32FileSystem : public IFileSystem
 public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
+    std::string AbsolutePath(const std::string& path) override;
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override;
-    bool SetNormalAttributes(const std::string& path, OsError& error) override;
-    std::unique_ptr<IOpenFile> OpenForOverwrite(const std::string& path, OsError& error) override;
-    bool Rename(const std::string& from, const std::string& to, OsError& error) override;
+    std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override;
+    std::unique_ptr<IEntry> OpenIn(IEntry& folder, const std::string& name,
+                                   OsError& error) override;
+    bool List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error) override;
+    bool SetNormalAttributes(IEntry& entry, OsError& error) override;
+    std::unique_ptr<IOpenFile> OpenForOverwrite(IEntry& file, OsError& error) override;
+    std::vector<std::string> Streams(IEntry& file) override;
+    std::unique_ptr<IOpenFile> OpenStreamForOverwrite(IEntry& file, const std::string& stream,
+                                                      OsError& error) override;
+    bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
+                  OsError& error) override;
+    bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
+                  OsError& error) override;
     bool RemoveFile(const std::string& path, OsError& error) override;
     bool RemoveFolder(const std::string& path, OsError& error) override;
-    bool RemoveLink(const std::string& path, OsError& error) override;
     bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                     OsError& error) override;
     std::string ErrorText(std::uint32_t code) override;
@@ -28,5 +38,11 @@ public:
 
 // The portable error of a Win32 error code.
 OsError ErrorFromWin32(std::uint32_t code);
+
+// An entry's status from its attributes and reparse tag: only name
+// surrogates (symbolic links, junctions, mount points) are links. A reparse
+// point whose tag could not be read counts as a link: never followed.
+FileStatus StatusFromAttributes(std::uint32_t attributes, std::uint32_t reparseTag, bool tagKnown,
+                                std::uint64_t size);
 
 } // namespace qw

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "lang/message_window.h"
+#include "platform/presenter.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qw
+{
+
+class CRandom;
+class IFileSystem;
+class IProgressWindow;
+class IShell;
+
+inline constexpr int kEngineDriveLetters = 26;
+
+// What a run was asked to do, filled once by the application before it calls
+// the engine.
+struct ShredOptions
+{
+    bool unattended = false;
+    int method = 0;     // 0 quick, 1 thorough; other values write no pass
+    int passes = 0;     // repeat count of the thorough method
+    int folderRule = 0; // 0 never, 1 ask, 2 always
+    int removeRule = 0;
+    bool legacyFreeSpace = false; // the old free-space call, 32-bit counts
+    bool xpOrMe = false;
+    // "C:\" for each usable drive, empty otherwise, and its NTFS flag.
+    std::array<std::string, kEngineDriveLetters> driveRoots;
+    std::array<bool, kEngineDriveLetters> ntfs{};
+    std::string userSid;
+    // The folders that are never shredded as a whole.
+    std::vector<std::string> protectedFolders;
+};
+
+// What an unattended run does with a message instead of showing it.
+enum class Unattended
+{
+    Log,      // its text becomes the run status and goes to the activity log
+    Show,     // shown all the same: the few questions a run must ask
+    AnswerYes // not shown; the answer is "Yes"
+};
+
+struct EngineMessage
+{
+    EngineMessage(MessageSize size, int frame, const char* type, std::string text,
+                  std::string insert = {}, Unattended whenUnattended = Unattended::Log)
+        : size(size), frame(frame), type(type), text(std::move(text)), insert(std::move(insert)),
+          whenUnattended(whenUnattended)
+    {
+    }
+
+    MessageSize size = MessageSize::Small;
+    int frame = 1;
+    const char* type = "info";
+    std::string text;         // the looked-up text, "#" for line breaks
+    std::string insert;       // "%s"
+    std::string secondInsert; // "%u", Small windows only
+    Unattended whenUnattended = Unattended::Log;
+    bool logInserts = false; // the log receives the text with its inserts
+};
+
+// Everything the engine needs from the program around it.
+class IShredHost
+{
+public:
+    virtual ~IShredHost() = default;
+    virtual const ShredOptions& Options() const = 0;
+    virtual IFileSystem& Files() = 0;
+    virtual IShell& Shell() = 0;
+    // The one overwrite buffer of the run.
+    virtual std::vector<std::uint8_t>& Buffer() = 0;
+    virtual CRandom& Random() = 0;
+    // A fresh seed for each file.
+    virtual std::uint64_t NewSeed() = 0;
+
+    virtual bool Cancelled() const = 0;
+    virtual void SetCancelled(bool cancelled) = 0;
+    // Keeps the windows alive between blocks; Cancel sets the cancel flag.
+    virtual void Pump() = 0;
+
+    // Made on first use (its failure is reported), destroyed at the end.
+    virtual bool CreateProgressWindow() = 0;
+    virtual IProgressWindow* Progress() = 0;
+    virtual void DestroyProgressWindow() = 0;
+
+    // Texts of the language pack: the main section, and the "Messages"
+    // section of the pack beside the program.
+    virtual std::string Text(int key) const = 0;
+    virtual std::string MessageText(int key) const = 0;
+
+    // Shows the message, or in an unattended run does what it asks for.
+    // Returns the answer; empty when logged.
+    virtual std::string Tell(const EngineMessage& message) = 0;
+};
+
+} // namespace qw
