@@ -16,23 +16,27 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9043=Not removed: %s#\n9044=Error %u: %s\n"
                               "9051=Shred these %u items?\n9052=Shred %s?\n9053=Not found: %s\n"
                               "9054=Include protected %s?\n9055=Include subfolders?\n"
-                              "9056=Remove subfolders?\n";
+                              "9056=Remove subfolders?\n9039=Protected: %s\n"
+                              "9070=Cancelled.\n";
+
+// The same small machine for every test: drives C: and D:, a tree on C:.
+void Populate(test::FakePlatform& fake)
+{
+    fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+    fake.settings.WriteText(kAppPath, "C:\\Qw");
+    fake.system.driveMask = 0b1100; // C: and D:
+    fake.system.driveTypes = {{"C:\\", DriveType::Fixed}, {"D:\\", DriveType::Fixed}};
+    fake.files.folders = {"C:\\", "C:\\docs", "C:\\docs\\sub", "D:\\"};
+    fake.files.files["C:\\docs\\a.txt"] = "aaa";
+    fake.files.files["C:\\docs\\sub\\b.txt"] = "bbb";
+    fake.files.files["C:\\top.txt"] = "top";
+    fake.files.files["D:\\keep.txt"] = "keep";
+}
 
 class TargetsRunTest : public ::testing::Test
 {
 protected:
-    TargetsRunTest()
-    {
-        m_fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
-        m_fake.settings.WriteText(kAppPath, "C:\\Qw");
-        m_fake.system.driveMask = 0b1100; // C: and D:
-        m_fake.system.driveTypes = {{"C:\\", DriveType::Fixed}, {"D:\\", DriveType::Fixed}};
-        m_fake.files.folders = {"C:\\", "C:\\docs", "C:\\docs\\sub", "D:\\"};
-        m_fake.files.files["C:\\docs\\a.txt"] = "aaa";
-        m_fake.files.files["C:\\docs\\sub\\b.txt"] = "bbb";
-        m_fake.files.files["C:\\top.txt"] = "top";
-        m_fake.files.files["D:\\keep.txt"] = "keep";
-    }
+    TargetsRunTest() { Populate(m_fake); }
 
     StartOutcome Start(std::string_view line)
     {
@@ -223,6 +227,92 @@ TEST_F(ScheduleChecksTest, FolderCheckFailures)
     m_fake.files.attributes["C:\\docs\\a.txt"].readOnly = true;
     m_fake.presenter.answers = {"Cancel"};
     EXPECT_EQ(CheckFolderForSchedule(m_app, "C:\\docs"), CheckResult::Abort);
+}
+
+TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
+{
+    enum Outcome
+    {
+        Wiped,
+        Protected,
+        NotFound,
+    };
+    struct Case
+    {
+        const char* target;
+        Outcome outcome;
+    };
+    const Case cases[] = {
+        {R"(C:\.)", Wiped},
+        {R"(c:\docs\sub\..\..)", Wiped},
+        {R"(C:/)", Wiped},
+        {R"(\\?\C:\)", Wiped},
+        {R"(C:\..\..)", Wiped},
+        {R"(C:\WINDOWS\.)", Protected},
+        {R"(C:\WINDOWS\system32\..)", Protected},
+        {R"(C:\WINDOWS\)", Protected},
+        {R"(C:/WINDOWS)", Protected},
+        // Trailing dots and blanks are part of a name: another, missing file.
+        {R"(C:\WINDOWS.)", NotFound},
+        {R"(C:\WINDOWS )", NotFound},
+        {R"(C:)", NotFound},
+    };
+    for (const Case& c : cases)
+    {
+        test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
+        Populate(fake);
+        fake.files.folders.insert({"C:\\WINDOWS", "C:\\WINDOWS\\system32"});
+        fake.files.files["C:\\WINDOWS\\win.ini"] = "w";
+        CShredApp app(fake.platform);
+        app.InitInstance(std::string(R"("/s" "t" "/F2" "/R2" ")") + c.target + "\"");
+        m_run.Run(app);
+        const auto& events = fake.files.events;
+        bool wiped =
+            std::find(events.begin(), events.end(), "mkdir C:\\SHREDTMP.$$$") != events.end();
+        std::string log = fake.files.files["C:\\Qw\\log.txt"];
+        EXPECT_EQ(wiped, c.outcome == Wiped) << c.target;
+        EXPECT_EQ(log.find("Protected: %s") != std::string::npos, c.outcome == Protected)
+            << c.target << log;
+        EXPECT_EQ(log.find("Not found: %s") != std::string::npos, c.outcome == NotFound)
+            << c.target << log;
+        // Nothing of the drive was shredded as a folder.
+        EXPECT_EQ(fake.files.files["C:\\WINDOWS\\win.ini"], "w") << c.target;
+        EXPECT_EQ(fake.files.files["C:\\top.txt"], "top") << c.target;
+        EXPECT_EQ(fake.files.folders.count("C:\\WINDOWS"), 1u) << c.target;
+    }
+}
+
+TEST_F(TargetsRunTest, AnEmptyProtectedFolderIsReportedAndKept)
+{
+    m_fake.files.folders.insert("C:\\WINDOWS");
+    Start(R"("/s" "t" "/F2" "/R2" "C:\WINDOWS")");
+    m_run.Run(m_app);
+    m_app.ExitInstance();
+    EXPECT_EQ(m_fake.files.folders.count("C:\\WINDOWS"), 1u);
+    EXPECT_EQ(Log(), "Task Name:t\r\nProtected: %s\r\n\r\n");
+}
+
+TEST_F(TargetsRunTest, ACancelledRunSaysSoAndNeverLogsSuccess)
+{
+    m_fake.files.files["C:\\second.txt"] = std::string(300000, 's');
+    m_fake.ui.cancelAtPump = 2;
+    Start(R"("/s" "t" "/O0" "C:\second.txt" "C:\top.txt")");
+    m_run.Run(m_app);
+    m_app.ExitInstance();
+    EXPECT_EQ(m_fake.files.files["C:\\top.txt"], "top"); // never reached
+    EXPECT_EQ(Log(), "Task Name:t\r\nCancelled.\r\n\r\n");
+}
+
+TEST_F(TargetsRunTest, AHashInAFolderPathStaysInTheReport)
+{
+    m_fake.files.folders.insert("C:\\a#b");
+    m_fake.files.failRemove = {"C:\\a#b"};
+    m_fake.presenter.answers = {"Yes"};
+    m_fake.settings.WriteInt(kFolder, 2);
+    Start(R"("C:\a#b")");
+    m_run.Run(m_app);
+    ASSERT_EQ(m_fake.presenter.shown.size(), 2u);
+    EXPECT_EQ(m_fake.presenter.shown[1].text, "Not removed: C:\\a#b\nError 5: System error 5");
 }
 
 } // namespace

@@ -479,6 +479,50 @@ TEST_F(FileShredderTest, FilesOverFourGigabytesAreOverwrittenToTheLastByte)
     EXPECT_EQ(m_fake.ui.window->range.second, BlockCount(size));
 }
 
+TEST_F(FileShredderTest, AlternateStreamsAreOverwrittenAndGoWithTheFile)
+{
+    AddFile("C:\\data\\setup.exe", 1000);
+    const std::string zone = "C:\\data\\setup.exe:Zone.Identifier:$DATA";
+    m_fake.files.files[zone] = "[ZoneTransfer]\r\nHostUrl=https://example.invalid/setup.exe\r\n";
+    m_fake.files.streams["C:\\data\\setup.exe"] = {":Zone.Identifier:$DATA"};
+    const std::size_t zoneSize = m_fake.files.files[zone].size();
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\setup.exe", ShredMode::Normal), 0);
+    std::uint64_t streamBytes = 0;
+    for (const auto& w : m_fake.files.writes)
+    {
+        streamBytes += w.path == zone ? w.bytes.size() : 0;
+    }
+    EXPECT_EQ(streamBytes, zoneSize);
+    EXPECT_EQ(Count("truncate " + zone + " 0"), 1);
+    EXPECT_EQ(m_fake.files.files.count(zone), 0u);
+    EXPECT_EQ(m_fake.files.files.count("C:\\data\\setup.exe"), 0u);
+
+    // A stream that cannot be overwritten keeps the file, and says so.
+    AddFile("C:\\data\\b.exe", 10);
+    m_fake.files.files["C:\\data\\b.exe:s:$DATA"] = "origin";
+    m_fake.files.streams["C:\\data\\b.exe"] = {":s:$DATA"};
+    m_fake.files.failOpen = {"C:\\data\\b.exe:s:$DATA"};
+    m_app.m_unattended = true;
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\b.exe", ShredMode::Normal), 0);
+    EXPECT_EQ(m_fake.files.files["C:\\data\\b.exe:s:$DATA"], "origin");
+    EXPECT_EQ(m_fake.files.files.count("C:\\data\\b.exe"), 1u);
+    EXPECT_EQ(m_app.m_runStatus, "Not overwritten: %s (32: System error 32)");
+}
+
+TEST_F(FileShredderTest, AFileThatGrewSinceItWasCheckedIsOverwrittenToItsNewEnd)
+{
+    AddFile("C:\\data\\log.txt", 100);
+    m_fake.files.beforeOverwriteOpen = [this](const std::string& path)
+    { m_fake.files.files[path] += std::string(200000, 'L'); };
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\log.txt", ShredMode::Normal), 0);
+    std::uint64_t end = 0;
+    for (const auto& w : m_fake.files.writes)
+    {
+        end = std::max<std::uint64_t>(end, w.offset + w.bytes.size());
+    }
+    EXPECT_EQ(end, 200100u);
+}
+
 TEST_F(FileShredderTest, FreeSpaceModeOnlyOverwritesTheOpenFiller)
 {
     AddFile("D:\\SHREDTMP.$$$\\SHRED001.TMP", 70000);

@@ -4,7 +4,9 @@
 
 #include "app/setting_names.h"
 #include "app/shred_app.h"
+#include "app/targets_run.h"
 #include "fakes/fake_platform.h"
+#include "fakes/recording_file_system.h"
 #include "platform/posix/posix_file_system.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +30,10 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9039=Protected: %s\n9040=System folder %s?\n"
                               "9041=Shred subfolder %s?\n9042=Remove subfolder %s?\n"
                               "9043=Not removed: %s#\n9044=Error %u: %s\n"
+                              "9053=Not found: %s\n"
                               "[Messages]\n9034=Not found: %s\n";
 
-using PosixEngine = test::FakePlatformOver<CPosixFileSystem>;
+using PosixEngine = test::FakePlatformOver<test::CFileSystemDecorator<CPosixFileSystem>>;
 
 class FolderShredderTest : public ::testing::Test
 {
@@ -42,6 +45,7 @@ protected:
         fs::create_directories(m_root / "app" / "Lang");
         std::ofstream(m_root / "app" / "Lang" / "English.ini") << kPack;
         m_env.system.programPath = Win(m_root / "app" / "Quellwipe.exe");
+        m_env.system.windowsDirectory = Win(m_root / "Windows");
         m_env.settings.WriteText(kAppPath, Win(m_root / "app"));
         m_app = std::make_unique<CShredApp>(m_env.platform);
         m_app->InitInstance("");
@@ -70,6 +74,23 @@ protected:
     int Shred(const std::string& relative, bool system = false, ShredMode mode = ShredMode::Normal)
     {
         return ShredFolder(test::Prepared(*m_app), Win(m_root / relative), system, mode);
+    }
+    // An unattended run of the real targets run with these targets.
+    std::string RunTargets(const std::string& targets)
+    {
+        CShredApp app(m_env.platform);
+        app.InitInstance(R"("/s" "t" "/O0" "/F2" "/R2" )" + targets);
+        CTargetsRun().Run(app);
+        return app.m_runStatus;
+    }
+    std::string Quoted(const std::string& relative) const
+    {
+        return "\"" + Win(m_root) + "\\" + relative + "\"";
+    }
+    std::string Read(const std::string& relative) const
+    {
+        std::ifstream in(m_root / relative, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
     }
     void Rules(int folder, int remove)
     {
@@ -269,6 +290,63 @@ TEST_F(FolderShredderTest, LinksAreRemovedAndTheirTargetsNeverTouched)
     EXPECT_EQ(Shred("top"), 0);
     EXPECT_TRUE(fs::is_symlink(m_root / "top/folder-link"));
     EXPECT_TRUE(Exists("outside/dir/inner.txt"));
+}
+
+TEST_F(FolderShredderTest, AFolderSwappedForALinkAfterTheListingIsNeverEntered)
+{
+    Make("outside/precious.txt", "keep me");
+    Rules(2, 2);
+    // Between the listing of top and the descent into sub, sub becomes a
+    // link to a folder outside the tree.
+    m_env.files.beforeOpenIn = [this](const std::string& path)
+    {
+        if (path == Win(m_root / "top/sub") && !fs::is_symlink(m_root / "top/sub"))
+        {
+            fs::rename(m_root / "top/sub", m_root / "moved");
+            fs::create_directory_symlink(m_root / "outside", m_root / "top/sub");
+        }
+    };
+    EXPECT_EQ(Shred("top"), 0);
+    EXPECT_EQ(Read("outside/precious.txt"), "keep me");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "top/sub"))); // the link went
+    EXPECT_TRUE(Exists("moved/b.txt")); // no longer in the tree: untouched
+    EXPECT_FALSE(Exists("top/a.txt"));
+}
+
+TEST_F(FolderShredderTest, TargetsAreDecidedOnTheirCanonicalName)
+{
+    Make("Windows/win.ini", "w");
+    Make("outside/precious.txt", "keep me");
+    Make("names/foo", "plain");
+    Make("names/foo.", "dotted");
+    Make("names/bar ", "blank");
+    Make("names/bar", "no blank");
+    fs::create_symlink(m_root / "outside/precious.txt", m_root / "file-link");
+    fs::create_directory_symlink(m_root / "loop", m_root / "loop"); // points at itself
+    fs::create_directories(m_root / "cycle");
+    fs::create_directory_symlink(m_root / "cycle", m_root / "cycle/back");
+    Make("cycle/c.txt");
+
+    // A protected folder is protected by any of its names.
+    for (const std::string alias : {"Windows\\.", "Windows\\", "top\\..\\Windows", "Windows/."})
+    {
+        EXPECT_EQ(RunTargets(Quoted(alias)), "Protected: %s") << alias;
+        EXPECT_EQ(Read("Windows/win.ini"), "w") << alias;
+    }
+    // Trailing dots and blanks belong to the name.
+    RunTargets(Quoted("names\\foo.") + " " + Quoted("names\\bar "));
+    EXPECT_EQ(Read("names/foo"), "plain");
+    EXPECT_EQ(Read("names/bar"), "no blank");
+    EXPECT_FALSE(Exists("names/foo."));
+    EXPECT_FALSE(Exists("names/bar "));
+    // A link named as a target goes; what it points to stays.
+    EXPECT_EQ(RunTargets(Quoted("file-link") + " " + Quoted("loop")), "");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "file-link")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "loop")));
+    EXPECT_EQ(Read("outside/precious.txt"), "keep me");
+    // A link back up the tree is not a way round: the walk ends.
+    EXPECT_EQ(RunTargets(Quoted("cycle")), "");
+    EXPECT_FALSE(Exists("cycle"));
 }
 
 TEST_F(FolderShredderTest, ABinEntryFolderKeepsItsDirectSubfoldersOnly)

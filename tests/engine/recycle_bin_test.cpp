@@ -231,13 +231,39 @@ TEST_F(RecycleBinTest, WithoutABinFolderTheShellsOwnFoldersAreShredded)
     Item("Z:\\trash\\info\\report.doc.trashinfo", "[Trash Info]\nPath=/home/me/report.doc\n");
     m_fake.shell.shellBinFolders = {"Z:\\trash\\files", "Z:\\trash\\info"};
     m_fake.shell.binFolders["C:\\"] = {"Z:\\trash\\files", "Z:\\trash\\info"};
-    m_fake.shell.bins["D:\\"] = BinQuery{0, 20, 1}; // the same trash, seen from D:
+    // D: says it holds items too, but keeps them nowhere we can find.
+    m_fake.shell.bins["D:\\"] = BinQuery{0, 20, 1};
+    Bin("E:\\", "E:\\RECYCLED", 10);
+    Item("E:\\RECYCLED\\DE1.txt", "e");
     m_app.m_unattended = true;
     ShredRecycleBin(test::Prepared(m_app));
     EXPECT_TRUE(Written("Z:\\trash\\files\\report.doc"));
     EXPECT_TRUE(Written("Z:\\trash\\info\\report.doc.trashinfo"));
-    EXPECT_EQ(m_fake.shell.emptied.front(), "C:\\");
     EXPECT_EQ(m_fake.files.files.count("Z:\\trash\\files\\report.doc"), 0u);
+    // Every drive: what was overwritten is emptied, what was not is not.
+    EXPECT_EQ(m_fake.shell.emptied, (std::vector<std::string>{"C:\\", "E:\\"}));
+    EXPECT_EQ(m_app.m_runStatus, "Cannot list %s.");
+}
+
+TEST_F(RecycleBinTest, ABinWhoseFolderIsUnknownIsNeverEmptied)
+{
+    // As on Windows, where the shell names no folders of its own.
+    m_fake.shell.bins["C:\\"] = BinQuery{0, 20, 1};
+    m_fake.files.folders = {"C:\\"};
+    m_app.m_unattended = true;
+    ShredRecycleBin(test::Prepared(m_app));
+    EXPECT_TRUE(m_fake.shell.emptied.empty());
+    EXPECT_EQ(m_app.m_runStatus, "Cannot list %s.");
+
+    // On NTFS a folder called RECYCLED is a user's own, never the bin.
+    m_app.m_ntfs[2] = 1;
+    Bin("C:\\", "C:\\RECYCLED", 10);
+    Item("C:\\RECYCLED\\mine.txt", "mine");
+    std::string folder;
+    EXPECT_EQ(FindBinFolder(test::Prepared(m_app), "C:\\", true, folder), BinLayout::None);
+    ShredRecycleBin(test::Prepared(m_app));
+    EXPECT_FALSE(Written("C:\\RECYCLED\\mine.txt"));
+    EXPECT_TRUE(m_fake.shell.emptied.empty());
 }
 
 TEST_F(RecycleBinTest, AShellBinOfFoldersOnlyIsShreddedAndLeftEmpty)

@@ -93,6 +93,12 @@ public:
     bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size,
                  OsError& error) override
     {
+        if (m_fs.failWritesFrom >= 0 && m_fs.writeCount >= m_fs.failWritesFrom)
+        {
+            ++m_fs.writeCount;
+            error = Fail(ErrorKind::Other, 1117);
+            return false;
+        }
         if (m_fs.writeCount++ == m_fs.failWriteAt)
         {
             error = Fail(ErrorKind::DiskFull, 112);
@@ -261,6 +267,10 @@ bool CFakeFileSystem::SetNormalAttributes(IEntry& entry, OsError&)
 std::unique_ptr<IOpenFile> CFakeFileSystem::OpenForOverwrite(IEntry& file, OsError& error)
 {
     const std::string& path = file.Path();
+    if (beforeOverwriteOpen)
+    {
+        beforeOverwriteOpen(path);
+    }
     if (failOpen.count(path) || (!files.count(path) && !sizeOnly.count(path)) || links.count(path))
     {
         error = Fail(ErrorKind::SharingViolation, 32);

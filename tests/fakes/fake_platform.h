@@ -51,7 +51,8 @@ public:
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
     std::string AbsolutePath(const std::string& path) override
     {
-        return path.size() > 1 && path[1] == ':' ? path : currentFolder + "\\" + path;
+        bool absolute = (path.size() > 1 && path[1] == ':') || (!path.empty() && path[0] == '\\');
+        return absolute ? path : currentFolder + "\\" + path;
     }
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override;
     std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override;
@@ -99,7 +100,8 @@ public:
     bool failAppends = false;
     std::set<std::string> failOpen, failDelete, failRemove, failList;
     std::function<bool(const std::string&)> onDeleteFailsFor;
-    int failWriteAt = -1; // the n-th write (0-based) fails with disk full
+    int failWriteAt = -1;    // the n-th write (0-based) fails with disk full
+    int failWritesFrom = -1; // the n-th write and all after it fail (code 1117)
     int writeCount = 0;
     // The n-th call (0-based) of each fails with an I/O error (code 1117).
     int failFlushAt = -1, failTruncateAt = -1, failCloseAt = -1;
@@ -111,6 +113,8 @@ public:
     // Runs before OpenIn answers: a test changes the tree between a listing
     // and the open of an entry.
     std::function<void(const std::string&)> beforeOpenIn;
+    // Runs before a checked file is opened for writing.
+    std::function<void(const std::string&)> beforeOverwriteOpen;
 
     // Free space: what QueryFreeSpace reports, and the bytes writes may
     // still take (none kept); a larger write fails as "disk full".
