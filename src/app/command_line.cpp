@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "engine/paths.h"
+
 #include <climits>
 
 namespace qw
@@ -119,9 +121,8 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail)
     return true;
 }
 
-// True when `word` names the program: its full path, or a path or bare name
-// ending in the program's file name, with or without ".exe".
-bool NamesProgram(std::string_view word, std::string_view programPath)
+// The program's file name, and without ".exe".
+std::pair<std::string_view, std::string_view> ProgramNames(std::string_view programPath)
 {
     std::size_t slash = programPath.find_last_of("\\/");
     std::string_view file =
@@ -131,48 +132,90 @@ bool NamesProgram(std::string_view word, std::string_view programPath)
     {
         stem.remove_suffix(4);
     }
-    std::size_t wordSlash = word.find_last_of("\\/");
-    std::string_view wordFile =
-        wordSlash == std::string_view::npos ? word : word.substr(wordSlash + 1);
-    return !file.empty() && ((wordFile.size() == file.size() && EndsWithNoCase(wordFile, file)) ||
-                             (wordFile.size() == stem.size() && EndsWithNoCase(wordFile, stem)));
+    return {file, stem};
+}
+
+// True when `word` is the program: as a path, the module's own full path
+// (relative ones are read from the current folder); as a bare name, its file
+// name, as a shell searching the path would start it.
+bool NamesProgram(std::string_view word, std::string_view programPath,
+                  std::string_view currentFolder)
+{
+    if (word.empty())
+    {
+        return false;
+    }
+    if (word.find_first_of("\\/") == std::string_view::npos &&
+        word.find(':') == std::string_view::npos)
+    {
+        auto [file, stem] = ProgramNames(programPath);
+        return !file.empty() && (SamePathNoCase(word, file) || SamePathNoCase(word, stem));
+    }
+    std::string absolute(word);
+    if (!CanonicalPath(absolute) && !currentFolder.empty())
+    {
+        absolute = std::string(currentFolder) + "\\" + absolute;
+    }
+    std::optional<std::string> canonical = CanonicalPath(absolute);
+    std::optional<std::string> program = CanonicalPath(programPath);
+    if (!canonical || !program)
+    {
+        return false;
+    }
+    if (SamePathNoCase(*canonical, *program))
+    {
+        return true;
+    }
+    // Started without its extension: "C:\Tools\Quellwipe".
+    return EndsWithNoCase(*program, ".exe") &&
+           SamePathNoCase(*canonical, std::string_view(*program).substr(0, program->size() - 4));
 }
 
 } // namespace
 
 std::string_view ArgumentsAfterProgramName(std::string_view commandLine,
-                                           std::string_view programPath)
+                                           std::string_view programPath,
+                                           std::string_view currentFolder)
 {
-    std::string_view line = commandLine;
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+    auto skipBlanks = [](std::string_view& text)
     {
-        line.remove_prefix(1);
-    }
-    std::string_view word;
-    std::size_t end;
+        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        {
+            text.remove_prefix(1);
+        }
+    };
+    std::string_view line = commandLine;
+    skipBlanks(line);
+    std::size_t end = 0;
     if (!line.empty() && line.front() == '"')
     {
         std::size_t close = line.find('"', 1);
-        word = line.substr(1, close == std::string_view::npos ? line.npos : close - 1);
-        end = close == std::string_view::npos ? line.size() : close + 1;
+        std::string_view word =
+            line.substr(1, close == std::string_view::npos ? line.npos : close - 1);
+        end = NamesProgram(word, programPath, currentFolder)
+                  ? (close == std::string_view::npos ? line.size() : close + 1)
+                  : 0;
     }
     else
     {
-        end = line.find_first_of(" \t");
-        if (end == std::string_view::npos)
+        // Unquoted, the program's path may hold blanks: the line starts with
+        // the whole of it, or the first word is the program by itself.
+        std::size_t blank = line.find_first_of(" \t");
+        std::size_t wordEnd = blank == std::string_view::npos ? line.size() : blank;
+        for (std::size_t at = 0; at <= line.size(); ++at)
         {
-            end = line.size();
+            if ((at == line.size() || line[at] == ' ' || line[at] == '\t') && at >= wordEnd &&
+                NamesProgram(line.substr(0, at), programPath, currentFolder))
+            {
+                end = at;
+                break;
+            }
         }
-        word = line.substr(0, end);
-    }
-    if (!NamesProgram(word, programPath))
-    {
-        return line;
     }
     line.remove_prefix(end);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+    if (end > 0)
     {
-        line.remove_prefix(1);
+        skipBlanks(line);
     }
     return line;
 }

@@ -26,9 +26,12 @@ namespace qw
 
 // The arguments part of a full process command line. The program's own name
 // comes first when the shell or a console starts it; wine's task scheduler
-// passes the parameters alone, so a first word that is not this program is
-// kept as an argument.
+// passes the parameters alone. The start of the line is dropped only when it
+// is this program, compared as a path with the module's full name (a
+// relative one read from `currentFolder`), or its bare file name: a target
+// is never taken for the program.
 std::string_view ArgumentsAfterProgramName(std::string_view commandLine,
-                                           std::string_view programPath);
+                                           std::string_view programPath,
+                                           std::string_view currentFolder = {});
 
 } // namespace qw

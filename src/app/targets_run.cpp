@@ -21,6 +21,7 @@ constexpr int kKeyConfirmOne = 9052;
 constexpr int kKeyNotFound = 9053;
 constexpr int kKeyCancelledRun = 9070;
 constexpr int kKeyCannotDelete = 9038;
+constexpr int kKeyProtected = 9039;
 constexpr int kKeyBinWarning = 9062;
 constexpr int kKeyDontShowAgain = 11000;
 constexpr std::string_view kRecycleTarget = "recycle";
@@ -141,6 +142,14 @@ bool RunTarget(CShredApp& app, const std::string& target)
     }
     const FileStatus status = entry->Status();
     std::string root = status.isFolder ? DriveRootOf(app, *entry) : std::string();
+    // A protected folder stays as it is, even where it is a link (wine's
+    // Desktop is one to the user's home).
+    std::string which;
+    if (root.empty() && status.isFolder && IsProtectedFolder(app, *entry, which))
+    {
+        app.Tell({MessageSize::Small, 1, "info", app.LanguageText(kKeyProtected), which});
+        return true;
+    }
     entry.reset();
     if (!root.empty())
     {

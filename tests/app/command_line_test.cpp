@@ -155,6 +155,34 @@ TEST(ProgramName, IsSkippedWhenTheLineStartsWithIt)
               "");
 }
 
+TEST(ProgramName, OnlyTheProgramItselfIsDropped)
+{
+    const char* program = "C:\\Program Files\\Quellwipe\\Quellwipe.exe";
+    struct Case
+    {
+        const char* line;
+        const char* arguments;
+    };
+    const Case cases[] = {
+        // Unquoted, with the blank in its folder: the whole path goes.
+        {R"(C:\Program Files\Quellwipe\Quellwipe.exe recycle)", "recycle"},
+        {R"(c:\program files\quellwipe\QUELLWIPE.EXE C:\x)", R"(C:\x)"},
+        {R"(C:\Program Files\Quellwipe\Quellwipe C:\x)", R"(C:\x)"},
+        {R"(.\Quellwipe.exe recycle)", "recycle"}, // started from its own folder
+        // Another program of the same name, or a file of it, is a target.
+        {R"("D:\Old\Quellwipe.exe" "/s")", R"("D:\Old\Quellwipe.exe" "/s")"},
+        {R"(D:\Old\Quellwipe.exe recycle)", R"(D:\Old\Quellwipe.exe recycle)"},
+        {R"(C:\Program Files\Other\Quellwipe.exe)", R"(C:\Program Files\Other\Quellwipe.exe)"},
+        {R"(Renamed.exe recycle)", "Renamed.exe recycle"},
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(ArgumentsAfterProgramName(c.line, program, "C:\\Program Files\\Quellwipe"),
+                  c.arguments)
+            << c.line;
+    }
+}
+
 TEST(ProgramName, ATaskLineWithoutItIsKeptWhole)
 {
     const char* program = "C:\\Quellwipe\\Quellwipe.exe";

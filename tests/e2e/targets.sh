@@ -75,6 +75,36 @@ quellwipe '"/s" "Root" "/O0" "/T3" "/F2" "/R2" "Q:\"'
 check "a drive root that names no drive is not found" \
     test "$(cat "$log")" = "$(printf 'Task Name:Root\r\n%s\r\n\r' "$(pack_text 9053)")"
 
+# Names decided as given: a protected folder by any alias is refused, a
+# trailing dot names another file, a link in a tree is never followed.
+desktop=$(ls -d "$c"/users/*/Desktop | grep -v /Public/ | head -1)
+desktop_win='C:\users\'$(basename "$(dirname "$desktop")")'\Desktop'
+echo "on the desktop" >"$desktop/note.txt"
+rm -f "$log"
+quellwipe "\"/s\" \"Aliases\" \"/F2\" \"/R2\" \"$desktop_win\\.\" \"$desktop_win\\..\\Desktop\" \"$desktop_win.\""
+check "the Desktop named with \\. or \\.. is refused and kept" \
+    test "$(cat "$desktop/note.txt" 2>/dev/null)" = "on the desktop"
+check "both aliases are logged as protected, the trailing dot as not found" \
+    test "$(grep -c "^$(pack_text 9039 | cut -c1-30)" "$log")-$(grep -c "^$(pack_text 9053 | cut -c1-30)" "$log")" = 2-1
+mkdir -p td
+echo plain >td/foo
+echo dotted >td/foo.
+quellwipe '"/s" "Dot" "C:\td\foo."'
+check "\"foo.\" is shredded and \"foo\" is not" test "$(cat td/foo)" = plain -a ! -e td/foo.
+mkdir -p outside tree2/sub
+head -c 200000 /dev/urandom >outside/precious.bin
+cp outside/precious.bin precious.copy
+echo x >tree2/sub/x.txt
+ln -s "$c/outside" tree2/sub/link
+rm -f "$log"
+quellwipe '"/s" "Links" "/F2" "/R2" "C:\tree2"'
+check "a folder link's target keeps its content byte for byte" cmp -s outside/precious.bin precious.copy
+check "the tree's own file is shredded" test ! -e tree2/sub/x.txt
+# Wine 8.0 cannot remove a folder link without touching its target: the
+# link stays, and the run says so instead of logging Success.
+check "the link stays and is reported, without Success" \
+    test -L tree2/sub/link -a "$(grep -c Success "$log")" = 0 -a "$(grep -c 'C:\\tree2\\sub\\link' "$log")" = 1
+
 check "the settings are as they were" \
     test "$(wine reg query "$key" | tr -d '\r')" = "$settings_before"
 finish

@@ -146,6 +146,26 @@ wipe_case() { # kind, image size in MB, method arguments...
     timed "case wipe $kind $*" "$start"
 }
 
+# Another name of the drive's root is that root: its free space is wiped,
+# and nothing on it is shredded as a folder's content.
+root_alias_case() { # target naming D:\
+    local name="root alias $1:" start
+    start=$(now)
+    echo "--- $1 is the root of D:"
+    fresh_ntfs 16 || { check "$name fresh NTFS image" false; return; }
+    echo keep >"$ntfs_mnt/keep.txt"
+    mkdir -p "$ntfs_mnt/dir" && echo inner >"$ntfs_mnt/dir/inner.txt"
+    check "$name D: is this test's image" image_drive D "$ntfs_mnt" || return
+    check "$name Quellwipe ends with exit code 0 within $run_limit s" \
+        shred_run "\"/s\" \"Alias\" \"/O0\" \"/F2\" \"/R2\" \"$1\""
+    check "$name the free space was wiped and Success logged" log_is 'Task Name:Alias\r\nSuccess\r\n\r\n'
+    check "$name the drive's files and folders are untouched" \
+        test "$(cat "$ntfs_mnt/keep.txt")/$(cat "$ntfs_mnt/dir/inner.txt")" = keep/inner
+    check "$name D:\\SHREDTMP.\$\$\$ is gone" test ! -e "$ntfs_mnt/SHREDTMP.\$\$\$"
+    qw_ntfs_unmount "$ntfs_mnt" >/dev/null
+    timed "case root alias $1" "$start"
+}
+
 empty_folder_but_lost_found() { # mount point: only what mkfs made is there
     local left
     left=$(find "$1" -mindepth 1 -not -path "$1/lost+found")
@@ -247,6 +267,8 @@ if [ $ntfs_ready = 1 ]; then
     wipe_case ntfs $image_mb /O0 /T3
     # Smaller: the thorough method writes the free space several times.
     wipe_case ntfs 32 /O1 /T1
+    root_alias_case 'D:\.'
+    root_alias_case 'D:\..'
 
     echo "--- control: a trash emptied without Quellwipe"
     start=$(now)

@@ -2,6 +2,7 @@
 // the machine (wine in CI).
 
 #include "app/sid_text.h"
+#include "platform/win32/message_box_presenter.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
@@ -209,6 +210,23 @@ TEST(Win32TextCodec, AnsiCodePageToUtf8)
         GTEST_SKIP() << "ANSI code page is " << GetACP();
     }
     EXPECT_EQ(codec.AnsiToUtf8("Sprache ge\xE4ndert \x80"), "Sprache ge\xC3\xA4ndert \xE2\x82\xAC");
+}
+
+TEST(MessageBoxPresenter, TheShellAlertCanBeDeclined)
+{
+    struct Case
+    {
+        int button;
+        const char* answer;
+        bool dontShowAgain;
+    };
+    for (const Case& c : {Case{IDYES, "Ok", true}, Case{IDNO, "Ok", false},
+                          Case{IDCANCEL, "Cancel", false}, Case{0, "", false}})
+    {
+        ShellAlertResult result = ShellAlertOfButton(c.button);
+        EXPECT_EQ(result.answer, c.answer) << c.button;
+        EXPECT_EQ(result.dontShowAgain, c.dontShowAgain) << c.button;
+    }
 }
 
 TEST(WidePath, EveryAbsolutePathIsOpenedAsNamed)

@@ -57,12 +57,18 @@ ShellAlertResult CMessageBoxPresenter::ShowShellAlert(int /*frame*/, const std::
                                                       const std::string& checkBoxLabel,
                                                       const std::string& caption)
 {
-    // A message box has no check box: Yes stands for OK with the box ticked.
+    // A message box has no check box: Yes stands for OK with the box ticked,
+    // and Cancel keeps the warning's way out.
     std::string body = text + "\n\n" + checkBoxLabel + "?";
     int id = MessageBoxW(nullptr, Utf8ToWide(body).c_str(), Utf8ToWide(caption).c_str(),
-                         MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND | MB_TASKMODAL);
+                         MB_YESNOCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TASKMODAL);
+    return ShellAlertOfButton(id);
+}
+
+ShellAlertResult ShellAlertOfButton(int id)
+{
     ShellAlertResult result;
-    result.answer = id == 0 ? "" : "Ok";
+    result.answer = id == IDYES || id == IDNO ? "Ok" : id == IDCANCEL ? "Cancel" : "";
     result.dontShowAgain = id == IDYES;
     return result;
 }

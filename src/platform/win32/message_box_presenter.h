@@ -17,6 +17,9 @@ public:
 
 // The answer text of a message-box button id ("Ok", "Yes", "No", "Cancel").
 std::string AnswerOfButton(int id);
+// The shell alert answered in a Yes/No/Cancel box: Yes goes on and ticks
+// the "don't show again" box, No goes on, Cancel (or closing) declines.
+ShellAlertResult ShellAlertOfButton(int id);
 // Message-box style bits for a frame and window type.
 unsigned MessageBoxStyle(int frame, const std::string& type);
 

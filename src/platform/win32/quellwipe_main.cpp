@@ -39,7 +39,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     qw::CShredApp app(platform);
     std::string commandLine = qw::WideToUtf8(GetCommandLineW());
-    std::string arguments(qw::ArgumentsAfterProgramName(commandLine, system.ProgramPath()));
+    std::string arguments(
+        qw::ArgumentsAfterProgramName(commandLine, system.ProgramPath(), files.AbsolutePath(".")));
     switch (app.InitInstance(arguments))
     {
     case qw::StartOutcome::ExitAtOnce:

@@ -37,6 +37,37 @@ bool QueryHandle(HANDLE handle, FileStatus& status, std::uint32_t& tag, OsError&
     return true;
 }
 
+// Whether a folder link can be told from its target: opened as itself it
+// must be another object than what it leads to. Wine 8.0 opens the target
+// either way, and its RemoveDirectory then removes the target when that is
+// empty: such a link is left alone.
+bool LinkStandsApart(const std::wstring& wide)
+{
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    CUniqueHandle self(
+        CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    CUniqueHandle target(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!self.Valid())
+    {
+        return false;
+    }
+    if (!target.Valid())
+    {
+        return true; // a link whose target is gone
+    }
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    if (!GetFileInformationByHandle(self.Get(), &a) ||
+        !GetFileInformationByHandle(target.Get(), &b))
+    {
+        return false;
+    }
+    return a.dwVolumeSerialNumber != b.dwVolumeSerialNumber ||
+           a.nFileIndexHigh != b.nFileIndexHigh || a.nFileIndexLow != b.nFileIndexLow;
+}
+
 // A plain name inside a folder: no separators, no stream, not "." or "..".
 bool IsPlainName(const std::string& name)
 {
@@ -170,6 +201,16 @@ std::unique_ptr<IEntry> OpenEntry(const std::string& path, OsError& error)
         return nullptr;
     }
     handle.Reset();
+    // Wine 8.0 opens the target of a folder link even with
+    // FILE_FLAG_OPEN_REPARSE_POINT, and only the name's attributes show the
+    // link: either one saying so makes it a link, unless the handle knows it
+    // for a reparse point with data.
+    DWORD named = GetFileAttributesW(wide.c_str());
+    if (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        !status.isLink && (tag == 0 || IsReparseTagNameSurrogate(tag)))
+    {
+        status.isLink = true;
+    }
     if (!status.isFolder || status.isLink)
     {
         return std::make_unique<CWin32Entry>(CUniqueHandle(), status, tag, path);
@@ -253,8 +294,9 @@ FileStatus StatusFromAttributes(std::uint32_t attributes, std::uint32_t reparseT
 {
     FileStatus status;
     status.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // No reparse point has tag 0: wine 8.0 lists folder links with it.
     status.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-                    (!tagKnown || IsReparseTagNameSurrogate(reparseTag));
+                    (!tagKnown || reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
     status.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     status.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
     status.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
@@ -510,8 +552,13 @@ bool CWin32FileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveK
         error = ErrorFromWin32(ERROR_FILE_INVALID);
         return false;
     }
-    // A folder link or junction goes with RemoveDirectory, which removes
-    // the link and never the folder it points to.
+    if (kind == RemoveKind::Link && directory && !LinkStandsApart(wide))
+    {
+        error = ErrorFromWin32(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+    // A folder link or junction goes with RemoveDirectory, which on Windows
+    // removes the link and never the folder it points to.
     BOOL removed = directory ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
     if (!removed)
     {
