@@ -8,7 +8,6 @@
 #include "platform/progress.h"
 
 #include <cstdio>
-#include <limits>
 #include <new>
 #include <vector>
 
@@ -179,23 +178,10 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     }
 
     // A drive may report any free space (a remote one, absurd amounts): the
-    // count must fit the record array on every architecture.
+    // records grow with the files really made, so no count is ever narrowed
+    // to the size of an array.
     const std::uint64_t fileCount = TempFileCount(free.available);
     std::vector<TempFileRecord> records;
-    try
-    {
-        if (fileCount > std::numeric_limits<std::size_t>::max() / sizeof(TempFileRecord))
-        {
-            throw std::bad_alloc();
-        }
-        records.resize(static_cast<std::size_t>(fileCount));
-    }
-    catch (const std::bad_alloc&)
-    {
-        Report(host, MessageSize::Small, 1, host.Text(kKeyNoMemory));
-        removeFolder();
-        return;
-    }
 
     if (!host.CreateProgressWindow())
     {
@@ -217,11 +203,28 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     const std::string methodName = host.Text(method == 0 ? kKeyQuickName : kKeyThoroughName);
     std::uint64_t made = 0;
     bool completed = true;
+    bool driveFull = false;
     for (std::uint64_t i = 0; i < fileCount; ++i)
     {
-        TempFileRecord& record = records[static_cast<std::size_t>(i)];
+        try
+        {
+            records.emplace_back();
+        }
+        catch (const std::bad_alloc&)
+        {
+            Report(host, MessageSize::Small, 1, host.Text(kKeyNoMemory));
+            completed = false;
+            break;
+        }
+        TempFileRecord& record = records.back();
         record.path = folder + "\\" + TempFileName(i);
         record.file = files.CreateForWriting(record.path, error);
+        if (!record.file && driveFull && error.kind == ErrorKind::DiskFull)
+        {
+            // Full to the last record: the space is all written.
+            records.pop_back();
+            break;
+        }
         if (!record.file)
         {
             // Shown in every run: a wipe that cannot make its files did not
@@ -240,6 +243,7 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
                                                               {"%u", std::to_string(made)},
                                                               {"%t", std::to_string(fileCount)}}));
         FillResult result = FillTempFile(host, record);
+        driveFull = driveFull || result == FillResult::DriveFull;
         // Written through to the disk before the file is closed and deleted:
         // a deleted file's cached pages may never be written at all.
         if (result != FillResult::WriteError && !record.file->Flush(error))
@@ -256,9 +260,9 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
 
     if (completed && !host.Cancelled() && method == 1)
     {
-        for (std::uint64_t k = 0; k < made && !host.Cancelled(); ++k)
+        for (std::size_t k = 0; k < made && !host.Cancelled(); ++k)
         {
-            TempFileRecord& record = records[static_cast<std::size_t>(k)];
+            TempFileRecord& record = records[k];
             FreeSpaceRecord pass{record.file.get(), TempFileName(k), record.size};
             if (ShredFile(host, record.path, ShredMode::Normal, &pass, static_cast<int>(k + 1),
                           static_cast<int>(made)) != 0)
@@ -277,9 +281,9 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     progress.Repaint();
 
     bool closeReported = false;
-    for (std::uint64_t i = 0; i < fileCount; ++i)
+    for (std::size_t i = 0; i < records.size(); ++i)
     {
-        TempFileRecord& record = records[static_cast<std::size_t>(i)];
+        TempFileRecord& record = records[i];
         if (record.file)
         {
             if (!record.file->Close(error) && !closeReported)
@@ -294,6 +298,8 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         progress.SetPosition(i + 1);
         progress.Repaint();
     }
+    progress.SetPosition(fileCount);
+    progress.Repaint();
     records.clear();
     removeFolder();
     host.DestroyProgressWindow();

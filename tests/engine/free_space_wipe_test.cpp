@@ -97,6 +97,19 @@ TEST_F(FreeSpaceWipeTest, FiveGigabytesMakeSixFilesAndAllAreDeleted)
     EXPECT_TRUE(m_fake.presenter.shown.empty());
 }
 
+TEST_F(FreeSpaceWipeTest, AbsurdFreeSpaceEndsWhenTheVolumeIsFull)
+{
+    // A remote drive may report any amount: 2^34 files would be planned.
+    Unattended();
+    Space(~0ull, ~0ull, 3 * 65536);
+    m_fake.files.fileLimit = 5;
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
+    EXPECT_EQ(m_fake.files.created.size(), 5u);
+    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\SHRED"), 5);
+    ExpectCleanDrive();
+    EXPECT_EQ(m_app.m_runStatus, "");
+}
+
 TEST_F(FreeSpaceWipeTest, TheLastBytesAreFilledInHalvingChunksDownTo512)
 {
     Unattended();

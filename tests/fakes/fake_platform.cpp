@@ -540,6 +540,11 @@ std::unique_ptr<IOpenFile> CFakeFileSystem::CreateForWriting(const std::string& 
         error = Fail(ErrorKind::AccessDenied, 5);
         return nullptr;
     }
+    if (fileLimit && created.size() >= *fileLimit)
+    {
+        error = Fail(ErrorKind::DiskFull, 112);
+        return nullptr;
+    }
     // Filler files are huge: their sizes are kept, not their bytes.
     if (path.find("SHREDTMP") != std::string::npos)
     {

@@ -123,6 +123,9 @@ public:
     std::optional<std::uint64_t> spaceLeft;
     std::optional<std::uint32_t> writeErrorCode; // every write fails with it
     std::set<std::string> failCreate;
+    // Files CreateForWriting can make before the volume is full (no records
+    // left), if limited.
+    std::optional<std::size_t> fileLimit;
     std::vector<std::string> created; // files made by CreateForWriting
 };
 

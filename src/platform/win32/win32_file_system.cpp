@@ -205,7 +205,10 @@ std::unique_ptr<IEntry> OpenEntry(const std::string& path, OsError& error)
     // FILE_FLAG_OPEN_REPARSE_POINT, and only the name's attributes show the
     // link: either one saying so makes it a link, unless the handle knows it
     // for a reparse point with data.
-    DWORD named = GetFileAttributesW(wide.c_str());
+    // A drive's root is no link, though wine marks one that is a Unix mount
+    // point as a reparse point.
+    const bool driveRoot = path.size() == 3 && path[1] == ':' && path[2] == '\\';
+    DWORD named = driveRoot ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
     if (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
         !status.isLink && (tag == 0 || IsReparseTagNameSurrogate(tag)))
     {
