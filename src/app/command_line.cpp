@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "engine/paths.h"
+#include "lang/ini_file.h"
 
 #include <climits>
 
@@ -99,26 +100,9 @@ namespace qw
 namespace
 {
 
-char FoldCase(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool EndsWithNoCase(std::string_view text, std::string_view tail)
 {
-    if (tail.size() > text.size())
-    {
-        return false;
-    }
-    text.remove_prefix(text.size() - tail.size());
-    for (std::size_t i = 0; i < tail.size(); ++i)
-    {
-        if (FoldCase(text[i]) != FoldCase(tail[i]))
-        {
-            return false;
-        }
-    }
-    return true;
+    return tail.size() <= text.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
 }
 
 // The program's file name, and without ".exe".

@@ -5,6 +5,7 @@
 #include "app/setting_names.h"
 #include "app/sid_text.h"
 #include "engine/paths.h"
+#include "lang/ini_file.h"
 #include "lang/placeholders.h"
 #include "platform/presenter.h"
 #include "platform/progress.h"
@@ -36,27 +37,6 @@ std::string FolderOf(const std::string& path)
 {
     std::size_t slash = path.rfind('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-char Upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-    {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (Upper(a[i]) != Upper(b[i]))
-        {
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "engine/paths.h"
 
+#include "lang/ini_file.h"
+
 #include <vector>
 
 namespace qw
@@ -10,11 +12,6 @@ namespace
 bool IsLetter(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-char Upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 } // namespace
@@ -150,18 +147,7 @@ std::string NameOf(std::string_view canonical)
 
 bool SamePathNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-    {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (Upper(a[i]) != Upper(b[i]))
-        {
-            return false;
-        }
-    }
-    return true;
+    return EqualsNoCase(a, b);
 }
 
 } // namespace qw

@@ -27,6 +27,18 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
+std::string_view Unquote(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+    {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+} // namespace
+
 char FoldAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -47,18 +59,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     }
     return true;
 }
-
-std::string_view Unquote(std::string_view value)
-{
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
-    {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
-} // namespace
 
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
                                         std::string_view key)

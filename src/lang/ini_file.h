@@ -25,4 +25,8 @@ bool IsValidUtf8(std::string_view text);
 // The first maxChars characters (not bytes) of UTF-8 text.
 std::string CutToCharacters(std::string_view utf8, std::size_t maxChars);
 
+// Compares as Windows compares names and INI keys: ASCII letters without
+// regard to case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 } // namespace qw
