@@ -394,24 +394,11 @@ int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
 {
     if (freeSpace)
     {
-        std::string line = Substitute(host.Text(kKeyFillerLine), {{"%s", freeSpace->name},
-                                                                  {"%u", std::to_string(index)},
-                                                                  {"%t", std::to_string(count)}});
-        if (!StartFile(host, line))
-        {
-            return 1;
-        }
-        IProgressWindow& progress = *host.Progress();
-        progress.SetRange(0, BlockCount(freeSpace->size));
-        progress.SetPosition(0);
-        COverwriter overwriter(host, *freeSpace->file, freeSpace->size);
-        PassOutcome outcome = overwriter.Run(host.Options().method, host.Options().passes);
-        if (outcome == PassOutcome::WriteFailed)
-        {
-            ReportWriteFailure(host, path, overwriter.Error());
-            return 1;
-        }
-        return CancelResult(host);
+        return OverwriteFreeSpaceFile(
+            host, path, *freeSpace,
+            Substitute(host.Text(kKeyFillerLine), {{"%s", freeSpace->name},
+                                                   {"%u", std::to_string(index)},
+                                                   {"%t", std::to_string(count)}}));
     }
 
     if (!StartFile(host, path))
@@ -430,6 +417,26 @@ int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
         return 0;
     }
     return ShredEntry(host, *folder, *entry, NameOf(path), mode);
+}
+
+int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path,
+                           const FreeSpaceRecord& record, const std::string& line1)
+{
+    if (!StartFile(host, line1))
+    {
+        return 1;
+    }
+    IProgressWindow& progress = *host.Progress();
+    progress.SetRange(0, BlockCount(record.size));
+    progress.SetPosition(0);
+    COverwriter overwriter(host, *record.file, record.size);
+    PassOutcome outcome = overwriter.Run(host.Options().method, host.Options().passes);
+    if (outcome == PassOutcome::WriteFailed)
+    {
+        ReportWriteFailure(host, path, overwriter.Error());
+        return 1;
+    }
+    return CancelResult(host);
 }
 
 int ShredFileIn(IShredHost& host, IEntry& folder, const std::string& name, ShredMode mode)

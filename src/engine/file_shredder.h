@@ -45,6 +45,12 @@ std::string RandomSameShapeName(const std::string& path, CRandom& random);
 int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
               const FreeSpaceRecord* freeSpace = nullptr, int index = 0, int count = 0);
 
+// The overwrite passes of the method over an open file of the free-space
+// wipe, with `line1` as the progress window's first line. The file stays
+// open. Returns the stop result; a write failure is reported.
+int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path,
+                           const FreeSpaceRecord& record, const std::string& line1);
+
 // The same for `name` inside an open folder, where the folder shredder
 // found it.
 int ShredFileIn(IShredHost& host, IEntry& folder, const std::string& name, ShredMode mode);

@@ -32,6 +32,9 @@ constexpr int kKeyFileLine = 9914;
 constexpr int kKeyQuickName = 9915;
 constexpr int kKeyThoroughName = 9916;
 constexpr int kKeyCaption = 9917;
+constexpr int kKeyRecords = 9920;
+// The bar runs round while records are filled: their number is unknown.
+constexpr std::uint64_t kRecordBarSteps = 100;
 constexpr std::string_view kTempFolder = "SHREDTMP.$$$";
 
 std::string Report(IShredHost& host, MessageSize size, int frame, std::string text,
@@ -67,6 +70,89 @@ std::string TempFileName(std::uint64_t index)
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "SHRED%03llu.TMP", static_cast<unsigned long long>(index));
     return buffer;
+}
+
+std::string RecordFileName(std::uint64_t index)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "REC%05llu.TMP", static_cast<unsigned long long>(index));
+    return buffer;
+}
+
+RecordFillResult FillFreeRecords(IShredHost& host, const std::string& folder,
+                                 std::vector<std::string>& made)
+{
+    IFileSystem& files = host.Files();
+    const std::string line = host.Text(kKeyRecords);
+    for (std::uint64_t n = 0;; ++n)
+    {
+        const std::string name = RecordFileName(n);
+        const std::string path = folder + "\\" + name;
+        OsError error;
+        std::unique_ptr<IOpenFile> file = files.CreateForWriting(path, error);
+        if (!file && error.kind == ErrorKind::DiskFull)
+        {
+            return RecordFillResult::Full;
+        }
+        if (!file)
+        {
+            Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
+            if (host.Options().unattended)
+            {
+                Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
+            }
+            return RecordFillResult::Failed;
+        }
+        made.push_back(path);
+        // The buffer holds zeroes from the fill: the quick method's data. A
+        // write the volume refuses means the data would no longer fit a
+        // record: the records are full.
+        if (!file->WriteAt(0, host.Buffer().data(), kResidentBytes, error))
+        {
+            OsError ignored;
+            file->Close(ignored);
+            if (error.kind == ErrorKind::DiskFull)
+            {
+                return RecordFillResult::Full;
+            }
+            ReportFillerWriteFailure(host, error);
+            return RecordFillResult::Failed;
+        }
+        int stop = 0;
+        if (host.Options().method == 1)
+        {
+            FreeSpaceRecord record{file.get(), name, kResidentBytes};
+            stop = OverwriteFreeSpaceFile(host, path, record,
+                                          Substitute(line, {{"%u", std::to_string(n + 1)}}));
+            FillPattern(host.Buffer().data(), host.Buffer().size(), 0, host.Random());
+        }
+        else if (IProgressWindow* progress = host.Progress())
+        {
+            progress->SetLine(1, Substitute(line, {{"%u", std::to_string(n + 1)}}));
+        }
+        if (IProgressWindow* progress = host.Progress())
+        {
+            progress->SetRange(0, kRecordBarSteps);
+            progress->SetPosition(n % (kRecordBarSteps + 1));
+        }
+        // Flushed so that the record reaches the disk before its deletion.
+        if (stop == 0 && (!file->Flush(error) || !file->Close(error)))
+        {
+            ReportFillerWriteFailure(host, error);
+            return RecordFillResult::Failed;
+        }
+        if (stop != 0)
+        {
+            OsError ignored;
+            file->Close(ignored);
+            return host.Cancelled() ? RecordFillResult::Cancelled : RecordFillResult::Failed;
+        }
+        host.Pump();
+        if (host.Cancelled())
+        {
+            return RecordFillResult::Cancelled;
+        }
+    }
 }
 
 FillResult FillTempFile(IShredHost& host, TempFileRecord& record)
@@ -258,6 +344,17 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         }
     }
 
+    // NTFS keeps small files inside their file records: those of deleted
+    // files are taken by record files, written by the method.
+    std::vector<std::string> recordFiles;
+    const int driveIndex = (root[0] & ~0x20) - 'A';
+    if (completed && !host.Cancelled() && driveIndex >= 0 && driveIndex < kEngineDriveLetters &&
+        options.ntfs[driveIndex] &&
+        FillFreeRecords(host, folder, recordFiles) != RecordFillResult::Full)
+    {
+        completed = false;
+    }
+
     if (completed && !host.Cancelled() && method == 1)
     {
         for (std::size_t k = 0; k < made && !host.Cancelled(); ++k)
@@ -279,6 +376,13 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     progress.SetPosition(0);
     progress.DisableCancel();
     progress.Repaint();
+
+    for (const std::string& path : recordFiles)
+    {
+        OsError ignored;
+        files.RemoveFile(path, ignored);
+        host.Pump();
+    }
 
     bool closeReported = false;
     for (std::size_t i = 0; i < records.size(); ++i)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qw
 {
@@ -29,10 +30,30 @@ enum class FillResult
     Cancelled = 3,
 };
 
+// On NTFS a small file's data lives in its file record, not in a cluster:
+// after the fill, files of this size (still resident in a 1024-byte record
+// with one of the wipe's short names) take the free records.
+inline constexpr std::uint64_t kResidentBytes = 700;
+
+enum class RecordFillResult
+{
+    Full,      // the volume took no further file: every free record is used
+    Failed,    // reported
+    Cancelled,
+};
+
 // Files needed to take all of `available`, each at most 2^30 bytes.
 std::uint64_t TempFileCount(std::uint64_t available);
 // "SHRED000.TMP", "SHRED001.TMP", ... "SHRED1000.TMP"
 std::string TempFileName(std::uint64_t index);
+
+// "REC00000.TMP", "REC00001.TMP", ...: the record files of a wipe.
+std::string RecordFileName(std::uint64_t index);
+
+// Creates record files in `folder`, each written by the method, until the
+// volume refuses another; their paths go to `made` for the clean-up.
+RecordFillResult FillFreeRecords(IShredHost& host, const std::string& folder,
+                                 std::vector<std::string>& made);
 
 // Writes the overwrite buffer into the file until it holds 2^30 bytes, the
 // drive is full, a write fails or the user cancels. Near the end of the free

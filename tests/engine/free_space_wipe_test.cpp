@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 namespace qw
@@ -20,7 +21,7 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9047=Write failed: %s\n9908=Preparing\n9909=Filling\n9910=Wait\n"
                               "9914=%s file %u of %t\n9915=Quick\n9916=Thorough\n9917=Wiping\n"
                               "9905=Random\n9906=Complement\n9907=Fresh\n9918=Round %u of %t\n"
-                              "9919=Filler %s %u of %t\n"
+                              "9919=Filler %s %u of %t\n9920=Records %u\n"
                               "[Messages]\n9026=XP advice.\n9027=Wipe the free space?\n";
 
 constexpr std::uint64_t GiB = 1ull << 30;
@@ -108,6 +109,62 @@ TEST_F(FreeSpaceWipeTest, AbsurdFreeSpaceEndsWhenTheVolumeIsFull)
     EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\SHRED"), 5);
     ExpectCleanDrive();
     EXPECT_EQ(m_app.m_runStatus, "");
+}
+
+TEST_F(FreeSpaceWipeTest, OnNtfsTheFreeRecordsAreFilledUntilTheVolumeRefuses)
+{
+    // One filler takes the clusters; then five record files, and the
+    // volume takes no seventh file.
+    Unattended(1, 1);
+    m_app.m_ntfs[3] = 1;
+    Space(3 * 65536, 3 * 65536, 3 * 65536);
+    m_fake.files.residentBytes = kResidentBytes;
+    m_fake.files.fileLimit = 6;
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
+    std::vector<std::string> expected{"D:\\SHREDTMP.$$$\\SHRED000.TMP"};
+    for (int i = 0; i < 5; ++i)
+    {
+        expected.push_back("D:\\SHREDTMP.$$$\\" + RecordFileName(i));
+    }
+    EXPECT_EQ(m_fake.files.created, expected);
+    // Each record file: its zeroes, then the three passes of the method,
+    // all of the size that stays in the record.
+    EXPECT_EQ(Count("write D:\\SHREDTMP.$$$\\REC00004.TMP 0 " + std::to_string(kResidentBytes)),
+              4);
+    EXPECT_EQ(Count("write D:\\SHREDTMP.$$$\\REC"), 20);
+    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\"), 6);
+    ExpectCleanDrive();
+    EXPECT_EQ(m_app.m_runStatus, "");
+
+    // Not on other file systems.
+    m_app.m_ntfs[3] = 0;
+    m_fake.files.created.clear();
+    m_fake.files.fileLimit.reset();
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
+    EXPECT_EQ(m_fake.files.created.size(), 1u);
+}
+
+TEST_F(FreeSpaceWipeTest, CancelDuringTheRecordFillLeavesNothing)
+{
+    Unattended();
+    m_app.m_ntfs[3] = 1;
+    Space(3 * 65536, 3 * 65536, 3 * 65536);
+    m_fake.files.residentBytes = kResidentBytes;
+    m_fake.ui.onPump = [this](int)
+    {
+        if (m_fake.files.created.size() == 4 && m_fake.ui.onCancel)
+        {
+            m_fake.ui.onCancel();
+        }
+    };
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
+    EXPECT_EQ(m_fake.files.created.size(), 4u);
+    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\REC"), 3);
+    for (const auto& [path, bytes] : m_fake.files.files)
+    {
+        EXPECT_EQ(path.find("SHREDTMP"), std::string::npos) << path;
+    }
+    ExpectCleanDrive();
 }
 
 TEST_F(FreeSpaceWipeTest, TheLastBytesAreFilledInHalvingChunksDownTo512)

@@ -115,6 +115,10 @@ public:
             std::uint64_t known =
                 m_fs.sizeOnly.count(m_path) ? m_fs.sizeOnly[m_path] : m_fs.files[m_path].size();
             std::uint64_t growth = offset + size > known ? offset + size - known : 0;
+            if (offset + size <= m_fs.residentBytes)
+            {
+                growth = 0;
+            }
             if (growth > *m_fs.spaceLeft)
             {
                 error = Fail(ErrorKind::DiskFull, 112);

@@ -121,6 +121,8 @@ public:
     FreeSpaceInfo freeSpace;
     bool failFreeSpace = false;
     std::optional<std::uint64_t> spaceLeft;
+    // A file no larger than this takes no space (NTFS keeps it in its record).
+    std::uint64_t residentBytes = 0;
     std::optional<std::uint32_t> writeErrorCode; // every write fails with it
     std::set<std::string> failCreate;
     // Files CreateForWriting can make before the volume is full (no records
