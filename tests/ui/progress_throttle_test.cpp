@@ -1,0 +1,181 @@
+#include "ui/progress_throttle.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace qw
+{
+namespace
+{
+
+constexpr std::uint64_t kInterval = 33;
+
+class ProgressThrottleTest : public ::testing::Test
+{
+protected:
+    std::uint64_t m_now = 1000;
+    CProgressThrottle m_throttle{[this] { return m_now; }, kInterval};
+
+    struct Shown
+    {
+        std::uint64_t position;
+        std::uint64_t ms;
+    };
+
+    // One pass the way the engine reports it: blocks 1..count, the clock
+    // moving on by `usPerBlock` microseconds a block.
+    std::vector<Shown> Pass(std::uint64_t count, std::uint64_t usPerBlock)
+    {
+        std::vector<Shown> shown;
+        std::uint64_t us = m_now * 1000;
+        for (std::uint64_t block = 1; block <= count; ++block)
+        {
+            us += usPerBlock;
+            m_now = us / 1000;
+            if (m_throttle.ShowPosition(block))
+            {
+                shown.push_back({block, m_now});
+            }
+        }
+        return shown;
+    }
+};
+
+TEST_F(ProgressThrottleTest, APassShowsItsEndsAndNoMoreThanTheRateBetween)
+{
+    struct Case
+    {
+        const char* what;
+        std::uint64_t blocks;
+        std::uint64_t usPerBlock;
+    };
+    const Case cases[] = {
+        {"1 GiB at 1 GB/s", 16385, 65},
+        {"a slow disk: every block takes longer than the interval", 50, 40'000},
+        {"one block", 1, 65},
+        {"two blocks in the same millisecond", 2, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        m_throttle.NewRange(0, c.blocks);
+        ASSERT_TRUE(m_throttle.ShowPosition(0)) << "the start of a range";
+        const std::uint64_t start = m_now;
+        std::vector<Shown> shown = Pass(c.blocks, c.usPerBlock);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.back().position, c.blocks) << "the end of the pass";
+        const std::uint64_t elapsed = m_now - start;
+        EXPECT_LE(shown.size(), elapsed / kInterval + 2);
+        for (std::size_t i = 1; i + 1 < shown.size(); ++i)
+        {
+            EXPECT_GE(shown[i].ms - shown[i - 1].ms, kInterval) << "at block " << shown[i].position;
+        }
+        if (c.usPerBlock >= kInterval * 1000)
+        {
+            EXPECT_EQ(shown.size(), c.blocks) << "a slow run shows every block";
+        }
+        m_now += 1000;
+    }
+}
+
+TEST_F(ProgressThrottleTest, EveryPassOfARangeShowsItsFirstAndLastBlockAtOnce)
+{
+    m_throttle.NewRange(0, 1000);
+    ASSERT_TRUE(m_throttle.ShowPosition(0));
+    // No time passes at all: only the ends may be shown. The first pass
+    // starts from the 0 just shown.
+    std::vector<Shown> shown = Pass(1000, 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown.back().position, 1000u);
+    for (int pass = 2; pass <= 3; ++pass)
+    {
+        SCOPED_TRACE(pass);
+        shown = Pass(1000, 0);
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown.front().position, 1u);
+        EXPECT_EQ(shown.back().position, 1000u);
+    }
+}
+
+TEST_F(ProgressThrottleTest, EachNewRangeShowsItsStartEvenAtTheSameInstantAndPosition)
+{
+    // A folder of small files: every file is a range 0..2, all within a
+    // millisecond.
+    for (int file = 0; file < 5; ++file)
+    {
+        SCOPED_TRACE(file);
+        m_throttle.NewRange(0, 2);
+        EXPECT_TRUE(m_throttle.ShowPosition(0));
+        EXPECT_FALSE(m_throttle.ShowPosition(1));
+        EXPECT_TRUE(m_throttle.ShowPosition(2));
+    }
+    // A reversed range still ends at its larger bound.
+    m_throttle.NewRange(10, 4);
+    EXPECT_TRUE(m_throttle.ShowPosition(4));
+    EXPECT_FALSE(m_throttle.ShowPosition(5));
+    EXPECT_TRUE(m_throttle.ShowPosition(10));
+}
+
+TEST_F(ProgressThrottleTest, ARepeatedPositionIsNotShownTwiceButAHeldBackOneIsLater)
+{
+    m_throttle.NewRange(0, 100);
+    ASSERT_TRUE(m_throttle.ShowPosition(5));
+    m_now += kInterval;
+    EXPECT_FALSE(m_throttle.ShowPosition(5)) << "already on screen";
+    EXPECT_TRUE(m_throttle.ShowPosition(6));
+    EXPECT_FALSE(m_throttle.ShowPosition(7));
+    m_now += kInterval;
+    EXPECT_TRUE(m_throttle.ShowPosition(7)) << "held back once, due now";
+}
+
+TEST_F(ProgressThrottleTest, RedrawIsOwedOnlyForWhatWasShownOrChanged)
+{
+    EXPECT_FALSE(m_throttle.TakeRedraw()) << "nothing yet";
+    m_throttle.NewRange(0, 100);
+    m_throttle.ShowPosition(0);
+    EXPECT_TRUE(m_throttle.TakeRedraw());
+    EXPECT_FALSE(m_throttle.TakeRedraw()) << "taken";
+    EXPECT_FALSE(m_throttle.ShowPosition(1));
+    EXPECT_FALSE(m_throttle.TakeRedraw()) << "a held-back position is not drawn";
+    m_throttle.TextChanged(2, "Random data");
+    EXPECT_TRUE(m_throttle.TakeRedraw());
+    m_throttle.TextChanged(2, "Random data");
+    EXPECT_FALSE(m_throttle.TakeRedraw()) << "the same text again";
+}
+
+TEST_F(ProgressThrottleTest, TextsAreSetOnlyWhenTheyChangePerSlot)
+{
+    EXPECT_FALSE(m_throttle.TextChanged(1, "")) << "labels start empty";
+    EXPECT_TRUE(m_throttle.TextChanged(1, "C:\\a.txt"));
+    EXPECT_FALSE(m_throttle.TextChanged(1, "C:\\a.txt"));
+    EXPECT_TRUE(m_throttle.TextChanged(2, "C:\\a.txt")) << "another line holds its own text";
+    EXPECT_TRUE(m_throttle.TextChanged(CProgressThrottle::kCaption, "C:\\a.txt"));
+    EXPECT_TRUE(m_throttle.TextChanged(1, "C:\\b.txt"));
+    EXPECT_TRUE(m_throttle.TextChanged(1, "C:\\a.txt")) << "back to an earlier text";
+    EXPECT_TRUE(m_throttle.TextChanged(1, ""));
+    EXPECT_FALSE(m_throttle.TextChanged(-1, "x"));
+    EXPECT_FALSE(m_throttle.TextChanged(CProgressThrottle::kLineCount + 1, "x"));
+}
+
+TEST(PumpThrottle, PumpsAtOnceThenOncePerInterval)
+{
+    std::uint64_t now = 50;
+    CPumpThrottle pump([&now] { return now; }, 25);
+    EXPECT_TRUE(pump.Due()) << "the first call";
+    int due = 0;
+    // 100 ms of blocks every 0.1 ms (rounded down to whole milliseconds).
+    for (int block = 1; block <= 1000; ++block)
+    {
+        now = 50 + static_cast<std::uint64_t>(block) / 10;
+        due += pump.Due() ? 1 : 0;
+    }
+    EXPECT_EQ(due, 4);
+    EXPECT_FALSE(pump.Due());
+    now += 25;
+    EXPECT_TRUE(pump.Due());
+}
+
+} // namespace
+} // namespace qw
