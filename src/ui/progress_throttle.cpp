@@ -6,8 +6,8 @@
 namespace qw
 {
 
-CProgressThrottle::CProgressThrottle(MillisecondClock clock, std::uint64_t intervalMs)
-    : m_clock(std::move(clock)), m_intervalMs(intervalMs)
+CProgressThrottle::CProgressThrottle(MicrosecondClock clock, std::uint64_t intervalUs)
+    : m_clock(std::move(clock)), m_intervalUs(intervalUs)
 {
 }
 
@@ -15,6 +15,12 @@ void CProgressThrottle::NewRange(std::uint64_t low, std::uint64_t high)
 {
     m_high = std::max(low, high);
     m_rangeStart = true;
+}
+
+std::uint64_t CProgressThrottle::Interval() const
+{
+    const std::uint64_t budgeted = std::min(m_frameCostUs * kCostShare, kLongestUs);
+    return std::max(m_intervalUs, budgeted);
 }
 
 bool CProgressThrottle::ShowPosition(std::uint64_t position)
@@ -27,14 +33,15 @@ bool CProgressThrottle::ShowPosition(std::uint64_t position)
         return false;
     }
     const std::uint64_t now = m_clock();
-    const bool due = !m_everShown || now - m_lastShownMs >= m_intervalMs;
+    const bool due = !m_everShown || now - m_lastShownUs >= Interval();
     if (!(rangeStart || passStart || position >= m_high || due))
     {
         return false;
     }
     m_everShown = true;
     m_shown = position;
-    m_lastShownMs = now;
+    m_lastShownUs = now;
+    m_frameCostUs = 0;
     m_redrawOwed = true;
     return true;
 }
@@ -42,6 +49,11 @@ bool CProgressThrottle::ShowPosition(std::uint64_t position)
 bool CProgressThrottle::TakeRedraw()
 {
     return std::exchange(m_redrawOwed, false);
+}
+
+void CProgressThrottle::DrawCost(std::uint64_t us)
+{
+    m_frameCostUs += us;
 }
 
 bool CProgressThrottle::TextChanged(int slot, const std::string& text)
@@ -60,20 +72,20 @@ bool CProgressThrottle::TextChanged(int slot, const std::string& text)
     return true;
 }
 
-CPumpThrottle::CPumpThrottle(MillisecondClock clock, std::uint64_t intervalMs)
-    : m_clock(std::move(clock)), m_intervalMs(intervalMs)
+CPumpThrottle::CPumpThrottle(MicrosecondClock clock, std::uint64_t intervalUs)
+    : m_clock(std::move(clock)), m_intervalUs(intervalUs)
 {
 }
 
 bool CPumpThrottle::Due()
 {
     const std::uint64_t now = m_clock();
-    if (m_everPumped && now - m_lastPumpMs < m_intervalMs)
+    if (m_everPumped && now - m_lastPumpUs < m_intervalUs)
     {
         return false;
     }
     m_everPumped = true;
-    m_lastPumpMs = now;
+    m_lastPumpUs = now;
     return true;
 }
 

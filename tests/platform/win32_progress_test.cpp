@@ -442,7 +442,7 @@ TEST(PumpMessages, LooksAtTheQueueAtMostOnceAnInterval)
 {
     CountingWindow counter;
     ASSERT_NE(counter.Handle(), nullptr);
-    CWin32UserInterface ui(200);
+    CWin32UserInterface ui(200'000);
     const ULONGLONG start = GetTickCount64();
     ui.PumpMessages();
     PostMessageW(counter.Handle(), WM_APP, 0, 0);

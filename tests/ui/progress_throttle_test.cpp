@@ -10,33 +10,33 @@ namespace qw
 namespace
 {
 
-constexpr std::uint64_t kInterval = 33;
+constexpr std::uint64_t kInterval = 33'000;
 
 class ProgressThrottleTest : public ::testing::Test
 {
 protected:
-    std::uint64_t m_now = 1000;
+    std::uint64_t m_now = 1'000'000;
     CProgressThrottle m_throttle{[this] { return m_now; }, kInterval};
 
     struct Shown
     {
         std::uint64_t position;
-        std::uint64_t ms;
+        std::uint64_t us;
     };
 
-    // One pass the way the engine reports it: blocks 1..count, the clock
-    // moving on by `usPerBlock` microseconds a block.
-    std::vector<Shown> Pass(std::uint64_t count, std::uint64_t usPerBlock)
+    // One pass the way the engine reports it: blocks 1..count, each taking
+    // `usPerBlock`, and drawing a shown one `drawUs`.
+    std::vector<Shown> Pass(std::uint64_t count, std::uint64_t usPerBlock, std::uint64_t drawUs = 0)
     {
         std::vector<Shown> shown;
-        std::uint64_t us = m_now * 1000;
         for (std::uint64_t block = 1; block <= count; ++block)
         {
-            us += usPerBlock;
-            m_now = us / 1000;
+            m_now += usPerBlock;
             if (m_throttle.ShowPosition(block))
             {
                 shown.push_back({block, m_now});
+                m_now += drawUs;
+                m_throttle.DrawCost(drawUs);
             }
         }
         return shown;
@@ -70,13 +70,42 @@ TEST_F(ProgressThrottleTest, APassShowsItsEndsAndNoMoreThanTheRateBetween)
         EXPECT_LE(shown.size(), elapsed / kInterval + 2);
         for (std::size_t i = 1; i + 1 < shown.size(); ++i)
         {
-            EXPECT_GE(shown[i].ms - shown[i - 1].ms, kInterval) << "at block " << shown[i].position;
+            EXPECT_GE(shown[i].us - shown[i - 1].us, kInterval) << "at block " << shown[i].position;
         }
-        if (c.usPerBlock >= kInterval * 1000)
+        if (c.usPerBlock >= kInterval)
         {
             EXPECT_EQ(shown.size(), c.blocks) << "a slow run shows every block";
         }
-        m_now += 1000;
+        m_now += 1'000'000;
+    }
+}
+
+TEST_F(ProgressThrottleTest, ASlowDisplayGetsFewerFramesSoDrawingStaysASmallShare)
+{
+    struct Case
+    {
+        std::uint64_t drawUs;
+        std::uint64_t leastGapUs;
+    };
+    // Fast enough for the full rate; 7 ms a frame (wine's i686 progress bar
+    // under Xvfb); a display so slow that the rate stops at its floor.
+    const Case cases[] = {{500, kInterval},
+                          {7'000, 7'000 * CProgressThrottle::kCostShare},
+                          {100'000, CProgressThrottle::kLongestUs}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.drawUs);
+        m_throttle.NewRange(0, 100'000);
+        m_throttle.ShowPosition(0);
+        m_throttle.DrawCost(c.drawUs);
+        std::vector<Shown> shown = Pass(100'000, 65, c.drawUs);
+        ASSERT_GE(shown.size(), 3u);
+        for (std::size_t i = 1; i + 1 < shown.size(); ++i)
+        {
+            const std::uint64_t gap = shown[i].us - shown[i - 1].us;
+            EXPECT_GE(gap, c.leastGapUs);
+            EXPECT_LE(gap, c.leastGapUs + c.drawUs + 65) << "no slower than the budget asks";
+        }
     }
 }
 
@@ -161,19 +190,19 @@ TEST_F(ProgressThrottleTest, TextsAreSetOnlyWhenTheyChangePerSlot)
 
 TEST(PumpThrottle, PumpsAtOnceThenOncePerInterval)
 {
-    std::uint64_t now = 50;
-    CPumpThrottle pump([&now] { return now; }, 25);
+    std::uint64_t now = 50'000;
+    CPumpThrottle pump([&now] { return now; }, 25'000);
     EXPECT_TRUE(pump.Due()) << "the first call";
     int due = 0;
-    // 100 ms of blocks every 0.1 ms (rounded down to whole milliseconds).
+    // 100 ms of blocks every 0.1 ms.
     for (int block = 1; block <= 1000; ++block)
     {
-        now = 50 + static_cast<std::uint64_t>(block) / 10;
+        now += 100;
         due += pump.Due() ? 1 : 0;
     }
     EXPECT_EQ(due, 4);
     EXPECT_FALSE(pump.Due());
-    now += 25;
+    now += 25'000;
     EXPECT_TRUE(pump.Due());
 }
 

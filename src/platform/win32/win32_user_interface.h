@@ -69,7 +69,7 @@ private:
 class CWin32UserInterface : public IUserInterface
 {
 public:
-    explicit CWin32UserInterface(std::uint64_t pumpIntervalMs = CPumpThrottle::kDefaultIntervalMs);
+    explicit CWin32UserInterface(std::uint64_t pumpIntervalUs = CPumpThrottle::kDefaultIntervalUs);
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& caption,
                                                           const std::string& cancelLabel,
                                                           std::function<void()> onCancel) override;
