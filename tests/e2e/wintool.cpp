@@ -5,6 +5,11 @@
 //   wintool text  CLASS TITLE          prints the texts of its child windows
 //   wintool click CLASS TITLE BUTTON   presses the child button of that text
 //   wintool close CLASS TITLE          asks the window to close
+//   wintool clickwait CLASS TITLE BUTTON MS
+//                                      presses the button like click and
+//                                      prints the milliseconds until the
+//                                      window is hidden or gone; exit 1 when
+//                                      that takes longer than MS
 //   wintool run   PROGRAM LINE         starts PROGRAM with exactly LINE as its
 //                                      command line and exits with its code
 //
@@ -98,7 +103,8 @@ int main()
     const char* const* argv = pointers.data();
     if (argc < 4)
     {
-        std::fprintf(stderr, "usage: wintool wait|text|click|close CLASS TITLE [ARG]\n");
+        std::fprintf(stderr,
+                     "usage: wintool wait|text|click|clickwait|close CLASS TITLE [ARG...]\n");
         return 2;
     }
     std::string command = argv[1];
@@ -163,6 +169,37 @@ int main()
         }
         PostMessageW(search.found, BM_CLICK, 0, 0);
         return 0;
+    }
+    if (command == "clickwait" && argc > 5)
+    {
+        ChildSearch search{WithoutAmpersands(qw::Utf8ToWide(argv[4]))};
+        EnumChildWindows(window, FindButton, reinterpret_cast<LPARAM>(&search));
+        if (!search.found || !IsWindowVisible(window))
+        {
+            std::fprintf(stderr, "no such button on a visible window\n");
+            return 1;
+        }
+        const double limit = std::stod(argv[5]);
+        LARGE_INTEGER frequency, start, now;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        PostMessageW(search.found, BM_CLICK, 0, 0);
+        double elapsed = 0;
+        // Polled, not waited on: the window belongs to another process.
+        // Give up well after the limit so that a slow answer is still
+        // measured.
+        while (IsWindow(window) && IsWindowVisible(window) && elapsed < 10 * limit + 1000)
+        {
+            Sleep(1);
+            QueryPerformanceCounter(&now);
+            elapsed = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+                      static_cast<double>(frequency.QuadPart);
+        }
+        QueryPerformanceCounter(&now);
+        elapsed = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+                  static_cast<double>(frequency.QuadPart);
+        std::printf("%.1f\n", elapsed);
+        return elapsed <= limit ? 0 : 1;
     }
     if (command == "close")
     {

@@ -74,7 +74,8 @@ protected:
 
     HWND CancelButton() const { return GetDlgItem(m_window, IDCANCEL); }
 
-    CWin32UserInterface m_ui;
+    // Pumps on every call, so that each pump below sees what was posted.
+    CWin32UserInterface m_ui{0};
     std::unique_ptr<IProgressWindow> m_progress;
     HWND m_window = nullptr;
     int m_cancels = 0;
@@ -302,6 +303,87 @@ TEST_F(ProgressWindowTest, DestroyingTheObjectDestroysTheWindow)
     EXPECT_FALSE(IsWindow(bar));
 }
 
+// Counts one message on its way to a window, by subclassing it.
+class MessageCounter
+{
+public:
+    MessageCounter(HWND window, UINT message) : m_window(window), m_message(message)
+    {
+        SetPropW(window, kProp, this);
+        m_original = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~MessageCounter()
+    {
+        SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_original));
+        RemovePropW(m_window, kProp);
+    }
+    MessageCounter(const MessageCounter&) = delete;
+    MessageCounter& operator=(const MessageCounter&) = delete;
+
+    int Count() const { return m_count; }
+
+private:
+    static constexpr wchar_t kProp[] = L"QuellwipeMessageCounter";
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = static_cast<MessageCounter*>(GetPropW(window, kProp));
+        if (message == self->m_message)
+        {
+            ++self->m_count;
+        }
+        return CallWindowProcW(self->m_original, window, message, wParam, lParam);
+    }
+
+    HWND m_window;
+    UINT m_message;
+    WNDPROC m_original = nullptr;
+    int m_count = 0;
+};
+
+TEST_F(ProgressWindowTest, ABurstOfBlocksMovesTheBarAtMostOnceAnIntervalAndEndsOnItsLast)
+{
+    ASSERT_NO_FATAL_FAILURE(Open("Burst"));
+    m_progress->Show();
+    MessageCounter setPos(GetDlgItem(m_window, 1027), PBM_SETPOS);
+    constexpr std::uint64_t kBlocks = 16385;
+    const ULONGLONG start = GetTickCount64();
+    for (int pass = 0; pass < 3; ++pass)
+    {
+        m_progress->SetRange(0, kBlocks);
+        m_progress->SetPosition(0);
+        for (std::uint64_t block = 1; block <= kBlocks; ++block)
+        {
+            m_progress->SetPosition(block);
+            m_progress->Repaint();
+        }
+        EXPECT_EQ(Bar(m_window).position, static_cast<int>(kBlocks)) << "pass " << pass;
+    }
+    const int intervals = static_cast<int>((GetTickCount64() - start) / 33);
+    // Per pass its start and its end, plus one an interval.
+    EXPECT_GE(setPos.Count(), 6);
+    EXPECT_LE(setPos.Count(), 6 + intervals + 1);
+}
+
+TEST_F(ProgressWindowTest, TextsReachTheirControlsOnlyWhenTheyChange)
+{
+    ASSERT_NO_FATAL_FAILURE(Open("Texts"));
+    MessageCounter line2(GetDlgItem(m_window, 1025), WM_SETTEXT);
+    MessageCounter caption(m_window, WM_SETTEXT);
+    for (int block = 0; block < 100; ++block)
+    {
+        m_progress->SetLine(2, "Pass 1");
+        m_progress->SetCaption("Texts");
+    }
+    m_progress->SetLine(2, "Pass 2");
+    m_progress->SetLine(2, "Pass 2");
+    m_progress->SetCaption("Wiping D:");
+    EXPECT_EQ(line2.Count(), 2);
+    EXPECT_EQ(caption.Count(), 1) << "the caption it was made with is not set again";
+    EXPECT_EQ(ItemText(m_window, 1025), L"Pass 2");
+    EXPECT_EQ(WindowText(m_window), L"Wiping D:");
+}
+
 // A message-only window that counts what reaches it.
 class CountingWindow
 {
@@ -354,6 +436,24 @@ TEST(PumpMessages, DispatchesEveryPendingMessageAndEmptiesTheQueue)
     EXPECT_EQ(counter.Received(), 5);
     MSG message;
     EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+TEST(PumpMessages, LooksAtTheQueueAtMostOnceAnInterval)
+{
+    CountingWindow counter;
+    ASSERT_NE(counter.Handle(), nullptr);
+    CWin32UserInterface ui(200'000);
+    const ULONGLONG start = GetTickCount64();
+    ui.PumpMessages();
+    PostMessageW(counter.Handle(), WM_APP, 0, 0);
+    ui.PumpMessages();
+    if (GetTickCount64() - start < 200)
+    {
+        EXPECT_EQ(counter.Received(), 0) << "pumped again within the interval";
+    }
+    Sleep(250);
+    ui.PumpMessages();
+    EXPECT_EQ(counter.Received(), 1);
 }
 
 TEST(PumpMessages, QuitSurvivesForTheEnclosingLoop)

@@ -62,10 +62,40 @@ HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text
     return child;
 }
 
+// QueryPerformanceCounter costs about 0.1 us a call under wine 8.0, against
+// 10-35 us for GetQueueStatus or an empty PeekMessage, each a round trip to
+// the wineserver: cheap enough to ask after every block.
+std::uint64_t Microseconds()
+{
+    static const std::uint64_t frequency = []
+    {
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        return static_cast<std::uint64_t>(value.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    const auto ticks = static_cast<std::uint64_t>(counter.QuadPart);
+    return ticks / frequency * 1'000'000 + ticks % frequency * 1'000'000 / frequency;
+}
+
+// QW_BENCH_NO_PROGRESS=1 leaves the progress window unchanged during a run,
+// so that a benchmark can tell what its updates cost. Not for users.
+bool ProgressUpdatesOff()
+{
+    static const bool off = []
+    {
+        wchar_t value[8] = {};
+        DWORD length = GetEnvironmentVariableW(L"QW_BENCH_NO_PROGRESS", value, std::size(value));
+        return length == 1 && value[0] == L'1';
+    }();
+    return off;
+}
+
 } // namespace
 
 CWin32ProgressWindow::CWin32ProgressWindow(std::function<void()> onCancel)
-    : m_onCancel(std::move(onCancel))
+    : m_onCancel(std::move(onCancel)), m_throttle(Microseconds), m_updatesOff(ProgressUpdatesOff())
 {
 }
 
@@ -108,6 +138,7 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
     {
         return nullptr;
     }
+    self->m_throttle.TextChanged(CProgressThrottle::kCaption, caption);
     return self;
 }
 
@@ -208,18 +239,28 @@ void CWin32ProgressWindow::RequestCancel()
     }
 }
 
+// Every update below goes through the throttle: a text is set only when it
+// changes, and the bar moves only when the throttle shows a position, since
+// PBM_SETPOS paints the bar at once (wine 8.0 under Xvfb: 0.5 ms on x86_64,
+// 7 ms on i686), far longer than writing the block it reports.
 void CWin32ProgressWindow::SetCaption(const std::string& text)
 {
-    SetWindowTextW(m_window, Utf8ToWide(text).c_str());
+    if (!m_updatesOff && m_throttle.TextChanged(CProgressThrottle::kCaption, text))
+    {
+        SetWindowTextW(m_window, Utf8ToWide(text).c_str());
+    }
 }
 
 void CWin32ProgressWindow::SetLine(int line, const std::string& text)
 {
-    if (line < 1 || line > 3)
+    if (line < 1 || line > CProgressThrottle::kLineCount || m_updatesOff)
     {
         return;
     }
-    SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
+    if (m_throttle.TextChanged(line, text))
+    {
+        SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
+    }
 }
 
 int CWin32ProgressWindow::ToBar(std::uint64_t value) const
@@ -227,12 +268,23 @@ int CWin32ProgressWindow::ToBar(std::uint64_t value) const
     return static_cast<int>(value >> m_shift);
 }
 
+std::uint64_t CWin32ProgressWindow::Clamp(std::uint64_t position) const
+{
+    return std::clamp(position, std::min(m_low, m_high), std::max(m_low, m_high));
+}
+
 void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
 {
+    if (m_updatesOff)
+    {
+        return;
+    }
     m_low = low;
     m_high = high;
+    m_throttle.NewRange(low, high);
     // Scale by a power of two so that low, high and every position keep
     // their proportions within the bar's 32-bit range.
+    const int oldShift = m_shift;
     std::uint64_t largest = std::max(low, high);
     m_shift = 0;
     while ((largest >> m_shift) > static_cast<std::uint64_t>(INT_MAX))
@@ -241,16 +293,28 @@ void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
     }
     SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETRANGE32, static_cast<WPARAM>(ToBar(low)),
                         static_cast<LPARAM>(ToBar(high)));
-    // The old position was scaled for the old range.
-    SetPosition(m_position);
+    // The bar keeps its position within the new range itself, unless the
+    // scale changed under it.
+    if (m_shift != oldShift)
+    {
+        m_shown = Clamp(m_shown);
+        SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS,
+                            static_cast<WPARAM>(ToBar(m_shown)), 0);
+    }
 }
 
 void CWin32ProgressWindow::SetPosition(std::uint64_t position)
 {
-    m_position = position;
-    std::uint64_t clamped = std::clamp(position, std::min(m_low, m_high), std::max(m_low, m_high));
+    const std::uint64_t clamped = Clamp(position);
+    if (m_updatesOff || !m_throttle.ShowPosition(clamped))
+    {
+        return;
+    }
+    m_shown = clamped;
+    const std::uint64_t start = m_throttle.Now();
     SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(ToBar(clamped)),
                         0);
+    m_throttle.DrawCost(m_throttle.Now() - start);
 }
 
 void CWin32ProgressWindow::Show()
@@ -265,8 +329,15 @@ void CWin32ProgressWindow::Enable()
 
 void CWin32ProgressWindow::Repaint()
 {
-    RedrawWindow(m_window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Only what changed is invalid (the controls invalidate themselves), so
+    // painting that is enough; a redraw of the whole window took 1.2 ms
+    // under wine 8.0 (x86_64).
+    if (!m_updatesOff && m_throttle.TakeRedraw())
+    {
+        const std::uint64_t start = m_throttle.Now();
+        RedrawWindow(m_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        m_throttle.DrawCost(m_throttle.Now() - start);
+    }
 }
 
 void CWin32ProgressWindow::DisableCancel()
@@ -280,8 +351,20 @@ std::unique_ptr<IProgressWindow> CWin32UserInterface::CreateProgressWindow(
     return CWin32ProgressWindow::Create(caption, cancelLabel, std::move(onCancel));
 }
 
+CWin32UserInterface::CWin32UserInterface(std::uint64_t pumpIntervalUs)
+    : m_pumpThrottle(Microseconds, pumpIntervalUs)
+{
+}
+
+// Pumping on the clock alone: asking GetQueueStatus whether input waits
+// costs the same wineserver round trip as the PeekMessage it would save.
+// A click waits at most one pump interval, well under what a person notices.
 void CWin32UserInterface::PumpMessages()
 {
+    if (!m_pumpThrottle.Due())
+    {
+        return;
+    }
     bool quit = false;
     WPARAM exitCode = 0;
     MSG message;

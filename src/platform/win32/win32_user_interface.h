@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/progress.h"
+#include "ui/progress_throttle.h"
 
 #include <windows.h>
 
@@ -48,23 +49,34 @@ private:
     bool CreateControls(const std::string& cancelLabel);
     void RequestCancel();
     int ToBar(std::uint64_t value) const;
+    std::uint64_t Clamp(std::uint64_t position) const;
 
     HWND m_window = nullptr;
     std::function<void()> m_onCancel;
+    CProgressThrottle m_throttle;
+    // Benchmarks only: the window is shown but never updated.
+    bool m_updatesOff = false;
     std::uint64_t m_low = 0;
     std::uint64_t m_high = 100;
-    std::uint64_t m_position = 0;
+    // What the bar shows, which lags behind the last position reported.
+    std::uint64_t m_shown = 0;
     // The bar takes 32-bit ints: 64-bit values are shifted right by this.
     int m_shift = 0;
 };
 
+// Pumps at most once a pump interval: a long loop calls PumpMessages after
+// every block.
 class CWin32UserInterface : public IUserInterface
 {
 public:
+    explicit CWin32UserInterface(std::uint64_t pumpIntervalUs = CPumpThrottle::kDefaultIntervalUs);
     std::unique_ptr<IProgressWindow> CreateProgressWindow(const std::string& caption,
                                                           const std::string& cancelLabel,
                                                           std::function<void()> onCancel) override;
     void PumpMessages() override;
+
+private:
+    CPumpThrottle m_pumpThrottle;
 };
 
 } // namespace qw
