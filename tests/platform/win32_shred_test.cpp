@@ -93,6 +93,30 @@ TEST_F(Win32ShredTest, StatusAttributesAndExclusiveOpen)
     EXPECT_EQ(files.ReadWholeFile(path), "other");
 }
 
+TEST_F(Win32ShredTest, GatheredBlocksLandWhereTheyWereWritten)
+{
+    CWin32FileSystem& files = m_env.files.RealFiles();
+    std::string path = Make("gather.bin", std::string(300000, 'o'));
+    auto entry = files.Open(path, m_error);
+    ASSERT_TRUE(entry);
+    auto file = files.OpenForOverwrite(*entry, m_error);
+    ASSERT_TRUE(file);
+    const std::string a(65536, 'a');
+    const std::string b(65536, 'b');
+    auto bytes = [](const std::string& text)
+    { return reinterpret_cast<const std::uint8_t*>(text.data()); };
+    ASSERT_TRUE(file->WriteAt(0, bytes(a), a.size(), m_error));
+    ASSERT_TRUE(file->WriteAt(65536, bytes(b), b.size(), m_error));
+    ASSERT_TRUE(file->WriteAt(200000, bytes("tail"), 4, m_error)); // not the next offset
+    EXPECT_EQ(file->Size(m_error), 300000u);
+    ASSERT_TRUE(file->Flush(m_error));
+    ASSERT_TRUE(file->WriteAt(0, bytes("z"), 1, m_error));
+    EXPECT_TRUE(file->Close(m_error)); // what was held back is written on closing
+    std::string expected = "z" + a.substr(1) + b + std::string(200000 - 131072, 'o') + "tail" +
+                           std::string(300000 - 200004, 'o');
+    EXPECT_TRUE(files.ReadWholeFile(path) == expected);
+}
+
 TEST_F(Win32ShredTest, OnlyNameSurrogatesAreLinks)
 {
     struct Case

@@ -3,6 +3,8 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
+#include <vector>
+
 namespace qw
 {
 namespace
@@ -75,13 +77,121 @@ bool IsPlainName(const std::string& name)
            name.find_first_of("\\/:") == std::string::npos;
 }
 
+// Writes of an overwrite pass come in 64 KiB blocks, one after another.
+// Wine 8.0 spends about 50 us on every WriteFile: 1 GiB took 1.05 s in
+// 64 KiB calls and 0.23 s in 1 MiB calls. Consecutive blocks are therefore
+// gathered and written together; a failure of such a write is returned by
+// the next call, so that the pass still ends as failed.
+constexpr std::size_t kGatherBytes = 1 << 20;
+
 class CWin32OpenFile : public IOpenFile
 {
 public:
-    explicit CWin32OpenFile(HANDLE file) : m_file(file) {}
+    // `gather`: consecutive writes may be held back until 1 MiB is reached.
+    // Only for overwriting in place, where no write is expected to find the
+    // disk full (the free-space fill needs every write's own answer).
+    CWin32OpenFile(HANDLE file, bool gather) : m_file(file)
+    {
+        if (gather)
+        {
+            m_gathered.reserve(kGatherBytes);
+        }
+    }
+    ~CWin32OpenFile() override
+    {
+        OsError ignored;
+        WriteGathered(ignored);
+    }
+    CWin32OpenFile(const CWin32OpenFile&) = delete;
+    CWin32OpenFile& operator=(const CWin32OpenFile&) = delete;
 
     bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size,
                  OsError& error) override
+    {
+        if (m_gathered.capacity() == 0)
+        {
+            return WriteThrough(offset, data, size, error);
+        }
+        if (!m_gathered.empty() && (offset != m_gatheredAt + m_gathered.size() ||
+                                    m_gathered.size() + size > m_gathered.capacity()))
+        {
+            if (!WriteGathered(error))
+            {
+                return false;
+            }
+        }
+        if (m_gathered.empty())
+        {
+            m_gatheredAt = offset;
+        }
+        if (size > m_gathered.capacity())
+        {
+            return WriteThrough(offset, data, size, error);
+        }
+        m_gathered.insert(m_gathered.end(), data, data + size);
+        return true;
+    }
+
+    bool Flush(OsError& error) override
+    {
+        if (!WriteGathered(error))
+        {
+            return false;
+        }
+        if (!FlushFileBuffers(m_file.Get()))
+        {
+            error = LastError();
+            return false;
+        }
+        return true;
+    }
+
+    bool Truncate(std::uint64_t size, OsError& error) override
+    {
+        if (!WriteGathered(error))
+        {
+            return false;
+        }
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(size);
+        if (!SetFilePointerEx(m_file.Get(), to, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.Get()))
+        {
+            error = LastError();
+            return false;
+        }
+        return true;
+    }
+
+    std::optional<std::uint64_t> Size(OsError& error) override
+    {
+        LARGE_INTEGER size;
+        if (!WriteGathered(error) || !GetFileSizeEx(m_file.Get(), &size))
+        {
+            error = LastError();
+            return std::nullopt;
+        }
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+
+    bool Close(OsError& error) override
+    {
+        bool written = WriteGathered(error);
+        HANDLE file = m_file.Release();
+        if (file == nullptr || file == INVALID_HANDLE_VALUE)
+        {
+            return written;
+        }
+        if (!CloseHandle(file))
+        {
+            error = LastError();
+            return false;
+        }
+        return written;
+    }
+
+private:
+    bool WriteThrough(std::uint64_t offset, const std::uint8_t* data, std::size_t size,
+                      OsError& error)
     {
         while (size > 0)
         {
@@ -106,56 +216,20 @@ public:
         return true;
     }
 
-    bool Flush(OsError& error) override
+    bool WriteGathered(OsError& error)
     {
-        if (!FlushFileBuffers(m_file.Get()))
-        {
-            error = LastError();
-            return false;
-        }
-        return true;
-    }
-
-    bool Truncate(std::uint64_t size, OsError& error) override
-    {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(size);
-        if (!SetFilePointerEx(m_file.Get(), to, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.Get()))
-        {
-            error = LastError();
-            return false;
-        }
-        return true;
-    }
-
-    std::optional<std::uint64_t> Size(OsError& error) override
-    {
-        LARGE_INTEGER size;
-        if (!GetFileSizeEx(m_file.Get(), &size))
-        {
-            error = LastError();
-            return std::nullopt;
-        }
-        return static_cast<std::uint64_t>(size.QuadPart);
-    }
-
-    bool Close(OsError& error) override
-    {
-        HANDLE file = m_file.Release();
-        if (file == nullptr || file == INVALID_HANDLE_VALUE)
+        if (m_gathered.empty() || !m_file.Valid())
         {
             return true;
         }
-        if (!CloseHandle(file))
-        {
-            error = LastError();
-            return false;
-        }
-        return true;
+        bool written = WriteThrough(m_gatheredAt, m_gathered.data(), m_gathered.size(), error);
+        m_gathered.clear();
+        return written;
     }
 
-private:
     CUniqueHandle m_file;
+    std::vector<std::uint8_t> m_gathered;
+    std::uint64_t m_gatheredAt = 0;
 };
 
 // An entry opened without following a link in its last name. A folder keeps
@@ -268,7 +342,7 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const std::string& path, const 
         error = ErrorFromWin32(ERROR_FILE_INVALID);
         return nullptr;
     }
-    return std::make_unique<CWin32OpenFile>(handle.Release());
+    return std::make_unique<CWin32OpenFile>(handle.Release(), true);
 }
 
 class CFindHandle
@@ -618,7 +692,7 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateForWriting(const std::string&
         error = LastError();
         return nullptr;
     }
-    return std::make_unique<CWin32OpenFile>(file);
+    return std::make_unique<CWin32OpenFile>(file, false);
 }
 
 std::optional<FreeSpaceInfo> CWin32FileSystem::QueryFreeSpace(const std::string& root, bool legacy,
