@@ -35,6 +35,9 @@ constexpr int kKeyCaption = 9917;
 constexpr int kKeyRecords = 9920;
 // The bar runs round while records are filled: their number is unknown.
 constexpr std::uint64_t kRecordBarSteps = 100;
+// Room for the names of the record files, some 10,000 of them; what of it
+// the file table takes to grow stays its own (NTFS never shrinks it).
+constexpr std::uint64_t kNameIndexRoom = 1ull << 20;
 constexpr std::string_view kTempFolder = "SHREDTMP.$$$";
 
 std::string Report(IShredHost& host, MessageSize size, int frame, std::string text,
@@ -56,6 +59,29 @@ void ReportFillerWriteFailure(IShredHost& host, const OsError& error)
     Report(host, MessageSize::Small, 1,
            Substitute(host.Text(kKeyWriteFailed), {{"%s", ErrorDescription(host, error.code) +
                                                               " (" + Hex8(error.code) + ")"}}));
+}
+
+// The folder's index of names needs clusters to grow, and the fill left
+// none: the last filler gives some back. They hold overwrite data already.
+bool MakeRoomForRecordNames(IShredHost& host, std::vector<TempFileRecord>& records)
+{
+    for (auto it = records.rbegin(); it != records.rend(); ++it)
+    {
+        if (!it->file || it->size == 0)
+        {
+            continue;
+        }
+        std::uint64_t keep = it->size > kNameIndexRoom ? it->size - kNameIndexRoom : 0;
+        OsError error;
+        if (!it->file->Truncate(keep, error))
+        {
+            ReportFillerWriteFailure(host, error);
+            return false;
+        }
+        it->size = keep;
+        return true;
+    }
+    return true;
 }
 
 } // namespace
@@ -350,7 +376,8 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     const int driveIndex = (root[0] & ~0x20) - 'A';
     if (completed && !host.Cancelled() && driveIndex >= 0 && driveIndex < kEngineDriveLetters &&
         options.ntfs[driveIndex] &&
-        FillFreeRecords(host, folder, recordFiles) != RecordFillResult::Full)
+        (!MakeRoomForRecordNames(host, records) ||
+         FillFreeRecords(host, folder, recordFiles) != RecordFillResult::Full))
     {
         completed = false;
     }
