@@ -1,6 +1,7 @@
 #include "engine/free_space_wipe.h"
 
 #include "engine/file_shredder.h"
+#include "engine/paths.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
 #include "lang/placeholders.h"
@@ -8,6 +9,7 @@
 #include "platform/progress.h"
 
 #include <cstdio>
+#include <deque>
 #include <new>
 #include <vector>
 
@@ -35,9 +37,14 @@ constexpr int kKeyCaption = 9917;
 constexpr int kKeyRecords = 9920;
 // The bar runs round while records are filled: their number is unknown.
 constexpr std::uint64_t kRecordBarSteps = 100;
-// Room for the names of the record files, some 10,000 of them; what of it
-// the file table takes to grow stays its own (NTFS never shrinks it).
-constexpr std::uint64_t kNameIndexRoom = 1ull << 20;
+// Names per folder of the record tree: ntfs-3g 2022 refuses a third name
+// in a folder once no cluster is free (the index must leave the folder's
+// own record then), so every folder holds two.
+constexpr int kNamesPerFolder = 2;
+// ntfs-3g keeps the last free records for growing the file table itself and
+// hands them out only when it can grow: the last filler gives back this much,
+// which the table keeps (NTFS never shrinks it).
+constexpr std::uint64_t kFileTableRoom = 64 * 1024;
 constexpr std::string_view kTempFolder = "SHREDTMP.$$$";
 
 std::string Report(IShredHost& host, MessageSize size, int frame, std::string text,
@@ -61,9 +68,9 @@ void ReportFillerWriteFailure(IShredHost& host, const OsError& error)
                                                               " (" + Hex8(error.code) + ")"}}));
 }
 
-// The folder's index of names needs clusters to grow, and the fill left
-// none: the last filler gives some back. They hold overwrite data already.
-bool MakeRoomForRecordNames(IShredHost& host, std::vector<TempFileRecord>& records)
+// Gives back the end of the last filler that holds data; those clusters hold
+// overwrite data already.
+bool MakeRoomForTheFileTable(IShredHost& host, std::vector<TempFileRecord>& records)
 {
     for (auto it = records.rbegin(); it != records.rend(); ++it)
     {
@@ -71,7 +78,7 @@ bool MakeRoomForRecordNames(IShredHost& host, std::vector<TempFileRecord>& recor
         {
             continue;
         }
-        std::uint64_t keep = it->size > kNameIndexRoom ? it->size - kNameIndexRoom : 0;
+        std::uint64_t keep = it->size > kFileTableRoom ? it->size - kFileTableRoom : 0;
         OsError error;
         if (!it->file->Truncate(keep, error))
         {
@@ -98,87 +105,151 @@ std::string TempFileName(std::uint64_t index)
     return buffer;
 }
 
-std::string RecordFileName(std::uint64_t index)
+namespace
 {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "REC%05llu.TMP", static_cast<unsigned long long>(index));
-    return buffer;
+
+enum class RecordStep
+{
+    Made,
+    Refused, // the volume is full: no record, or no room for the data
+    Failed,  // reported
+    Cancelled,
+};
+
+void ReportNoRecordFile(IShredHost& host)
+{
+    Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
+    if (host.Options().unattended)
+    {
+        Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
+    }
 }
 
-RecordFillResult FillFreeRecords(IShredHost& host, const std::string& folder,
-                                 std::vector<std::string>& made)
+// One record file: created, written by the method, flushed and closed.
+RecordStep MakeRecordFile(IShredHost& host, const std::string& path, std::uint64_t number,
+                          std::vector<RecordEntry>& made)
 {
     IFileSystem& files = host.Files();
-    const std::string line = host.Text(kKeyRecords);
-    for (std::uint64_t n = 0;; ++n)
+    OsError error;
+    std::unique_ptr<IOpenFile> file = files.CreateForWriting(path, error);
+    if (!file && error.kind == ErrorKind::DiskFull)
     {
-        const std::string name = RecordFileName(n);
-        const std::string path = folder + "\\" + name;
-        OsError error;
-        std::unique_ptr<IOpenFile> file = files.CreateForWriting(path, error);
-        if (!file && error.kind == ErrorKind::DiskFull)
+        return RecordStep::Refused;
+    }
+    if (!file)
+    {
+        ReportNoRecordFile(host);
+        return RecordStep::Failed;
+    }
+    made.push_back({path, false});
+    const std::string line = Substitute(host.Text(kKeyRecords), {{"%u", std::to_string(number)}});
+    // The buffer holds zeroes from the fill: the quick method's data. A
+    // write the volume refuses means the data would no longer fit a record.
+    if (!file->WriteAt(0, host.Buffer().data(), kResidentBytes, error))
+    {
+        OsError ignored;
+        file->Close(ignored);
+        if (error.kind == ErrorKind::DiskFull)
         {
-            return RecordFillResult::Full;
+            return RecordStep::Refused;
         }
-        if (!file)
+        ReportFillerWriteFailure(host, error);
+        return RecordStep::Failed;
+    }
+    int stop = 0;
+    if (host.Options().method == 1)
+    {
+        FreeSpaceRecord record{file.get(), NameOf(path), kResidentBytes};
+        stop = OverwriteFreeSpaceFile(host, path, record, line);
+        FillPattern(host.Buffer().data(), host.Buffer().size(), 0, host.Random());
+    }
+    else if (IProgressWindow* progress = host.Progress())
+    {
+        progress->SetLine(1, line);
+    }
+    if (stop != 0)
+    {
+        OsError ignored;
+        file->Close(ignored);
+        return host.Cancelled() ? RecordStep::Cancelled : RecordStep::Failed;
+    }
+    // Flushed so that the record reaches the disk before its deletion.
+    if (!file->Flush(error) || !file->Close(error))
+    {
+        ReportFillerWriteFailure(host, error);
+        return RecordStep::Failed;
+    }
+    return RecordStep::Made;
+}
+
+} // namespace
+
+RecordFillResult FillFreeRecords(IShredHost& host, const std::string& root,
+                                 std::vector<RecordEntry>& made)
+{
+    IFileSystem& files = host.Files();
+    // Breadth first, every other level of folders holding two folders and
+    // the levels between a folder and a file: the tree stays shallow
+    // however many records there are.
+    std::deque<std::pair<std::string, int>> folders{{root, 0}};
+    std::uint64_t number = 0;
+    while (!folders.empty())
+    {
+        const auto [folder, depth] = folders.front();
+        folders.pop_front();
+        for (int i = 0; i < kNamesPerFolder; ++i)
         {
-            Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
-            if (host.Options().unattended)
+            const bool isFolder = depth % 2 == 0 || i == 0;
+            const std::string path = folder + "\\" + (isFolder ? "d" : "f") + std::to_string(i);
+            ++number;
+            RecordStep step = RecordStep::Made;
+            if (isFolder)
             {
-                Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
+                OsError error;
+                // One left by a wipe that was stopped is used again.
+                if (!files.CreateFolder(path, error) && error.kind != ErrorKind::AlreadyExists)
+                {
+                    step = error.kind == ErrorKind::DiskFull ? RecordStep::Refused
+                                                             : RecordStep::Failed;
+                    if (step == RecordStep::Failed)
+                    {
+                        ReportNoRecordFile(host);
+                    }
+                }
+                else
+                {
+                    made.push_back({path, true});
+                    folders.push_back({path, depth + 1});
+                }
             }
-            return RecordFillResult::Failed;
-        }
-        made.push_back(path);
-        // The buffer holds zeroes from the fill: the quick method's data. A
-        // write the volume refuses means the data would no longer fit a
-        // record: the records are full.
-        if (!file->WriteAt(0, host.Buffer().data(), kResidentBytes, error))
-        {
-            OsError ignored;
-            file->Close(ignored);
-            if (error.kind == ErrorKind::DiskFull)
+            else
             {
+                step = MakeRecordFile(host, path, number, made);
+            }
+            switch (step)
+            {
+            case RecordStep::Made:
+                break;
+            case RecordStep::Refused:
                 return RecordFillResult::Full;
+            case RecordStep::Failed:
+                return RecordFillResult::Failed;
+            case RecordStep::Cancelled:
+                return RecordFillResult::Cancelled;
             }
-            ReportFillerWriteFailure(host, error);
-            return RecordFillResult::Failed;
-        }
-        int stop = 0;
-        if (host.Options().method == 1)
-        {
-            FreeSpaceRecord record{file.get(), name, kResidentBytes};
-            stop = OverwriteFreeSpaceFile(host, path, record,
-                                          Substitute(line, {{"%u", std::to_string(n + 1)}}));
-            FillPattern(host.Buffer().data(), host.Buffer().size(), 0, host.Random());
-        }
-        else if (IProgressWindow* progress = host.Progress())
-        {
-            progress->SetLine(1, Substitute(line, {{"%u", std::to_string(n + 1)}}));
-        }
-        if (IProgressWindow* progress = host.Progress())
-        {
-            progress->SetRange(0, kRecordBarSteps);
-            progress->SetPosition(n % (kRecordBarSteps + 1));
-        }
-        // Flushed so that the record reaches the disk before its deletion.
-        if (stop == 0 && (!file->Flush(error) || !file->Close(error)))
-        {
-            ReportFillerWriteFailure(host, error);
-            return RecordFillResult::Failed;
-        }
-        if (stop != 0)
-        {
-            OsError ignored;
-            file->Close(ignored);
-            return host.Cancelled() ? RecordFillResult::Cancelled : RecordFillResult::Failed;
-        }
-        host.Pump();
-        if (host.Cancelled())
-        {
-            return RecordFillResult::Cancelled;
+            if (IProgressWindow* progress = host.Progress())
+            {
+                progress->SetRange(0, kRecordBarSteps);
+                progress->SetPosition(number % (kRecordBarSteps + 1));
+            }
+            host.Pump();
+            if (host.Cancelled())
+            {
+                return RecordFillResult::Cancelled;
+            }
         }
     }
+    return RecordFillResult::Full;
 }
 
 FillResult FillTempFile(IShredHost& host, TempFileRecord& record)
@@ -263,8 +334,30 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFolder));
         return;
     }
-    auto removeFolder = [&files, &folder, &folderEntry]
+    // NTFS keeps small files inside their file records: those of deleted
+    // files are taken by record files after the fill. Their tree starts in a
+    // folder made now, while the wipe's folder has room for its name.
+    std::vector<RecordEntry> recordEntries;
+    std::string recordRoot;
+    const int driveIndex = (root[0] & ~0x20) - 'A';
+    if (driveIndex >= 0 && driveIndex < kEngineDriveLetters && options.ntfs[driveIndex])
     {
+        std::string path = folder + "\\" + std::string(kRecordFolder);
+        if (files.CreateFolder(path, error) || error.kind == ErrorKind::AlreadyExists)
+        {
+            recordRoot = path;
+            recordEntries.push_back({path, true});
+        }
+    }
+    auto removeFolder = [&files, &folder, &folderEntry, &recordEntries]
+    {
+        for (auto it = recordEntries.rbegin(); it != recordEntries.rend(); ++it)
+        {
+            OsError ignored;
+            it->folder ? files.RemoveFolder(it->path, ignored)
+                       : files.RemoveFile(it->path, ignored);
+        }
+        recordEntries.clear();
         folderEntry.reset();
         OsError ignored;
         files.RemoveFolder(folder, ignored);
@@ -370,14 +463,9 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         }
     }
 
-    // NTFS keeps small files inside their file records: those of deleted
-    // files are taken by record files, written by the method.
-    std::vector<std::string> recordFiles;
-    const int driveIndex = (root[0] & ~0x20) - 'A';
-    if (completed && !host.Cancelled() && driveIndex >= 0 && driveIndex < kEngineDriveLetters &&
-        options.ntfs[driveIndex] &&
-        (!MakeRoomForRecordNames(host, records) ||
-         FillFreeRecords(host, folder, recordFiles) != RecordFillResult::Full))
+    if (completed && !host.Cancelled() && !recordRoot.empty() &&
+        (!MakeRoomForTheFileTable(host, records) ||
+         FillFreeRecords(host, recordRoot, recordEntries) != RecordFillResult::Full))
     {
         completed = false;
     }
@@ -404,12 +492,13 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     progress.DisableCancel();
     progress.Repaint();
 
-    for (const std::string& path : recordFiles)
+    for (auto it = recordEntries.rbegin(); it != recordEntries.rend(); ++it)
     {
         OsError ignored;
-        files.RemoveFile(path, ignored);
+        it->folder ? files.RemoveFolder(it->path, ignored) : files.RemoveFile(it->path, ignored);
         host.Pump();
     }
+    recordEntries.clear();
 
     bool closeReported = false;
     for (std::size_t i = 0; i < records.size(); ++i)

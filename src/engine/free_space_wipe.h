@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qw
@@ -37,8 +38,8 @@ inline constexpr std::uint64_t kResidentBytes = 700;
 
 enum class RecordFillResult
 {
-    Full,      // the volume took no further file: every free record is used
-    Failed,    // reported
+    Full,   // the volume took no further file: every free record is used
+    Failed, // reported
     Cancelled,
 };
 
@@ -47,13 +48,23 @@ std::uint64_t TempFileCount(std::uint64_t available);
 // "SHRED000.TMP", "SHRED001.TMP", ... "SHRED1000.TMP"
 std::string TempFileName(std::uint64_t index);
 
-// "REC00000.TMP", "REC00001.TMP", ...: the record files of a wipe.
-std::string RecordFileName(std::uint64_t index);
+// Where the record files go: a folder made in the wipe's folder before the
+// fill, while there is room for its name.
+inline constexpr std::string_view kRecordFolder = "R";
 
-// Creates record files in `folder`, each written by the method, until the
-// volume refuses another; their paths go to `made` for the clean-up.
-RecordFillResult FillFreeRecords(IShredHost& host, const std::string& folder,
-                                 std::vector<std::string>& made);
+// One entry the record fill made: removed in the reverse order.
+struct RecordEntry
+{
+    std::string path;
+    bool folder = false;
+};
+
+// Creates files and folders in a tree below `root` (every folder holding two
+// short names, so that its index stays inside its own record and never needs
+// a cluster), each file written by the method, until the volume refuses
+// another. What it made goes to `made` for the clean-up.
+RecordFillResult FillFreeRecords(IShredHost& host, const std::string& root,
+                                 std::vector<RecordEntry>& made);
 
 // Writes the overwrite buffer into the file until it holds 2^30 bytes, the
 // drive is full, a write fails or the user cancels. Near the end of the free

@@ -12,6 +12,8 @@
 //                                      that takes longer than MS
 //   wintool run   PROGRAM LINE         starts PROGRAM with exactly LINE as its
 //                                      command line and exits with its code
+//   wintool timedrun PROGRAM LINE      the same, and prints the seconds from
+//                                      its start to its end
 //
 // CLASS or TITLE "-" matches any.
 
@@ -108,8 +110,12 @@ int main()
         return 2;
     }
     std::string command = argv[1];
-    if (command == "run" && argc == 4)
+    if ((command == "run" || command == "timedrun") && argc == 4)
     {
+        LARGE_INTEGER frequency;
+        LARGE_INTEGER start;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
         // argv[3] is the whole command line, with or without the program
         // name, as a task scheduler or the shell would pass it.
         std::wstring program = qw::Utf8ToWide(argv[2]);
@@ -124,6 +130,13 @@ int main()
             return 126;
         }
         WaitForSingleObject(process.hProcess, INFINITE);
+        if (command == "timedrun")
+        {
+            LARGE_INTEGER end;
+            QueryPerformanceCounter(&end);
+            std::printf("%.3f\n", static_cast<double>(end.QuadPart - start.QuadPart) /
+                                      static_cast<double>(frequency.QuadPart));
+        }
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hThread);

@@ -130,10 +130,10 @@ wipe_case() { # kind, image size in MB, method arguments...
     check "$name nothing else is left on $letter:" empty_folder_but_lost_found "$mnt"
     after=$(qw_drive_info "$letter")
     if [ "$kind" = ntfs ]; then
-        # The file table may have grown into the room given to the record
-        # files' names (1 MiB), and NTFS never shrinks it.
-        check "$name $letter: has the free space it had before, less at most 1 MiB" \
-            free_within "$before" "$after" 1048576
+        # The file table may grow into the 64 KiB given back for it, and
+        # NTFS never shrinks it.
+        check "$name $letter: has the free space it had before, less at most 64 KiB" \
+            free_within "$before" "$after" 65536
     else
         check "$name $letter: has the free space it had before the wipe" \
             same_text "type, file system, free, size" "$before" "$after"

@@ -103,36 +103,42 @@ TEST_F(FreeSpaceWipeTest, AbsurdFreeSpaceEndsWhenTheVolumeIsFull)
     // A remote drive may report any amount: 2^34 files would be planned.
     Unattended();
     Space(~0ull, ~0ull, 3 * 65536);
-    m_fake.files.fileLimit = 5;
+    m_fake.files.fileLimit = 5; // the wipe's folder and four files
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
-    EXPECT_EQ(m_fake.files.created.size(), 5u);
-    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\SHRED"), 5);
+    EXPECT_EQ(m_fake.files.created.size(), 4u);
+    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\SHRED"), 4);
     ExpectCleanDrive();
     EXPECT_EQ(m_app.m_runStatus, "");
 }
 
 TEST_F(FreeSpaceWipeTest, OnNtfsTheFreeRecordsAreFilledUntilTheVolumeRefuses)
 {
-    // One filler takes the clusters; then five record files, and the
-    // volume takes no seventh file.
+    // The wipe's folder and the record tree's first, one filler for the
+    // clusters, then folders and files breadth first until the volume takes
+    // no tenth.
     Unattended(1, 1);
     m_app.m_ntfs[3] = 1;
     Space(3 * 65536, 3 * 65536, 3 * 65536);
     m_fake.files.residentBytes = kResidentBytes;
-    m_fake.files.fileLimit = 6;
+    m_fake.files.fileLimit = 9;
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
-    std::vector<std::string> expected{"D:\\SHREDTMP.$$$\\SHRED000.TMP"};
-    for (int i = 0; i < 5; ++i)
-    {
-        expected.push_back("D:\\SHREDTMP.$$$\\" + RecordFileName(i));
-    }
-    EXPECT_EQ(m_fake.files.created, expected);
+    const std::string tree = "D:\\SHREDTMP.$$$\\R";
+    // Two names a folder: two folders on the first level, a folder and a
+    // file on the next.
+    EXPECT_EQ(m_fake.files.created,
+              (std::vector<std::string>{"D:\\SHREDTMP.$$$\\SHRED000.TMP", tree + "\\d0\\f1",
+                                        tree + "\\d1\\f1"}));
     // Each record file: its zeroes, then the three passes of the method,
     // all of the size that stays in the record.
-    EXPECT_EQ(Count("write D:\\SHREDTMP.$$$\\REC00004.TMP 0 " + std::to_string(kResidentBytes)),
-              4);
-    EXPECT_EQ(Count("write D:\\SHREDTMP.$$$\\REC"), 20);
-    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\"), 6);
+    EXPECT_EQ(Count("write " + tree + "\\d1\\f1 0 " + std::to_string(kResidentBytes)), 4);
+    EXPECT_EQ(Count("write " + tree), 8);
+    // Removed deepest first, the tree's folder last.
+    const auto& events = m_fake.files.events;
+    auto at = [&events](const std::string& event)
+    { return std::find(events.begin(), events.end(), event) - events.begin(); };
+    EXPECT_LT(at("delete " + tree + "\\d0\\f1"), at("rmdir " + tree + "\\d0"));
+    EXPECT_LT(at("rmdir " + tree + "\\d0"), at("rmdir " + tree));
+    EXPECT_LT(at("rmdir " + tree), static_cast<long>(events.size()));
     ExpectCleanDrive();
     EXPECT_EQ(m_app.m_runStatus, "");
 
@@ -159,8 +165,11 @@ TEST_F(FreeSpaceWipeTest, CancelDuringTheRecordFillLeavesNothing)
     };
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_fake.files.created.size(), 4u);
-    EXPECT_EQ(Count("delete D:\\SHREDTMP.$$$\\REC"), 3);
     for (const auto& [path, bytes] : m_fake.files.files)
+    {
+        EXPECT_EQ(path.find("SHREDTMP"), std::string::npos) << path;
+    }
+    for (const auto& path : m_fake.files.folders)
     {
         EXPECT_EQ(path.find("SHREDTMP"), std::string::npos) << path;
     }

@@ -531,6 +531,12 @@ bool CFakeFileSystem::CreateFolder(const std::string& path, OsError& error)
         error = Fail(ErrorKind::AccessDenied, 5);
         return false;
     }
+    if (fileLimit && created.size() + foldersMade >= *fileLimit)
+    {
+        error = Fail(ErrorKind::DiskFull, 112);
+        return false;
+    }
+    ++foldersMade;
     folders.insert(path);
     events.push_back("mkdir " + path);
     return true;
@@ -544,7 +550,7 @@ std::unique_ptr<IOpenFile> CFakeFileSystem::CreateForWriting(const std::string& 
         error = Fail(ErrorKind::AccessDenied, 5);
         return nullptr;
     }
-    if (fileLimit && created.size() >= *fileLimit)
+    if (fileLimit && created.size() + foldersMade >= *fileLimit)
     {
         error = Fail(ErrorKind::DiskFull, 112);
         return nullptr;

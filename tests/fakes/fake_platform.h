@@ -125,9 +125,10 @@ public:
     std::uint64_t residentBytes = 0;
     std::optional<std::uint32_t> writeErrorCode; // every write fails with it
     std::set<std::string> failCreate;
-    // Files CreateForWriting can make before the volume is full (no records
-    // left), if limited.
+    // Files and folders that can be made before the volume is full (no
+    // records left), if limited.
     std::optional<std::size_t> fileLimit;
+    std::size_t foldersMade = 0;
     std::vector<std::string> created; // files made by CreateForWriting
 };
 
