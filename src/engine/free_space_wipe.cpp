@@ -61,6 +61,17 @@ std::string Hex8(std::uint32_t code)
     return buffer;
 }
 
+// Shown in every run: a wipe that cannot make its files did not wipe, and
+// the user should know even of a scheduled one, whose log also gets it.
+void ReportNoTempFile(IShredHost& host)
+{
+    Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
+    if (host.Options().unattended)
+    {
+        Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
+    }
+}
+
 // The 9047 report: the system's description with the code.
 void ReportFillerWriteFailure(IShredHost& host, const OsError& error)
 {
@@ -116,15 +127,6 @@ enum class RecordStep
     Cancelled,
 };
 
-void ReportNoRecordFile(IShredHost& host)
-{
-    Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
-    if (host.Options().unattended)
-    {
-        Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
-    }
-}
-
 // One record file: created, written by the method, flushed and closed.
 RecordStep MakeRecordFile(IShredHost& host, const std::string& path, std::uint64_t number,
                           std::vector<RecordEntry>& made)
@@ -138,7 +140,7 @@ RecordStep MakeRecordFile(IShredHost& host, const std::string& path, std::uint64
     }
     if (!file)
     {
-        ReportNoRecordFile(host);
+        ReportNoTempFile(host);
         return RecordStep::Failed;
     }
     made.push_back({path, false});
@@ -213,7 +215,7 @@ RecordFillResult FillFreeRecords(IShredHost& host, const std::string& root,
                                                              : RecordStep::Failed;
                     if (step == RecordStep::Failed)
                     {
-                        ReportNoRecordFile(host);
+                        ReportNoTempFile(host);
                     }
                 }
                 else
@@ -432,13 +434,7 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         }
         if (!record.file)
         {
-            // Shown in every run: a wipe that cannot make its files did not
-            // wipe, and the user should know even of a scheduled one.
-            Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
-            if (options.unattended)
-            {
-                Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
-            }
+            ReportNoTempFile(host);
             completed = false;
             break;
         }
