@@ -15,7 +15,7 @@ namespace qw
 namespace
 {
 
-// Client-area layout in pixels.
+// Client-area layout at 96 DPI; scaled to the display's DPI, as the font is.
 constexpr int kMargin = 12;
 constexpr int kClientWidth = 460;
 constexpr int kLineHeight = 16;
@@ -92,6 +92,22 @@ bool ProgressUpdatesOff()
     return off;
 }
 
+// A length at 96 DPI in pixels of the screen.
+int Scaled(int length)
+{
+    static const int dpi = []
+    {
+        HDC screen = GetDC(nullptr);
+        int value = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen)
+        {
+            ReleaseDC(nullptr, screen);
+        }
+        return value > 0 ? value : 96;
+    }();
+    return MulDiv(length, dpi, 96);
+}
+
 } // namespace
 
 CWin32ProgressWindow::CWin32ProgressWindow(std::function<void()> onCancel)
@@ -121,7 +137,7 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
         return nullptr;
     }
 
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
     const LONG width = frame.right - frame.left;
     const LONG height = frame.bottom - frame.top;
@@ -150,17 +166,19 @@ bool CWin32ProgressWindow::CreateControls(const std::string& cancelLabel)
                                  SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS};
     for (int i = 0; i < 3; ++i)
     {
-        if (!CreateChild(m_window, L"STATIC", L"", lineStyles[i], kProgressLine1Id + i, kMargin,
-                         kMargin + i * (kLineHeight + kLineGap), kInnerWidth, kLineHeight))
+        if (!CreateChild(m_window, L"STATIC", L"", lineStyles[i], kProgressLine1Id + i,
+                         Scaled(kMargin), Scaled(kMargin + i * (kLineHeight + kLineGap)),
+                         Scaled(kInnerWidth), Scaled(kLineHeight)))
         {
             return false;
         }
     }
-    HWND bar = CreateChild(m_window, PROGRESS_CLASSW, L"", 0, kProgressBarId, kMargin, kBarTop,
-                           kInnerWidth, kBarHeight);
-    HWND button = CreateChild(
-        m_window, L"BUTTON", Utf8ToWide(cancelLabel), WS_TABSTOP | BS_PUSHBUTTON, kProgressCancelId,
-        kClientWidth - kMargin - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
+    HWND bar = CreateChild(m_window, PROGRESS_CLASSW, L"", 0, kProgressBarId, Scaled(kMargin),
+                           Scaled(kBarTop), Scaled(kInnerWidth), Scaled(kBarHeight));
+    HWND button =
+        CreateChild(m_window, L"BUTTON", Utf8ToWide(cancelLabel), WS_TABSTOP | BS_PUSHBUTTON,
+                    kProgressCancelId, Scaled(kClientWidth - kMargin - kButtonWidth),
+                    Scaled(kButtonTop), Scaled(kButtonWidth), Scaled(kButtonHeight));
     return bar && button;
 }
 
