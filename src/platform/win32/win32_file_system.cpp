@@ -39,6 +39,32 @@ bool QueryHandle(HANDLE handle, FileStatus& status, std::uint32_t& tag, OsError&
     return true;
 }
 
+// Opens a checked entry again, for another kind of access, and makes sure
+// the name still leads to it: the same file, of the same kind, no link. A
+// name that leads elsewhere by now is refused with ERROR_FILE_INVALID.
+CUniqueHandle OpenAgain(const std::wstring& wide, DWORD access, DWORD share, DWORD flags,
+                        const FileStatus& decided, FileStatus& now, std::uint32_t& tag,
+                        OsError& error)
+{
+    CUniqueHandle handle(
+        CreateFileW(wide.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!handle.Valid())
+    {
+        error = LastError();
+        return handle;
+    }
+    if (!QueryHandle(handle.Get(), now, tag, error))
+    {
+        return CUniqueHandle();
+    }
+    if (!(now.identity == decided.identity) || now.isFolder != decided.isFolder || now.isLink)
+    {
+        error = ErrorFromWin32(ERROR_FILE_INVALID);
+        return CUniqueHandle();
+    }
+    return handle;
+}
+
 // Whether a folder link can be told from its target: opened as itself it
 // must be another object than what it leads to. Wine 8.0 opens the target
 // either way, and its RemoveDirectory then removes the target when that is
@@ -292,21 +318,13 @@ std::unique_ptr<IEntry> OpenEntry(const std::string& path, OsError& error)
     {
         return std::make_unique<CWin32Entry>(CUniqueHandle(), status, tag, path);
     }
-    CUniqueHandle folder(
-        CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kFlags, nullptr));
     FileStatus pinned;
     std::uint32_t pinnedTag = 0;
+    CUniqueHandle folder =
+        OpenAgain(wide, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, kFlags, status, pinned, pinnedTag, error);
     if (!folder.Valid())
     {
-        error = LastError();
-        return nullptr;
-    }
-    if (!QueryHandle(folder.Get(), pinned, pinnedTag, error) ||
-        !(pinned.identity == status.identity) || !pinned.isFolder || pinned.isLink)
-    {
-        // Swapped between the two opens.
-        error = ErrorFromWin32(ERROR_FILE_INVALID);
         return nullptr;
     }
     return std::make_unique<CWin32Entry>(std::move(folder), pinned, pinnedTag, path);
@@ -324,22 +342,12 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const std::string& path, const 
     DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH |
                   (plainReparse ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     // Wine 8.0 ignores FILE_FLAG_WRITE_THROUGH; the engine flushes each pass.
-    CUniqueHandle handle(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                                     0, nullptr, OPEN_EXISTING, flags, nullptr));
-    if (!handle.Valid())
-    {
-        error = LastError();
-        return nullptr;
-    }
     FileStatus now;
     std::uint32_t tag = 0;
-    if (!QueryHandle(handle.Get(), now, tag, error))
+    CUniqueHandle handle = OpenAgain(WidePath(path), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, flags,
+                                     file.Status(), now, tag, error);
+    if (!handle.Valid())
     {
-        return nullptr;
-    }
-    if (!(now.identity == file.Status().identity) || now.isFolder || now.isLink)
-    {
-        error = ErrorFromWin32(ERROR_FILE_INVALID);
         return nullptr;
     }
     return std::make_unique<CWin32OpenFile>(handle.Release(), true);
@@ -520,16 +528,14 @@ bool CWin32FileSystem::SetNormalAttributes(IEntry& entry, OsError& error)
         return true;
     }
     // By the handle of the file that was decided on.
-    CUniqueHandle handle(CreateFileW(
-        WidePath(entry.Path()).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     FileStatus now;
     std::uint32_t tag = 0;
-    if (!handle.Valid() || !QueryHandle(handle.Get(), now, tag, error) ||
-        !(now.identity == status.identity))
+    CUniqueHandle handle = OpenAgain(
+        WidePath(entry.Path()), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, status, now, tag, error);
+    if (!handle.Valid())
     {
-        error = handle.Valid() ? ErrorFromWin32(ERROR_FILE_INVALID) : LastError();
         return false;
     }
     FILE_BASIC_INFO basic{};
