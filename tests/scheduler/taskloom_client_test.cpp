@@ -1,0 +1,439 @@
+// A late-binding client of the registered Taskloom.dll, driving the real Task
+// Scheduler of the wine prefix by DISPID, as the main program does.
+
+#include "platform/win32/com_ptr.h"
+
+#include <oleauto.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using qw::CComPtr;
+
+struct Var
+{
+    VARIANT v;
+    Var() { VariantInit(&v); }
+    Var(const Var& o) : Var() { VariantCopy(&v, const_cast<VARIANT*>(&o.v)); }
+    Var& operator=(const Var&) = delete;
+    ~Var() { VariantClear(&v); }
+};
+
+Var Str(const std::wstring& s)
+{
+    Var r;
+    V_VT(&r.v) = VT_BSTR;
+    V_BSTR(&r.v) = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    return r;
+}
+Var Num(long n, VARTYPE type = VT_I4)
+{
+    Var r;
+    V_VT(&r.v) = VT_I4;
+    V_I4(&r.v) = n;
+    VariantChangeType(&r.v, &r.v, 0, type);
+    return r;
+}
+Var Date(double d)
+{
+    Var r;
+    V_VT(&r.v) = VT_DATE;
+    V_DATE(&r.v) = d;
+    return r;
+}
+
+struct Outcome
+{
+    HRESULT hr = E_FAIL;
+    Var value;
+    EXCEPINFO ex{};
+    ~Outcome()
+    {
+        SysFreeString(ex.bstrSource);
+        SysFreeString(ex.bstrDescription);
+        SysFreeString(ex.bstrHelpFile);
+    }
+    // The error a client sees: the exception's code when there is one.
+    HRESULT Error() const { return hr == DISP_E_EXCEPTION ? ex.scode : hr; }
+    std::wstring Text() const
+    {
+        Var copy = value;
+        return SUCCEEDED(VariantChangeType(&copy.v, &copy.v, 0, VT_BSTR)) ? V_BSTR(&copy.v) : L"";
+    }
+    long Long() const
+    {
+        Var copy = value;
+        return SUCCEEDED(VariantChangeType(&copy.v, &copy.v, 0, VT_I4)) ? V_I4(&copy.v) : -99999;
+    }
+    double Real() const { return V_VT(&value.v) == VT_DATE ? V_DATE(&value.v) : -1.0; }
+    CComPtr<IDispatch> Object() const
+    {
+        CComPtr<IDispatch> d;
+        if (V_VT(&value.v) == VT_DISPATCH && V_DISPATCH(&value.v))
+            V_DISPATCH(&value.v)->QueryInterface(IID_IDispatch, d.PutVoid());
+        return d;
+    }
+};
+
+Outcome Invoke(IDispatch* object, DISPID id, WORD flags, std::vector<Var> args = {})
+{
+    Outcome out;
+    std::vector<VARIANT> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+        reversed.push_back(it->v);
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT)
+    {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    UINT argError = 0;
+    out.hr =
+        object->Invoke(id, IID_NULL, 0x409, flags, &params,
+                       flags == DISPATCH_PROPERTYPUT ? nullptr : &out.value.v, &out.ex, &argError);
+    return out;
+}
+
+Outcome Get(IDispatch* o, DISPID id, std::vector<Var> args = {})
+{
+    return Invoke(o, id, DISPATCH_PROPERTYGET | DISPATCH_METHOD, std::move(args));
+}
+Outcome Put(IDispatch* o, DISPID id, Var value)
+{
+    return Invoke(o, id, DISPATCH_PROPERTYPUT, {value});
+}
+Outcome Call(IDispatch* o, DISPID id, std::vector<Var> args = {})
+{
+    return Invoke(o, id, DISPATCH_METHOD, std::move(args));
+}
+
+CComPtr<IDispatch> NewSchedule()
+{
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(L"TaskScheduler.Schedule", &clsid), S_OK);
+    CComPtr<IDispatch> schedule;
+    EXPECT_EQ(
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, schedule.PutVoid()),
+        S_OK);
+    return schedule;
+}
+
+struct Member
+{
+    const wchar_t* name;
+    DISPID id;
+};
+
+// Schedule
+constexpr DISPID kCreateTask = 0x60030002, kRefresh = 0x60030003, kDelete = 0x60030004, kJob = 0,
+                 kCount = 0x68030000;
+// Job
+constexpr DISPID kApplicationName = 0x68030012, kCommandLine = 0x68030011, kCreator = 0x6803000F,
+                 kLastRunTime = 0x68030006, kName = 0x68030003, kSave = 0x60030016,
+                 kShowProperties = 0x60030017, kWorkingDirectory = 0x68030001,
+                 kTriggers = 0x68030000;
+// Triggers and Trigger
+constexpr DISPID kAdd = 0x60030002, kTriggersCount = 0x68030001, kItem = 0;
+constexpr DISPID kDaysInterval = 0x6803000E, kDay = 0x6803000D, kMonths = 0x6803000C,
+                 kDaysOfTheWeek = 0x6803000B, kWeek = 0x6803000A, kWeeksInterval = 0x68030009,
+                 kTriggerType = 0x68030007, kBeginDay = 0x68030003, kStartTime = 0x68030000;
+
+class TaskloomClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
+    void TearDown() override { CoUninitialize(); }
+};
+
+TEST_F(TaskloomClientTest, EveryMemberNameGivesItsDispid)
+{
+    const std::vector<Member> schedule = {
+        {L"CreateTask", 0x60030002}, {L"NewEnum", -4}, {L"Refresh", 0x60030003},
+        {L"Delete", 0x60030004},     {L"Job", 0},      {L"TargetComputer", 0x68030001},
+        {L"Count", 0x68030000}};
+    const std::vector<Member> job = {{L"ApplicationName", 0x68030012},
+                                     {L"CommandLine", 0x68030011},
+                                     {L"Comment", 0x68030010},
+                                     {L"Creator", 0x6803000F},
+                                     {L"ErrorRetryCount", 0x6803000E},
+                                     {L"ErrorRetryInterval", 0x6803000D},
+                                     {L"ExitCode", 0x6803000C},
+                                     {L"Flags", 0x6803000B},
+                                     {L"IdleWait", 0x6803000A},
+                                     {L"MaxRunTime", 0x68030009},
+                                     {L"Priority", 0x68030008},
+                                     {L"Status", 0x68030007},
+                                     {L"Edit", 0x60030013},
+                                     {L"Run", 0x60030014},
+                                     {L"Terminate", 0x60030015},
+                                     {L"LastRunTime", 0x68030006},
+                                     {L"NextRunTime", 0x68030005},
+                                     {L"FileName", 0x68030004},
+                                     {L"Name", 0x68030003},
+                                     {L"Save", 0x60030016},
+                                     {L"ShowProperties", 0x60030017},
+                                     {L"WorkingDirectory", 0x68030001},
+                                     {L"Triggers", 0x68030000}};
+    const std::vector<Member> triggers = {
+        {L"Add", 0x60030002},   {L"NewEnum", -4}, {L"Remove", 0x60030003},
+        {L"Count", 0x68030001}, {L"Item", 0},     {L"Update", 0x60030004}};
+    const std::vector<Member> trigger = {
+        {L"DaysInterval", 0x6803000E},   {L"Day", 0x6803000D},      {L"Months", 0x6803000C},
+        {L"DaysOfTheWeek", 0x6803000B},  {L"Week", 0x6803000A},     {L"WeeksInterval", 0x68030009},
+        {L"Refresh", 0x60030010},        {L"Update", 0x60030011},   {L"Text", 0x68030008},
+        {L"TriggerType", 0x68030007},    {L"Duration", 0x68030006}, {L"Interval", 0x68030005},
+        {L"Flags", 0x68030004},          {L"BeginDay", 0x68030003}, {L"EndDay", 0x68030002},
+        {L"RandomInterval", 0x68030001}, {L"StartTime", 0x68030000}};
+
+    auto s = NewSchedule();
+    ASSERT_TRUE(s);
+    Outcome created = Call(s.Get(), kCreateTask, {Str(L"qw-names")});
+    ASSERT_EQ(created.hr, S_OK);
+    auto j = created.Object();
+    auto ts = Get(j.Get(), kTriggers).Object();
+    auto t = Call(ts.Get(), kAdd).Object();
+    ASSERT_TRUE(t);
+    for (auto [object, members] : {std::pair{s.Get(), &schedule}, std::pair{j.Get(), &job},
+                                   std::pair{ts.Get(), &triggers}, std::pair{t.Get(), &trigger}})
+        for (const Member& m : *members)
+        {
+            LPOLESTR name = const_cast<LPOLESTR>(m.name);
+            DISPID id = 12345;
+            EXPECT_EQ(object->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id), S_OK) << m.name;
+            EXPECT_EQ(id, m.id) << m.name;
+        }
+
+    // The library: name, version, locale, and the six enumerations.
+    CComPtr<ITypeInfo> info;
+    ASSERT_EQ(s->GetTypeInfo(0, 0x409, info.Put()), S_OK);
+    CComPtr<ITypeLib> lib;
+    UINT index = 0;
+    ASSERT_EQ(info->GetContainingTypeLib(lib.Put(), &index), S_OK);
+    TLIBATTR* attr = nullptr;
+    ASSERT_EQ(lib->GetLibAttr(&attr), S_OK);
+    EXPECT_EQ(attr->wMajorVerNum, 1);
+    EXPECT_EQ(attr->wMinorVerNum, 0);
+    EXPECT_EQ(attr->lcid, 0x409u);
+    lib->ReleaseTLibAttr(attr);
+    // The dual interface's vtable half, which the type-library marshaler reads.
+    // widl (wine 8) records dual interfaces without TYPEFLAG_FOLEAUTOMATION;
+    // dual alone makes RegisterTypeLib register them for that marshaler.
+    HREFTYPE vtable = 0;
+    CComPtr<ITypeInfo> vtableInfo;
+    ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable), S_OK);
+    ASSERT_EQ(info->GetRefTypeInfo(vtable, vtableInfo.Put()), S_OK);
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(vtableInfo->GetTypeAttr(&type), S_OK);
+    const WORD wanted = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE;
+    EXPECT_EQ(type->wTypeFlags & wanted, wanted);
+    EXPECT_EQ(type->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(type->cFuncs, 8) << "the slots after IDispatch's seven";
+    vtableInfo->ReleaseTypeAttr(type);
+    std::set<std::wstring> enums;
+    for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i)
+    {
+        CComPtr<ITypeInfo> e;
+        TYPEATTR* a = nullptr;
+        if (FAILED(lib->GetTypeInfo(i, e.Put())) || FAILED(e->GetTypeAttr(&a)))
+            continue;
+        if (a->typekind == TKIND_ENUM)
+        {
+            BSTR name = nullptr;
+            e->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+            std::wstring line = std::wstring(name) + L":";
+            SysFreeString(name);
+            for (UINT v = 0; v < a->cVars; ++v)
+            {
+                VARDESC* d = nullptr;
+                e->GetVarDesc(v, &d);
+                BSTR constant = nullptr;
+                UINT got = 0;
+                e->GetNames(d->memid, &constant, 1, &got);
+                line += L" " + std::wstring(constant) + L"=" + std::to_wstring(V_I4(d->lpvarValue));
+                SysFreeString(constant);
+                e->ReleaseVarDesc(d);
+            }
+            enums.insert(line);
+        }
+        e->ReleaseTypeAttr(a);
+    }
+    const std::set<std::wstring> expected = {
+        L"saTaskFlags: tfInteractive=1 tfDeleteWhenDone=2 tfDisabled=4 tfStartOnlyIfIdle=16 "
+        L"tfKillOnIdleEnd=32 tfDontStartIfOnBatteries=64 tfKillIfGoingOnBatteries=128 "
+        L"tfRunOnlyIfDocked=256 tfHidden=512 tfRunIfConnectedToInternet=1024 "
+        L"tfRestartOnIdleResume=2048",
+        L"saTriggerTypes: ttAtLogon=7 ttAtSystemStart=6 ttOnIdle=5 ttDaily=1 "
+        L"ttMonthlyDate=3 ttMonthlyWeekDay=4 ttOnce=0 ttWeekly=2",
+        L"saTriggerMonths: tmJanuary=1 tmFebruary=2 tmMarch=4 tmApril=8 tmMay=16 "
+        L"tmJune=32 tmJuly=64 tmAugust=128 tmSeptember=256 tmOctober=512 "
+        L"tmNovember=1024 tmDecember=2048",
+        L"saTriggerDays: tdSunday=1 tdMonday=2 tdTuesday=4 tdWednesday=8 tdThursday=16 "
+        L"tdFriday=32 tdSaturday=64",
+        L"saTriggerWeeks: twFirst=1 twLast=5 twSecond=2 twThird=3 twFourth=4",
+        L"saTriggerFlags: tfTriggerDisabled=4 tfHasEndDate=1 tfKillAtDurationEnd=2"};
+    EXPECT_EQ(enums, expected);
+
+    // Only Schedule can be created.
+    CComPtr<IUnknown> made;
+    const CLSID jobClass = {
+        0xB5C55A35, 0x54F4, 0x4363, {0x8E, 0xAF, 0x4F, 0xE7, 0x66, 0x3E, 0x12, 0xE9}};
+    EXPECT_NE(
+        CoCreateInstance(jobClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, made.PutVoid()),
+        S_OK);
+    long count = 0;
+    Call(s.Get(), kRefresh);
+    count = Get(s.Get(), kCount).Long();
+    for (long i = 1; i <= count; ++i)
+    {
+        if (Get(Get(s.Get(), kJob, {Num(i, VT_I2)}).Object().Get(), kName).Text() == L"qw-names")
+        {
+            EXPECT_EQ(Call(s.Get(), kDelete, {Num(i, VT_I2)}).hr, S_OK);
+        }
+    }
+}
+
+struct TriggerPlan
+{
+    long type;
+    std::vector<std::pair<DISPID, long>> fields;
+};
+
+TEST_F(TaskloomClientTest, AWholeTaskLifeByDispid)
+{
+    const std::wstring name = L"qw-life";
+    auto s = NewSchedule();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(Get(s.Get(), kCount).Long(), 0) << "a new Schedule is empty until Refresh";
+    Outcome created = Call(s.Get(), kCreateTask, {Str(name)});
+    ASSERT_EQ(created.hr, S_OK);
+    auto job = created.Object();
+    EXPECT_EQ(Get(s.Get(), kCount).Long(), 1);
+    EXPECT_EQ(Get(job.Get(), kCreator).Text(), L"Taskloom");
+    EXPECT_EQ(Call(s.Get(), kCreateTask, {Str(name)}).Error() & 0x80000000, 0x80000000u)
+        << "a second task of the same name";
+
+    EXPECT_EQ(Put(job.Get(), kCreator, Str(L"Quellwipe")).hr, S_OK);
+    EXPECT_EQ(
+        Put(job.Get(), kApplicationName, Str(L"C:\\Program Files\\Quellwipe\\Quellwipe.exe")).hr,
+        S_OK);
+    EXPECT_EQ(Put(job.Get(), kCommandLine, Str(L"\"/s\" \"Nightly\" \"C:\\a b\\ü.txt\"")).hr, S_OK);
+    EXPECT_EQ(Put(job.Get(), kWorkingDirectory, Str(L"C:\\Program Files\\Quellwipe")).hr, S_OK);
+
+    const double begin = 46388; // 1 January 2027
+    const std::vector<TriggerPlan> plans = {
+        {0, {}},
+        {1, {{kDaysInterval, 3}}},
+        {2, {{kWeeksInterval, 2}, {kDaysOfTheWeek, 2 | 32}}},
+        {3, {{kDay, 1 | 4096}, {kMonths, 1 | 2048}}},
+        {4, {{kWeek, 5}, {kDaysOfTheWeek, 64}, {kMonths, 4095}}},
+        {5, {}},
+        {6, {}},
+        {7, {}},
+    };
+    auto triggers = Get(job.Get(), kTriggers).Object();
+    for (const TriggerPlan& plan : plans)
+    {
+        auto t = Call(triggers.Get(), kAdd).Object();
+        ASSERT_TRUE(t);
+        EXPECT_EQ(Put(t.Get(), kTriggerType, Num(plan.type)).hr, S_OK);
+        EXPECT_EQ(Put(t.Get(), kBeginDay, Date(begin + 0.7)).hr, S_OK);
+        EXPECT_EQ(Put(t.Get(), kStartTime, Date(begin + (9 * 60 + 41) / 1440.0 + 20 / 86400.0)).hr,
+                  S_OK);
+        for (auto [id, value] : plan.fields)
+            EXPECT_EQ(Put(t.Get(), id, Num(value)).hr, S_OK) << plan.type << " field " << id;
+        if (plan.type == 2)
+        {
+            Outcome wrong = Put(t.Get(), kDaysInterval, Num(1, VT_I2));
+            EXPECT_EQ(wrong.hr, DISP_E_EXCEPTION);
+            EXPECT_EQ(wrong.ex.scode, static_cast<HRESULT>(0x80040001));
+            EXPECT_STREQ(wrong.ex.bstrDescription, L"Invalid trigger type");
+        }
+        if (plan.type == 4)
+        {
+            EXPECT_EQ(Put(t.Get(), kWeek, Num(40000)).Error(), DISP_E_OVERFLOW);
+        }
+    }
+    EXPECT_EQ(Get(triggers.Get(), kTriggersCount).Long(), 8);
+    EXPECT_EQ(Get(triggers.Get(), kItem, {Num(9)}).Error(), DISP_E_BADINDEX);
+    EXPECT_EQ(Call(job.Get(), kSave).hr, S_OK);
+    EXPECT_EQ(Get(job.Get(), kLastRunTime).Real(), 0.0) << "never ran";
+    Outcome sheet = Call(job.Get(), kShowProperties);
+    EXPECT_EQ(sheet.Error(), E_NOTIMPL) << "wine 8 has no property sheet";
+
+    // A new Schedule reads it all back from the task file.
+    auto again = NewSchedule();
+    EXPECT_EQ(Call(again.Get(), kRefresh).hr, S_OK);
+    const long count = Get(again.Get(), kCount).Long();
+    long position = 0;
+    for (long i = 1; i <= count; ++i)
+    {
+        Outcome job_i = Get(again.Get(), kJob, {Num(i, VT_I2)});
+        ASSERT_EQ(job_i.hr, S_OK) << "every position up to Count";
+        if (Get(job_i.Object().Get(), kName).Text() == name)
+            position = i;
+    }
+    ASSERT_NE(position, 0);
+    EXPECT_EQ(Get(again.Get(), kJob, {Num(count + 1, VT_I2)}).Error(), DISP_E_BADINDEX);
+    auto read = Get(again.Get(), kJob, {Num(position, VT_I2)}).Object();
+    EXPECT_EQ(Get(read.Get(), kCreator).Text(), L"Quellwipe");
+    EXPECT_EQ(Get(read.Get(), kApplicationName).Text(),
+              L"C:\\Program Files\\Quellwipe\\Quellwipe.exe");
+    EXPECT_EQ(Get(read.Get(), kCommandLine).Text(), L"\"/s\" \"Nightly\" \"C:\\a b\\ü.txt\"");
+    EXPECT_EQ(Get(read.Get(), kWorkingDirectory).Text(), L"C:\\Program Files\\Quellwipe");
+    auto readTriggers = Get(read.Get(), kTriggers).Object();
+    ASSERT_EQ(Get(readTriggers.Get(), kTriggersCount).Long(), 8);
+    for (size_t i = 0; i < plans.size(); ++i)
+    {
+        auto t = Get(readTriggers.Get(), kItem, {Num(static_cast<long>(i + 1))}).Object();
+        ASSERT_TRUE(t);
+        EXPECT_EQ(Get(t.Get(), kTriggerType).Long(), plans[i].type);
+        EXPECT_EQ(Get(t.Get(), kBeginDay).Real(), begin) << "the date part only";
+        EXPECT_DOUBLE_EQ(Get(t.Get(), kStartTime).Real(), (9 * 60 + 41) / 1440.0)
+            << "hour and minute, no seconds";
+        for (auto [id, value] : plans[i].fields)
+            EXPECT_EQ(Get(t.Get(), id).Long(), id == kDay ? (value & 0xFFFF) : value)
+                << plans[i].type << " field " << id;
+    }
+
+    EXPECT_EQ(Call(again.Get(), kDelete, {Num(position, VT_I2)}).hr, S_OK);
+    EXPECT_EQ(Get(again.Get(), kCount).Long(), count - 1);
+    EXPECT_EQ(Call(again.Get(), kDelete, {Num(count + 5, VT_I2)}).Error(), DISP_E_BADINDEX);
+    auto third = NewSchedule();
+    Call(third.Get(), kRefresh);
+    EXPECT_EQ(Get(third.Get(), kCount).Long(), count - 1) << "the task file is gone";
+}
+
+TEST_F(TaskloomClientTest, TheModuleUnloadsOnlyWhenNothingIsHeld)
+{
+    HMODULE module = LoadLibraryW(L"Taskloom.dll");
+    if (!module)
+    {
+        wchar_t path[MAX_PATH] = {};
+        DWORD size = sizeof path;
+        RegGetValueW(HKEY_CLASSES_ROOT,
+                     L"CLSID\\{4CF5566A-64AA-4738-BACF-C84A90FC557D}\\InprocServer32", nullptr,
+                     RRF_RT_REG_SZ, nullptr, path, &size);
+        module = LoadLibraryW(path);
+    }
+    ASSERT_TRUE(module);
+    auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    ASSERT_TRUE(canUnload);
+    {
+        auto s = NewSchedule();
+        EXPECT_EQ(canUnload(), S_FALSE);
+    }
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(canUnload(), S_OK);
+    FreeLibrary(module);
+}
+
+} // namespace
