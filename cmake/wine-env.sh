@@ -7,7 +7,8 @@ qw_wine_env() {
     export XDG_DATA_HOME="$root/home/.local/share"
     export XDG_CONFIG_HOME="$root/home/.config"
     export XDG_CACHE_HOME="$root/home/.cache"
-    export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
+    # No debugger: a crashing program ends instead of waiting for one.
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml="
     export WINEDEBUG="${WINEDEBUG:--all}"
     # Wine reads Unix names and arguments in the locale's encoding.
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
