@@ -166,6 +166,76 @@ constexpr DISPID kDaysInterval = 0x6803000E, kDay = 0x6803000D, kMonths = 0x6803
                  kDaysOfTheWeek = 0x6803000B, kWeek = 0x6803000A, kWeeksInterval = 0x68030009,
                  kTriggerType = 0x68030007, kBeginDay = 0x68030003, kStartTime = 0x68030000;
 
+// One line per slot of the interface after IDispatch's seven, in slot order:
+// the DISPID, the kind, the name, and each argument's name and type.
+std::vector<std::wstring> Slots(ITypeInfo* dispatch)
+{
+    std::vector<std::wstring> slots;
+    HREFTYPE ref = 0;
+    CComPtr<ITypeInfo> info;
+    if (FAILED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) ||
+        FAILED(dispatch->GetRefTypeInfo(ref, info.Put())))
+        return slots;
+    TYPEATTR* type = nullptr;
+    info->GetTypeAttr(&type);
+    for (UINT i = 0; i < type->cFuncs; ++i)
+    {
+        FUNCDESC* f = nullptr;
+        info->GetFuncDesc(i, &f);
+        BSTR names[8] = {};
+        UINT count = 0;
+        info->GetNames(f->memid, names, 8, &count);
+        const wchar_t* kinds[] = {L"", L"method", L"get", L"", L"let"};
+        wchar_t id[16];
+        swprintf(id, 16, L"%08X", static_cast<unsigned>(f->memid));
+        std::wstring line = std::wstring(id) + L" " + kinds[f->invkind] + L" " + names[0] + L"(";
+        for (SHORT p = 0; p < f->cParams; ++p)
+        {
+            const ELEMDESC& e = f->lprgelemdescParam[p];
+            const bool retval = (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0;
+            // GetNames answers a DISPID with the get's names: a let's new
+            // value has no name to read.
+            std::wstring name = L"value";
+            if (retval)
+                name = L"result";
+            else if (f->invkind != INVOKE_PROPERTYPUT && static_cast<UINT>(p + 1) < count)
+                name = names[p + 1];
+            TYPEDESC t = e.tdesc;
+            std::wstring vt;
+            while (t.vt == VT_PTR)
+            {
+                vt += L"*";
+                t = *t.lptdesc;
+            }
+            if (t.vt == VT_USERDEFINED)
+            {
+                CComPtr<ITypeInfo> user;
+                BSTR userName = nullptr;
+                info->GetRefTypeInfo(t.hreftype, user.Put());
+                user->GetDocumentation(MEMBERID_NIL, &userName, nullptr, nullptr, nullptr);
+                vt = userName + vt;
+                SysFreeString(userName);
+            }
+            else
+                vt = std::to_wstring(t.vt) + vt;
+            line += (p ? L", " : L"") + name + L":" + vt;
+            if (e.paramdesc.wParamFlags & PARAMFLAG_FOPT)
+                line += L" optional";
+            if (e.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT)
+                line += L" default";
+        }
+        line += L")";
+        if (f->wFuncFlags & FUNCFLAG_FHIDDEN)
+            line += L" hidden";
+        slots.push_back(line);
+        for (UINT n = 0; n < count; ++n)
+            SysFreeString(names[n]);
+        info->ReleaseFuncDesc(f);
+    }
+    info->ReleaseTypeAttr(type);
+    return slots;
+}
+
 class TaskloomClientTest : public ::testing::Test
 {
 protected:
@@ -304,6 +374,105 @@ TEST_F(TaskloomClientTest, EveryMemberNameGivesItsDispid)
         L"saTriggerWeeks: twFirst=1 twLast=5 twSecond=2 twThird=3 twFourth=4",
         L"saTriggerFlags: tfTriggerDisabled=4 tfHasEndDate=1 tfKillAtDurationEnd=2"};
     EXPECT_EQ(enums, expected);
+
+    // Every slot after IDispatch's seven, in order: DISPID, kind, name,
+    // argument names and types (2 Integer, 3 Long, 7 Date, 8 String,
+    // 9 Object, 12 Variant).
+    const std::vector<std::vector<std::wstring>> slots = {
+        {
+            L"60030002 method CreateTask(Name:8, result:_Job**)",
+            L"FFFFFFFC method NewEnum(result:12*) hidden",
+            L"60030003 method Refresh()",
+            L"60030004 method Delete(Index:2)",
+            L"00000000 get Job(Index:2, result:_Job**)",
+            L"68030001 get TargetComputer(result:8*)",
+            L"68030001 let TargetComputer(value:8)",
+            L"68030000 get Count(result:3*)",
+        },
+        {
+            L"68030012 get ApplicationName(result:8*)",
+            L"68030012 let ApplicationName(value:8)",
+            L"68030011 get CommandLine(result:8*)",
+            L"68030011 let CommandLine(value:8)",
+            L"68030010 get Comment(result:8*)",
+            L"68030010 let Comment(value:8)",
+            L"6803000F get Creator(result:8*)",
+            L"6803000F let Creator(value:8)",
+            L"6803000E get ErrorRetryCount(result:2*)",
+            L"6803000E let ErrorRetryCount(value:2)",
+            L"6803000D get ErrorRetryInterval(result:2*)",
+            L"6803000D let ErrorRetryInterval(value:2)",
+            L"6803000C get ExitCode(result:3*)",
+            L"6803000B get Flags(result:saTaskFlags*)",
+            L"6803000B let Flags(value:saTaskFlags)",
+            L"6803000A get IdleWait(result:2*)",
+            L"6803000A let IdleWait(value:2)",
+            L"68030009 get MaxRunTime(result:3*)",
+            L"68030009 let MaxRunTime(value:3)",
+            L"68030008 get Priority(result:3*)",
+            L"68030008 let Priority(value:3)",
+            L"68030007 get Status(result:3*)",
+            L"60030013 method Edit(Parent:9)",
+            L"60030014 method Run()",
+            L"60030015 method Terminate()",
+            L"68030006 get LastRunTime(result:7*)",
+            L"68030005 get NextRunTime(result:7*)",
+            L"68030004 get FileName(result:8*)",
+            L"68030003 get Name(result:8*)",
+            L"60030016 method Save(FileName:12 optional)",
+            L"60030017 method ShowProperties()",
+            L"68030001 get WorkingDirectory(result:8*)",
+            L"68030001 let WorkingDirectory(value:8)",
+            L"68030000 get Triggers(result:_Triggers**)",
+        },
+        {
+            L"60030002 method Add(result:_Trigger**)",
+            L"FFFFFFFC method NewEnum(result:12*) hidden",
+            L"60030003 method Remove(Index:2)",
+            L"68030001 get Count(result:3*)",
+            L"00000000 get Item(Index:12, result:_Trigger**)",
+            L"60030004 method Update()",
+        },
+        {
+            L"6803000E get DaysInterval(result:2*)",
+            L"6803000E let DaysInterval(value:2)",
+            L"6803000D get Day(result:2*)",
+            L"6803000D let Day(value:2)",
+            L"6803000C get Months(result:saTriggerMonths*)",
+            L"6803000C let Months(value:saTriggerMonths)",
+            L"6803000B get DaysOfTheWeek(result:saTriggerDays*)",
+            L"6803000B let DaysOfTheWeek(value:saTriggerDays)",
+            L"6803000A get Week(result:saTriggerWeeks*)",
+            L"6803000A let Week(value:saTriggerWeeks)",
+            L"68030009 get WeeksInterval(result:2*)",
+            L"68030009 let WeeksInterval(value:2)",
+            L"60030010 method Refresh()",
+            L"60030011 method Update()",
+            L"68030008 get Text(result:8*)",
+            L"68030007 get TriggerType(result:saTriggerTypes*)",
+            L"68030007 let TriggerType(value:saTriggerTypes)",
+            L"68030006 get Duration(result:3*)",
+            L"68030006 let Duration(value:3)",
+            L"68030005 get Interval(result:3*)",
+            L"68030005 let Interval(value:3)",
+            L"68030004 get Flags(result:saTriggerFlags*)",
+            L"68030004 let Flags(value:saTriggerFlags)",
+            L"68030003 get BeginDay(result:7*)",
+            L"68030003 let BeginDay(value:7)",
+            L"68030002 get EndDay(result:7*)",
+            L"68030002 let EndDay(value:7)",
+            L"68030001 get RandomInterval(result:2*)",
+            L"68030001 let RandomInterval(value:2)",
+            L"68030000 get StartTime(result:7*)",
+            L"68030000 let StartTime(value:7)",
+        }};
+    size_t which = 0;
+    for (auto object : {s.Get(), j.Get(), ts.Get(), t.Get()})
+    {
+        CComPtr<ITypeInfo> dispatch;
+        ASSERT_EQ(object->GetTypeInfo(0, 0x409, dispatch.Put()), S_OK);
+        EXPECT_EQ(Slots(dispatch.Get()), slots[which++]);
+    }
 
     // Only Schedule can be created.
     CComPtr<IUnknown> made;
