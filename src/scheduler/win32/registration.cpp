@@ -9,6 +9,7 @@
 #include <olectl.h>
 #include <windows.h>
 
+#include <new>
 #include <string>
 
 namespace qw::sched
@@ -60,9 +61,7 @@ bool Remove(const std::wstring& key)
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
-} // namespace
-
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
+HRESULT Register()
 {
     const std::wstring path = qw::sched::OwnModulePath();
     if (path.empty())
@@ -94,7 +93,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
     return S_OK;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
+HRESULT Unregister()
 {
     HRESULT result = S_OK;
     for (const std::wstring& key : {L"CLSID\\" + GuidText(CLSID_Schedule), std::wstring(kProgId),
@@ -105,4 +104,33 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
     if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && result == S_OK)
         result = SELFREG_E_TYPELIB;
     return result;
+}
+
+// Nothing may be thrown into regsvr32.
+template <class F> HRESULT Guarded(F&& body)
+{
+    try
+    {
+        return body();
+    }
+    catch (const std::bad_alloc&)
+    {
+        return E_OUTOFMEMORY;
+    }
+    catch (...)
+    {
+        return E_UNEXPECTED;
+    }
+}
+
+} // namespace
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
+{
+    return Guarded(Register);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
+{
+    return Guarded(Unregister);
 }
