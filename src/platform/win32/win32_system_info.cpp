@@ -43,12 +43,12 @@ std::string ReadDirectory(DirectoryGetter getter)
 
 } // namespace
 
-std::string CWin32SystemInfo::ProgramPath()
+std::string ModuleFilePath(HMODULE module)
 {
     std::vector<wchar_t> buffer(MAX_PATH);
     while (true)
     {
-        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD n = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
         {
             return {};
@@ -59,6 +59,11 @@ std::string CWin32SystemInfo::ProgramPath()
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string CWin32SystemInfo::ProgramPath()
+{
+    return ModuleFilePath(nullptr);
 }
 
 std::uint32_t CWin32SystemInfo::LogicalDriveMask()

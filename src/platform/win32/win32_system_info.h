@@ -2,8 +2,14 @@
 
 #include "platform/system_info.h"
 
+#include <windows.h>
+
 namespace qw
 {
+
+// The full path of a loaded module (null: the program), without a long-path
+// prefix.
+std::string ModuleFilePath(HMODULE module);
 
 class CWin32SystemInfo : public ISystemInfo
 {

@@ -1,0 +1,78 @@
+#pragma once
+
+// What the Explorer extension decides without asking Windows: the argument
+// text, the language rule, which program to start, and its registry rows.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qw
+{
+
+inline constexpr std::string_view kShellvaneClsid = "{51917337-5113-4EC2-9CB6-C6212D0EF3E9}";
+inline constexpr std::string_view kHandlerName = "Quell Wipe Context Menu";
+inline constexpr std::string_view kMenuTextDefault = "Quell Wipe";
+inline constexpr int kMenuTextKey = 9606;
+inline constexpr std::size_t kMenuTextLimit = 199;
+
+// Each path in double quotes, one blank between two, nothing after the last.
+std::string LaunchArguments(const std::vector<std::string>& paths);
+
+// The Language setting as a pack name: its first ".ini" removed; empty means
+// English.
+std::string MenuLanguage(std::string_view stored);
+
+struct ProgramToStart
+{
+    std::string program; // full path of Quellwipe.exe
+    std::string folder;  // its folder, the working folder of the run
+};
+
+// Quellwipe.exe in the application folder, or in the extension's own folder
+// when no application folder is set; nothing when that folder lacks it. Never
+// a bare name, which the shell would look up in the current folder and path.
+std::optional<ProgramToStart> ChooseProgram(std::string_view appPath, std::string_view moduleFolder,
+                                            const std::function<bool(const std::string&)>& isFile);
+
+enum class RegistryRoot
+{
+    ClassesRoot,
+    LocalMachine,
+};
+
+struct RegistryRow
+{
+    RegistryRoot root;
+    std::string key;
+    std::string valueName; // empty: the key's default value
+    std::string data;
+};
+
+// Writes and deletes what registration needs. Keys are created or opened
+// for writing; false when the key cannot be, or the value not set.
+class IRegistryWriter
+{
+public:
+    virtual ~IRegistryWriter() = default;
+    virtual bool SetString(const RegistryRow& row) = 0;
+    virtual bool DeleteKey(RegistryRoot root, const std::string& key) = 0;
+    virtual void DeleteValue(RegistryRoot root, const std::string& key,
+                             const std::string& valueName) = 0;
+};
+
+// The rows in the order they are written; the Approved value only on the NT
+// family.
+std::vector<RegistryRow> RegistrationRows(std::string_view clsid, std::string_view libraryPath,
+                                          bool ntFamily);
+
+// False at the first row that cannot be written; the rows before it stay.
+bool RegisterExtension(IRegistryWriter& registry, std::string_view clsid,
+                       std::string_view libraryPath, bool ntFamily);
+// False at the first key that cannot be deleted; the Approved value is
+// removed last and its outcome does not count.
+bool UnregisterExtension(IRegistryWriter& registry, std::string_view clsid, bool ntFamily);
+
+} // namespace qw
