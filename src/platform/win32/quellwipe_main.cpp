@@ -2,6 +2,7 @@
 // object.
 
 #include "app/command_line.h"
+#include "app/companion_checks.h"
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
@@ -9,6 +10,7 @@
 #include "platform/win32/placeholder_main_window.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_class_registry.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_runtime.h"
@@ -36,6 +38,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     qw::CTargetsRun targetsRun;
     qw::Platform platform{settings,  system, runtime, modules,    files,     codec,
                           presenter, shell,  ui,      mainWindow, targetsRun};
+    qw::CWin32ClassRegistry classes;
+    qw::CCompanionChecks companions(classes);
+    platform.companions = &companions;
 
     qw::CShredApp app(platform);
     std::string commandLine = qw::WideToUtf8(GetCommandLineW());
