@@ -7,8 +7,9 @@ for f in app engine lang ui player; do
     [ -d "$root/src/$f" ] && folders+=("$root/src/$f")
 done
 # The scheduler component's logic is portable; its COM side lives in win32/.
+# So is the logic of the Explorer extension, which is tested natively.
 files=()
-for f in "$root"/src/scheduler/*.h "$root"/src/scheduler/*.cpp; do
+for f in "$root"/src/scheduler/*.h "$root"/src/scheduler/*.cpp "$root"/src/shellext/extension_logic.*; do
     [ -f "$f" ] && files+=("$f")
 done
 pattern='#include *<(windows|winbase|windef|winuser|winreg|objbase|oleauto|ole2|shlobj|shellapi|shlwapi|winerror|wtypes|unknwn)\.h>|\b(HRESULT|DWORD|BSTR|HANDLE|HWND|HKEY|LPSTR|LPCSTR|LPWSTR|LPCWSTR|WPARAM|LPARAM|UINT|BOOL|VARIANT|wchar_t)\b'

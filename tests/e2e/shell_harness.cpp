@@ -1,0 +1,342 @@
+// Drives Shellvane.dll as Explorer does (wine's Explorer never loads
+// context-menu handlers): the class made through COM from the registry, a
+// data object of our own serving CF_HDROP, a real menu, InvokeCommand.
+//
+//   shell_harness objects            reference and object counts, interfaces
+//   shell_harness menu               prints the text of the inserted item
+//   shell_harness invoke PATH...     picks the item for these paths
+//   shell_harness verb PATH...       invokes a verb given as text (both sets)
+//   shell_harness bare               invokes without a selection
+//   shell_harness unregister DLL     prints what DllUnregisterServer returns
+//
+// Prints "ok: ..." or "FAIL: ..." per check; exit 1 when one failed.
+
+#include "platform/win32/wide.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+int g_failures = 0;
+
+void Check(bool passed, const char* what)
+{
+    std::printf("%s: %s\n", passed ? "ok" : "FAIL", what);
+    g_failures += passed ? 0 : 1;
+}
+
+// Serves the selection as Explorer does: CF_HDROP in global memory, wide.
+class CDropData : public IDataObject
+{
+public:
+    explicit CDropData(std::vector<std::wstring> paths, bool servesDrop = true)
+        : m_paths(std::move(paths)), m_servesDrop(servesDrop)
+    {
+    }
+    virtual ~CDropData() = default;
+
+    LONG References() const { return m_references; }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject))
+        {
+            return E_NOINTERFACE;
+        }
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
+    // Lives on the harness's stack: never deleted.
+    STDMETHODIMP_(ULONG) Release() override { return --m_references; }
+
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
+    {
+        if (!m_servesDrop || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
+        {
+            return DV_E_FORMATETC;
+        }
+        std::wstring names;
+        for (const std::wstring& path : m_paths)
+        {
+            names += path;
+            names += L'\0';
+        }
+        names += L'\0';
+        SIZE_T bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GHND, bytes);
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = memory;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override
+    {
+        return m_servesDrop && format->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC;
+    }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
+    {
+        out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override
+    {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    std::vector<std::wstring> m_paths;
+    bool m_servesDrop;
+    LONG m_references = 1;
+};
+
+const CLSID& HandlerClass()
+{
+    static CLSID clsid = []
+    {
+        CLSID id{};
+        CLSIDFromString(L"{51917337-5113-4EC2-9CB6-C6212D0EF3E9}", &id);
+        return id;
+    }();
+    return clsid;
+}
+
+IContextMenu* NewHandler()
+{
+    IContextMenu* menu = nullptr;
+    HRESULT result = CoCreateInstance(HandlerClass(), nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IContextMenu, reinterpret_cast<void**>(&menu));
+    if (FAILED(result))
+    {
+        std::fprintf(stderr, "CoCreateInstance: 0x%08lx\n", static_cast<unsigned long>(result));
+        std::exit(1);
+    }
+    return menu;
+}
+
+HRESULT Initialize(IContextMenu* menu, IDataObject* data)
+{
+    IShellExtInit* init = nullptr;
+    menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    HRESULT result = init->Initialize(nullptr, data, nullptr);
+    init->Release();
+    return result;
+}
+
+using CanUnloadFunction = HRESULT(STDAPICALLTYPE*)();
+using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+int Objects()
+{
+    IContextMenu* menu = NewHandler();
+    HMODULE dll = GetModuleHandleW(L"Shellvane.dll");
+    auto canUnload = reinterpret_cast<CanUnloadFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    auto getClass = reinterpret_cast<GetClassObjectFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    Check(canUnload && getClass, "the library exports DllCanUnloadNow and DllGetClassObject");
+    if (!canUnload || !getClass)
+    {
+        return 1;
+    }
+    Check(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE while a handler lives");
+
+    IShellExtInit* init = nullptr;
+    IUnknown* unknown = nullptr;
+    void* other = &other;
+    Check(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)) == S_OK,
+          "the handler answers IShellExtInit");
+    Check(menu->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)) == S_OK &&
+              static_cast<void*>(unknown) == static_cast<void*>(init),
+          "IUnknown is the IShellExtInit interface");
+    Check(menu->QueryInterface(IID_IDataObject, &other) == E_NOINTERFACE && other == nullptr,
+          "another interface is E_NOINTERFACE with the out pointer cleared");
+
+    CDropData data({L"C:\\windows"});
+    CDropData noDrop({}, false);
+    Check(init->Initialize(nullptr, nullptr, nullptr) == E_FAIL, "Initialize without data fails");
+    Check(init->Initialize(nullptr, &noDrop, nullptr) == E_FAIL,
+          "Initialize with data lacking CF_HDROP fails");
+    Check(init->Initialize(nullptr, &data, nullptr) == S_OK, "Initialize with CF_HDROP succeeds");
+    Check(noDrop.References() == 1 && data.References() == 2,
+          "only the latest data object is held");
+    Check(init->Initialize(nullptr, &data, nullptr) == S_OK && data.References() == 2,
+          "a second Initialize releases the first hold");
+
+    Check(menu->AddRef() == 4 && menu->Release() == 3, "AddRef and Release count the references");
+    unknown->Release();
+    init->Release();
+    menu->Release();
+    Check(data.References() == 1, "the last release lets the data object go");
+    Check(canUnload() == S_OK, "DllCanUnloadNow is S_OK after the last release");
+
+    IClassFactory* factory = nullptr;
+    CLSID otherClass = IID_IDataObject;
+    Check(getClass(otherClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)) ==
+                  CLASS_E_CLASSNOTAVAILABLE &&
+              factory == nullptr,
+          "another class is CLASS_E_CLASSNOTAVAILABLE");
+    Check(getClass(HandlerClass(), IID_IClassFactory, reinterpret_cast<void**>(&factory)) == S_OK,
+          "the class factory is made");
+    Check(canUnload() == S_FALSE, "DllCanUnloadNow is S_FALSE while a class factory lives");
+    other = &other;
+    Check(factory->QueryInterface(IID_IContextMenu, &other) == E_NOINTERFACE && other == nullptr,
+          "the class factory answers only IUnknown and IClassFactory");
+    Check(factory->LockServer(TRUE) == S_OK && factory->LockServer(FALSE) == S_OK,
+          "LockServer succeeds");
+    other = &other;
+    Check(factory->CreateInstance(reinterpret_cast<IUnknown*>(&data), IID_IUnknown, &other) ==
+                  CLASS_E_NOAGGREGATION &&
+              other == nullptr,
+          "aggregation is refused with the out pointer cleared");
+    other = &other;
+    Check(factory->CreateInstance(nullptr, IID_IDataObject, &other) == E_NOINTERFACE &&
+              other == nullptr,
+          "a handler asked for an interface it lacks is not kept");
+    Check(factory->CreateInstance(nullptr, IID_IShellExtInit, &other) == S_OK && other != nullptr,
+          "the class factory makes a handler");
+    static_cast<IUnknown*>(other)->Release();
+    factory->Release();
+    Check(canUnload() == S_OK, "DllCanUnloadNow is S_OK once every object is gone");
+    return g_failures ? 1 : 0;
+}
+
+int Menu()
+{
+    IContextMenu* handler = NewHandler();
+    CDropData data({L"C:\\windows"});
+    Initialize(handler, &data);
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"Open");
+    HRESULT result = handler->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL);
+    bool placed = HRESULT_CODE(result) == 1 && SUCCEEDED(result) && GetMenuItemCount(menu) == 2 &&
+                  GetMenuItemID(menu, 0) == 100;
+    HMENU defaultOnly = CreatePopupMenu();
+    HRESULT second = handler->QueryContextMenu(defaultOnly, 0, 7, 7, CMF_DEFAULTONLY);
+    HRESULT none = handler->QueryContextMenu(nullptr, 0, 100, 200, CMF_NORMAL);
+    if (!placed || HRESULT_CODE(second) != 1 || GetMenuItemCount(defaultOnly) != 1 || none != S_OK)
+    {
+        std::fprintf(stderr, "menu: 0x%08lx 0x%08lx 0x%08lx\n", static_cast<unsigned long>(result),
+                     static_cast<unsigned long>(second), static_cast<unsigned long>(none));
+        return 1;
+    }
+    wchar_t text[256] = {};
+    GetMenuStringW(menu, 0, text, 256, MF_BYPOSITION);
+    std::printf("%s\n", qw::WideToUtf8(text).c_str());
+    DestroyMenu(menu);
+    DestroyMenu(defaultOnly);
+    handler->Release();
+    return 0;
+}
+
+int Invoke(const std::vector<std::wstring>& paths, bool initialize, bool asVerb)
+{
+    IContextMenu* handler = NewHandler();
+    CDropData data(paths);
+    if (initialize && Initialize(handler, &data) != S_OK)
+    {
+        std::fprintf(stderr, "Initialize failed\n");
+        return 1;
+    }
+    HMENU menu = CreatePopupMenu();
+    handler->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL);
+    CMINVOKECOMMANDINFOEX info{};
+    info.cbSize = sizeof info;
+    info.nShow = SW_SHOWNORMAL;
+    info.lpVerb = MAKEINTRESOURCEA(0);
+    info.lpVerbW = MAKEINTRESOURCEW(0);
+    HRESULT result = S_OK;
+    if (asVerb)
+    {
+        info.lpVerb = "open";
+        HRESULT ansi = handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
+        // Explorer's way: the offset in lpVerb, the text verb in lpVerbW.
+        info.fMask = CMIC_MASK_UNICODE;
+        info.lpVerb = MAKEINTRESOURCEA(0);
+        info.lpVerbW = L"open";
+        result = handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
+        result = FAILED(ansi) ? ansi : result;
+    }
+    else
+    {
+        result = handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
+    }
+    std::printf("0x%08lx\n", static_cast<unsigned long>(result));
+    DestroyMenu(menu);
+    handler->Release();
+    return result == S_OK ? 0 : 1;
+}
+
+int Unregister(const std::wstring& library)
+{
+    HMODULE dll = LoadLibraryW(library.c_str());
+    auto unregister = reinterpret_cast<CanUnloadFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllUnregisterServer")));
+    if (!unregister)
+    {
+        std::fprintf(stderr, "no DllUnregisterServer\n");
+        return 1;
+    }
+    std::printf("0x%08lx\n", static_cast<unsigned long>(unregister()));
+    FreeLibrary(dll);
+    return 0;
+}
+
+} // namespace
+
+int main()
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc < 2)
+    {
+        std::fprintf(stderr,
+                     "usage: shell_harness objects|menu|invoke|verb|bare|unregister [PATH...]\n");
+        return 2;
+    }
+    std::wstring command = argv[1];
+    std::vector<std::wstring> paths(argv + 2, argv + argc);
+    LocalFree(argv);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int code = 2;
+    if (command == L"objects")
+    {
+        code = Objects();
+    }
+    else if (command == L"menu")
+    {
+        code = Menu();
+    }
+    else if (command == L"unregister" && paths.size() == 1)
+    {
+        code = Unregister(paths[0]);
+    }
+    else if (command == L"invoke" || command == L"verb" || command == L"bare")
+    {
+        code = Invoke(paths, command != L"bare", command == L"verb");
+    }
+    CoUninitialize();
+    return code;
+}

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Shellvane.dll under wine, registered by the real regsvr32 of its
+# architecture: the registry rows, the handler as Explorer drives it (wine's
+# Explorer never loads context-menu handlers), the exact command line it
+# starts, and the real Quellwipe.exe started on two files.
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+
+# 64-bit regsvr32 and reg only through wine64; plain wine runs the 32-bit ones.
+if [ "$QW_ARCH" = x86_64 ]; then native=(/usr/lib/wine/wine64); else native=(wine); fi
+harness() { wine "$QW_SHELL_HARNESS" "$@" | tr -d '\r'; }
+c="$WINEPREFIX/drive_c"
+clsid='{51917337-5113-4EC2-9CB6-C6212D0EF3E9}'
+name='Quell Wipe Context Menu'
+approved='HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
+rows=("HKCR\\CLSID\\$clsid" "HKCR\\CLSID\\$clsid\\InProcServer32"
+    "HKCR\\*\\shellex\\ContextMenuHandlers\\$name" "HKCR\\Folder\\shellex\\ContextMenuHandlers\\$name")
+
+# Every value under the handler's keys and the Approved value, as reg prints them.
+registry_rows() {
+    for k in "${rows[@]}"; do
+        "${native[@]}" reg query "$k" 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ *//' |
+            while IFS= read -r line; do printf '%s: %s\n' "$k" "$line"; done
+    done
+    "${native[@]}" reg query "$approved" /v "$clsid" 2>/dev/null | tr -d '\r' | grep REG_ |
+        sed 's|^ *|Approved: |'
+}
+regsvr() { "${native[@]}" regsvr32 /s "$@" >/dev/null 2>&1; }
+
+# --- registration of a stand-in application folder ---------------------------
+stand="$c/Program Files/Stand-in Wipe"
+stand_win='C:\Program Files\Stand-in Wipe'
+mkdir -p "$stand/Lang"
+cp "$QW_DIST/Shellvane.dll" "$stand/"
+cp "$QW_RECORDER" "$stand/Quellwipe.exe"
+printf '[Tarnwell Language Pack]\r\n9606=Stand-in shred\r\n' >"$stand/Lang/English.ini"
+printf '[Tarnwell Language Pack]\r\n9606=Sicher löschen mit Quellwipe\r\n' >"$stand/Lang/Deutsch.ini"
+started="$stand/started.txt"
+
+regsvr "$stand_win\\Shellvane.dll"
+check "regsvr32 registers the extension" test $? -eq 0
+expected=$(printf '%s\n' \
+    "HKCR\\CLSID\\$clsid: (Default)    REG_SZ    $name" \
+    "HKCR\\CLSID\\$clsid\\InProcServer32: (Default)    REG_SZ    $stand_win\\Shellvane.dll" \
+    "HKCR\\CLSID\\$clsid\\InProcServer32: ThreadingModel    REG_SZ    Apartment" \
+    "HKCR\\*\\shellex\\ContextMenuHandlers\\$name: (Default)    REG_SZ    $clsid" \
+    "HKCR\\Folder\\shellex\\ContextMenuHandlers\\$name: (Default)    REG_SZ    $clsid" \
+    "Approved: $clsid    REG_SZ    $name")
+once=$(registry_rows)
+check "the registry holds exactly the six rows" test "$once" = "$expected"
+regsvr "$stand_win\\Shellvane.dll"
+check "registering twice is registering once" test "$(registry_rows)" = "$once"
+
+# --- the handler as Explorer drives it ----------------------------------------
+objects=$(harness objects)
+check "objects, interfaces and DllCanUnloadNow as Explorer needs them" test $? -eq 0
+grep FAIL <<<"$objects"
+
+check "without settings the item reads \"Quell Wipe\"" test "$(harness menu)" = "Quell Wipe"
+wine reg add "$key" /v AppPath /t REG_SZ /d "$stand_win" /f >/dev/null 2>&1
+check "without a language the English pack gives the item" test "$(harness menu)" = "Stand-in shred"
+for language in Deutsch Deutsch.ini; do
+    wine reg add "$key" /v Language /t REG_SZ /d "$language" /f >/dev/null 2>&1
+    check "Language \"$language\" gives the German item" \
+        test "$(harness menu)" = "Sicher löschen mit Quellwipe"
+done
+wine reg add "$key" /v Language /t REG_SZ /d "" /f >/dev/null 2>&1
+check "an empty Language gives the English item" test "$(harness menu)" = "Stand-in shred"
+
+# Two files (a blank, a name outside any ANSI code page), a folder, and a
+# path longer than 260 characters, which a 259-byte read would cut.
+mkdir -p "$c/sel/a folder"
+echo one >"$c/sel/with blank.txt"
+echo two >"$c/sel/Ünïcode ファイル.txt"
+deep=sel
+for i in 1 2 3 4 5; do deep="$deep/$(printf 'd%.0s' $(seq 1 55))$i"; done
+mkdir -p "$c/$deep" && echo deep >"$c/$deep/f.txt"
+long='C:\'$(tr / '\\' <<<"$deep")'\f.txt'
+selection=('C:\sel\with blank.txt' 'C:\sel\Ünïcode ファイル.txt' 'C:\sel\a folder' "$long")
+check "InvokeCommand with a command offset succeeds" test "$(harness invoke "${selection[@]}")" = 0x00000000
+for _ in $(seq 50); do [ -s "$started" ] && break; sleep 0.2; done
+want="line=\"$stand_win\\Quellwipe.exe\" \"C:\\sel\\with blank.txt\" \"C:\\sel\\Ünïcode ファイル.txt\" \"C:\\sel\\a folder\" \"$long\""
+check "the program in the application folder gets exactly the quoted paths (${#long}-character path kept)" \
+    test "$(head -1 "$started" 2>/dev/null)" = "$want"
+check "its working folder is the application folder" \
+    test "$(sed -n 2p "$started" 2>/dev/null)" = "folder=$stand_win"
+
+rm -f "$started"
+check "a verb given as text returns S_OK" test "$(harness verb 'C:\sel\with blank.txt')" = 0x00000000
+check "InvokeCommand without a selection returns S_OK" test "$(harness bare)" = 0x00000000
+sleep 2
+check "and neither starts anything" test ! -e "$started"
+
+# Without AppPath the extension's own folder is used; when that has no
+# Quellwipe.exe, nothing is started, not even one in the current folder.
+wine reg delete "$key" /v AppPath /f >/dev/null 2>&1
+harness invoke 'C:\sel\with blank.txt' >/dev/null
+for _ in $(seq 50); do [ -s "$started" ] && break; sleep 0.2; done
+check "without AppPath the program beside the extension is started" \
+    test "$(head -1 "$started" 2>/dev/null)" = "line=\"$stand_win\\Quellwipe.exe\" \"C:\\sel\\with blank.txt\""
+lonely="$c/Lonely"
+mkdir -p "$lonely" "$c/cwd"
+cp "$QW_DIST/Shellvane.dll" "$lonely/"
+cp "$QW_RECORDER" "$c/cwd/Quellwipe.exe"
+regsvr 'C:\Lonely\Shellvane.dll'
+(cd "$c/cwd" && harness invoke 'C:\sel\with blank.txt' >/dev/null)
+sleep 2
+check "no Quellwipe.exe beside the extension: none is started, not the current folder's" \
+    test ! -e "$c/cwd/started.txt"
+
+# --- unregistration ----------------------------------------------------------
+"${native[@]}" regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
+check "regsvr32 /u unregisters" test $? -eq 0
+check "rows 1-5 and the Approved value are gone" test -z "$(registry_rows)"
+"${native[@]}" regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
+check "regsvr32 /u a second time fails" test $? -ne 0
+check "DllUnregisterServer says SELFREG_E_CLASS" \
+    test "$(harness unregister 'C:\Lonely\Shellvane.dll')" = 0x80040201
+
+# --- the real program, started by the extension ------------------------------
+# Its companions are in place, so the only window is its confirmation.
+regsvr "C:\\Program Files\\Quellwipe\\Shellvane.dll"
+"${native[@]}" reg add 'HKCR\CLSID\{4CF5566A-64AA-4738-BACF-C84A90FC557D}' /f >/dev/null 2>&1
+for sys in system32 syswow64; do [ -d "$c/windows/$sys" ] && touch "$c/windows/$sys/Taskloom.dll"; done
+wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
+wine reg delete "$key" /v Language /f >/dev/null 2>&1
+mkdir -p "$c/real"
+head -c 100000 /dev/urandom >"$c/real/first file.bin"
+echo "second" >"$c/real/zweite Datei ä.txt"
+echo "stays" >"$c/real/neighbour.txt"
+before=$(cd "$c" && find real sel -printf '%p %s\n' | sort)
+harness invoke 'C:\real\first file.bin' 'C:\real\zweite Datei ä.txt' >/dev/null
+title=$(pack_text 9606)
+check "Quellwipe.exe asks for confirmation" wine "$tool" wait '#32770' "$title" 60000
+# Answered by keyboard: Yes is the default button.
+window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" 2>/dev/null | head -1)
+timeout 10 xdotool windowactivate --sync "$window" >/dev/null 2>&1 ||
+    timeout 10 xdotool windowfocus --sync "$window" >/dev/null 2>&1
+timeout 10 xdotool key --clearmodifiers Return
+for _ in $(seq 100); do [ ! -e "$c/real/first file.bin" ] && [ ! -e "$c/real/zweite Datei ä.txt" ] && break; sleep 0.3; done
+check "both files are shredded" test ! -e "$c/real/first file.bin" -a ! -e "$c/real/zweite Datei ä.txt"
+after=$(cd "$c" && find real sel -printf '%p %s\n' | sort)
+gone=$(diff <(echo "$before") <(echo "$after") | grep '^[<>]' | sort)
+check "nothing else changed" test "$gone" = "$(printf '< real/first file.bin 100000\n< real/zweite Datei ä.txt 7')"
+finish
