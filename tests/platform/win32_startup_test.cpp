@@ -1,12 +1,14 @@
 // Start-up over the real Win32 platform (registry, kernel, shell), with only
 // the windows faked.
 
+#include "app/companion_checks.h"
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "fakes/fake_platform.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_class_registry.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_runtime.h"
@@ -150,6 +152,62 @@ TEST_F(Win32StartupTest, ASecondInteractiveInstanceIsTurnedAway)
     CShredApp targetsApp(targets.platform);
     EXPECT_EQ(targetsApp.InitInstance(R"("C:\x")"), StartOutcome::Completed);
     EXPECT_EQ(targets.targetsRun.runs, 1);
+}
+
+// The class key under HKEY_CLASSES_ROOT and the file in the real system
+// folder decide together; the Recycle Bin verb lands where the shell reads it.
+TEST_F(Win32StartupTest, SchedulingUsableOnlyWhenRegisteredAndInTheSystemFolder)
+{
+    const std::wstring classKey = Utf8ToWide(kSchedulerClassKey);
+    const std::wstring file = Utf8ToWide(CWin32SystemInfo().SystemDirectory() + "\\Taskloom.dll");
+    struct Case
+    {
+        bool key, file, usable;
+    };
+    for (Case c : {Case{false, false, false}, Case{true, false, false}, Case{false, true, false},
+                   Case{true, true, true}})
+    {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
+        DeleteFileW(file.c_str());
+        if (c.key)
+        {
+            CUniqueKey key;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, classKey.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                      nullptr, key.Out(), nullptr),
+                      ERROR_SUCCESS);
+        }
+        if (c.file)
+        {
+            CUniqueHandle made(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(made.Valid());
+        }
+        RealPlatform real;
+        CWin32ClassRegistry classes;
+        CCompanionChecks checks(classes);
+        real.platform.companions = &checks;
+        CShredApp app(real.platform);
+        ASSERT_EQ(app.InitInstance(""), StartOutcome::Completed);
+        EXPECT_EQ(app.m_schedulerUsable, c.usable) << c.key << c.file;
+        // No Shellvane.dll beside the tests: its warning always follows.
+        EXPECT_EQ(real.presenter.shown.size(), c.usable ? 1u : 2u);
+    }
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
+    DeleteFileW(file.c_str());
+
+    CUniqueKey verb;
+    std::wstring command = L"Software\\Classes\\" + Utf8ToWide(kRecycleVerbKey) + L"\\command";
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, command.c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
+                            verb.Out()),
+              ERROR_SUCCESS);
+    wchar_t text[1024] = {};
+    DWORD size = sizeof text - sizeof(wchar_t);
+    ASSERT_EQ(RegQueryValueExW(verb.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(text),
+                               &size),
+              ERROR_SUCCESS);
+    std::string program = CWin32SystemInfo().ProgramPath();
+    EXPECT_EQ(WideToUtf8(text),
+              "\"" + program.substr(0, program.rfind('\\')) + "\\Quellwipe.exe\" recycle");
 }
 
 } // namespace

@@ -22,10 +22,13 @@ bool CWin32ClassRegistry::SetUserClassText(const std::string& key, const std::st
 {
     // The user's own classes are what HKEY_CLASSES_ROOT shows that user, and
     // unlike the machine's they can be written without administrator rights.
+    // Always the shell's 64-bit view: 64-bit Windows keeps a second CLSID
+    // branch for 32-bit programs, which Explorer never reads.
     CUniqueKey opened;
     std::wstring path = L"Software\\Classes\\" + Utf8ToWide(key);
     if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, opened.Out(), nullptr) != ERROR_SUCCESS)
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, opened.Out(),
+                        nullptr) != ERROR_SUCCESS)
     {
         return false;
     }
