@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev
-    wine wine64 wine32:i386 xvfb xauth ntfs-3g fuse3
+    wine wine64 wine32:i386 xvfb xauth xdotool ntfs-3g fuse3
 )
 
 missing=()
