@@ -49,9 +49,10 @@ std::string MenuText()
                 kMenuTextLimit);
 }
 
-template <typename Info> bool VerbIsText(const Info* info)
+// The verb field holds a command offset in its low word, or points to text.
+template <typename Char> bool VerbIsText(const Char* verb)
 {
-    return HIWORD(reinterpret_cast<UINT_PTR>(info)) != 0;
+    return HIWORD(reinterpret_cast<UINT_PTR>(verb)) != 0;
 }
 
 } // namespace

@@ -78,8 +78,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH)
     {
+        // Thread notifications stay on: the static runtime's thread data
+        // needs them.
         qw::SetModuleHandle(instance);
-        DisableThreadLibraryCalls(instance);
     }
     return TRUE;
 }
