@@ -24,4 +24,4 @@ if [ -d "$root/src/engine" ] && hits=$(grep -rnE '#include "(app|ui)/' "$root/sr
     echo "$hits"
     exit 1
 fi
-echo "portable core is free of Win32 names (${#folders[@]} folders and files)"
+echo "portable core is free of Win32 names (${#folders[@]} folders)"

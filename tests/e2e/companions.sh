@@ -61,15 +61,19 @@ check "a /s run with both companions missing shreds its target" test ! -e target
 check "and its log holds only the task and Success" \
     test "$(cat "$log")" = "$(printf 'Task Name:Nightly\r\nSuccess\r\n\r')"
 
-touch "$system/Taskloom.dll"
+# The real component: its file alone, a stale class key alone, then both.
+cp "$app_dir/Taskloom.dll" "$system/"
 check "the component's file without its class key: the scheduler warning" \
     test "$(warnings)" = "scheduler extension"
 rm "$system/Taskloom.dll"
 "${native[@]}" reg add "$scheduler_key" /f >/dev/null 2>&1
 check "the class key without the file: the scheduler warning" \
     test "$(warnings)" = "scheduler extension"
-touch "$system/Taskloom.dll"
-check "the component registered and present: no scheduler warning" test "$(warnings)" = extension
+"${native[@]}" reg delete "$scheduler_key" /f >/dev/null 2>&1
+cp "$app_dir/Taskloom.dll" "$system/"
+"${native[@]}" regsvr32 /s 'C:\windows\system32\Taskloom.dll' >/dev/null 2>&1
+check "the component registered and in the system folder: no scheduler warning" \
+    test "$(warnings)" = extension
 
 "${native[@]}" regsvr32 /s 'C:\Program Files\Quellwipe\Shellvane.dll' >/dev/null 2>&1
 check "both registered and present: no warning at all" test -z "$(warnings)"
