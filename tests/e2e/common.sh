@@ -5,6 +5,24 @@ app_dir="$WINEPREFIX/drive_c/Program Files/Quellwipe"
 mkdir -p "$app_dir"
 cp -r "$QW_DIST/." "$app_dir/"
 exe="$app_dir/Quellwipe.exe"
+# 64-bit regsvr32 and reg only through wine64; plain wine runs the 32-bit ones.
+native=wine
+[ "${QW_ARCH:-x86_64}" = x86_64 ] && native=/usr/lib/wine/wine64
+# The system folder as the program sees it.
+system_dir="$WINEPREFIX/drive_c/windows/system32"
+if [ "${QW_ARCH:-x86_64}" != x86_64 ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+    system_dir="$WINEPREFIX/drive_c/windows/syswow64"
+fi
+# Installed as a user's machine has it: the scheduler component in the
+# system folder, both components registered, so that no start warns about
+# them. QW_BARE_INSTALL=1 leaves both out.
+if [ "${QW_BARE_INSTALL:-0}" != 1 ]; then
+    if [ -f "$app_dir/Taskloom.dll" ]; then
+        cp "$app_dir/Taskloom.dll" "$system_dir/"
+        $native regsvr32 /s 'C:\windows\system32\Taskloom.dll' >/dev/null 2>&1
+    fi
+    $native regsvr32 /s 'C:\Program Files\Quellwipe\Shellvane.dll' >/dev/null 2>&1
+fi
 tool="$QW_WINTOOL"
 key='HKCU\Software\Quellwipe\Shred'
 failures=0

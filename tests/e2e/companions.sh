@@ -3,13 +3,11 @@
 # and present: the warnings of an interactive start, a "/s" run that logs
 # only its own targets, and the Recycle Bin verb written at every start.
 set -uo pipefail
+QW_BARE_INSTALL=1
 . "$(dirname "$0")/common.sh"
 
-# The program's own registry view and system folder.
-if [ "$QW_ARCH" = x86_64 ]; then native=(/usr/lib/wine/wine64); else native=(wine); fi
 c="$WINEPREFIX/drive_c"
-system="$c/windows/system32"
-[ "$QW_ARCH" != x86_64 ] && [ -d "$c/windows/syswow64" ] && system="$c/windows/syswow64"
+system=$system_dir
 scheduler_key='HKCR\CLSID\{4CF5566A-64AA-4738-BACF-C84A90FC557D}'
 verb='HKCU\Software\Classes\CLSID\{645FF040-5081-101B-9F08-00AA002F954E}\shell\Quellwipe'
 title=$(pack_text 9606)
@@ -66,16 +64,16 @@ cp "$app_dir/Taskloom.dll" "$system/"
 check "the component's file without its class key: the scheduler warning" \
     test "$(warnings)" = "scheduler extension"
 rm "$system/Taskloom.dll"
-"${native[@]}" reg add "$scheduler_key" /f >/dev/null 2>&1
+$native reg add "$scheduler_key" /f >/dev/null 2>&1
 check "the class key without the file: the scheduler warning" \
     test "$(warnings)" = "scheduler extension"
-"${native[@]}" reg delete "$scheduler_key" /f >/dev/null 2>&1
+$native reg delete "$scheduler_key" /f >/dev/null 2>&1
 cp "$app_dir/Taskloom.dll" "$system/"
-"${native[@]}" regsvr32 /s 'C:\windows\system32\Taskloom.dll' >/dev/null 2>&1
+$native regsvr32 /s 'C:\windows\system32\Taskloom.dll' >/dev/null 2>&1
 check "the component registered and in the system folder: no scheduler warning" \
     test "$(warnings)" = extension
 
-"${native[@]}" regsvr32 /s 'C:\Program Files\Quellwipe\Shellvane.dll' >/dev/null 2>&1
+$native regsvr32 /s 'C:\Program Files\Quellwipe\Shellvane.dll' >/dev/null 2>&1
 check "both registered and present: no warning at all" test -z "$(warnings)"
 mv "$app_dir/Shellvane.dll" "$app_dir/Shellvane.moved"
 check "the extension registered but its file gone: the extension warning" \

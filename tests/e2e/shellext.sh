@@ -6,8 +6,6 @@
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
 
-# 64-bit regsvr32 and reg only through wine64; plain wine runs the 32-bit ones.
-if [ "$QW_ARCH" = x86_64 ]; then native=(/usr/lib/wine/wine64); else native=(wine); fi
 harness() { wine "$QW_SHELL_HARNESS" "$@" | tr -d '\r'; }
 c="$WINEPREFIX/drive_c"
 clsid='{51917337-5113-4EC2-9CB6-C6212D0EF3E9}'
@@ -19,13 +17,13 @@ rows=("HKCR\\CLSID\\$clsid" "HKCR\\CLSID\\$clsid\\InProcServer32"
 # Every value under the handler's keys and the Approved value, as reg prints them.
 registry_rows() {
     for k in "${rows[@]}"; do
-        "${native[@]}" reg query "$k" 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ *//' |
+        $native reg query "$k" 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ *//' |
             while IFS= read -r line; do printf '%s: %s\n' "$k" "$line"; done
     done
-    "${native[@]}" reg query "$approved" /v "$clsid" 2>/dev/null | tr -d '\r' | grep REG_ |
+    $native reg query "$approved" /v "$clsid" 2>/dev/null | tr -d '\r' | grep REG_ |
         sed 's|^ *|Approved: |'
 }
-regsvr() { "${native[@]}" regsvr32 /s "$@" >/dev/null 2>&1; }
+regsvr() { $native regsvr32 /s "$@" >/dev/null 2>&1; }
 
 # --- registration of a stand-in application folder ---------------------------
 stand="$c/Program Files/Stand-in Wipe"
@@ -109,19 +107,17 @@ check "no Quellwipe.exe beside the extension: none is started, not the current f
     test ! -e "$c/cwd/started.txt"
 
 # --- unregistration ----------------------------------------------------------
-"${native[@]}" regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
+$native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
 check "regsvr32 /u unregisters" test $? -eq 0
 check "rows 1-5 and the Approved value are gone" test -z "$(registry_rows)"
-"${native[@]}" regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
+$native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
 check "regsvr32 /u a second time fails" test $? -ne 0
 check "DllUnregisterServer says SELFREG_E_CLASS" \
     test "$(harness unregister 'C:\Lonely\Shellvane.dll')" = 0x80040201
 
 # --- the real program, started by the extension ------------------------------
-# Its companions are in place, so the only window is its confirmation.
+# Installed again, so the only window is its confirmation.
 regsvr "C:\\Program Files\\Quellwipe\\Shellvane.dll"
-"${native[@]}" reg add 'HKCR\CLSID\{4CF5566A-64AA-4738-BACF-C84A90FC557D}' /f >/dev/null 2>&1
-for sys in system32 syswow64; do [ -d "$c/windows/$sys" ] && touch "$c/windows/$sys/Taskloom.dll"; done
 wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
 wine reg delete "$key" /v Language /f >/dev/null 2>&1
 mkdir -p "$c/real"

@@ -1,6 +1,8 @@
 # Taskloom.dll registered by the real regsvr32 of its architecture, driven by
 # a C++ client by DISPID and by VBScript by name, starting the real program
 # through Job.Run, and unregistered without a trace.
+# Registered here and nowhere before: what registration adds is compared.
+QW_BARE_INSTALL=1
 . "$(dirname "$0")/common.sh"
 
 case "$QW_DIST" in
