@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/presenter.h"
+#include "ui/flash_window.h"
+
+#include <array>
+#include <functional>
+#include <string>
+
+namespace qw
+{
+
+inline constexpr std::string_view kLanguageVar = "_root.strLanguage";
+
+// Movie and skin region of each message window size.
+FlashWindowSetup MessageWindowSetup(MessageSize size);
+
+// A message window: the prepared text, its window type and frame. Its
+// answer is "Ok", "Yes", "No", "Cancel" or empty.
+class CMessageFlashWindow : public CFlashWindow
+{
+public:
+    CMessageFlashWindow(IMovie& movie, ISkinControl* skin, IWindowFrame& frame,
+                        IMessagePresenter& presenter, std::string programFolder,
+                        std::string language, MessageRequest request);
+
+protected:
+    void SetVariables() override;
+    // The small window cannot fall back on itself: a plain message box.
+    void OnSkinFailure() override;
+
+private:
+    std::string m_language;
+    MessageRequest m_request;
+};
+
+// The warning with a don't-show-again check box.
+class CShellAlertFlashWindow : public CFlashWindow
+{
+public:
+    struct Input
+    {
+        std::string language;
+        std::string type = "warning";
+        int frame = 1;
+        std::string message;
+        std::string checkBoxLabel;
+    };
+    CShellAlertFlashWindow(IMovie& movie, ISkinControl* skin, IWindowFrame& frame,
+                           IMessagePresenter& presenter, std::string programFolder, Input input);
+
+    bool DontShow() const { return m_dontShow; }
+
+protected:
+    void SetVariables() override;
+    std::vector<CommandEntry> Commands() override;
+
+private:
+    Input m_input;
+    bool m_dontShow = false;
+};
+
+// The progress window's face: three lines mirrored into the movie, and
+// Cancel, which reaches the engine only through `onCancel`.
+class CProgressFlashWindow : public CFlashWindow
+{
+public:
+    CProgressFlashWindow(IMovie& movie, ISkinControl* skin, IWindowFrame& frame,
+                         IMessagePresenter& presenter, std::string programFolder,
+                         std::string language, std::function<void()> onCancel);
+
+    void SetLine(int line, const std::string& text);
+    const std::string& Line(int line) const { return m_lines.at(line - 1); }
+
+protected:
+    void SetVariables() override;
+    std::vector<CommandEntry> Commands() override;
+
+private:
+    std::string m_language;
+    std::function<void()> m_onCancel;
+    std::array<std::string, 3> m_lines;
+};
+
+} // namespace qw
