@@ -337,9 +337,13 @@ private:
     {
         if (!value.empty() && value[0] == '@')
         {
-            return {value.substr(1), true};
+            return {value.substr(1), true, false};
         }
-        return {value, false};
+        if (!value.empty() && value[0] == '$')
+        {
+            return {value.substr(1), false, true};
+        }
+        return {value, false, false};
     }
 
     void ParseControl(const Line& line)
@@ -423,6 +427,7 @@ private:
         if (name == "text")
         {
             control.text = ParseText(value);
+            return !control.text.isVariable || Variable(line, control.text.text);
         }
         else if (name == "value")
         {

@@ -30,12 +30,14 @@ enum class ControlKind
     Tabs,
 };
 
-// A text shown by a control: a literal, or the id of one of the movie's own
-// texts ("@id"), chosen by the current language.
+// A text shown by a control: a literal, the id of one of the movie's own
+// texts ("@id", chosen by the current language), or a variable's value
+// ("$_root.name").
 struct TextRef
 {
     std::string text;
     bool isId = false;
+    bool isVariable = false;
 };
 
 // A variable written before a control's command is raised.

@@ -138,6 +138,10 @@ bool CMovieState::IsVisible(const Control& control) const
 
 std::string CMovieState::Text(const TextRef& text) const
 {
+    if (text.isVariable)
+    {
+        return m_store.Get(text.text);
+    }
     if (!text.isId)
     {
         return text.text;

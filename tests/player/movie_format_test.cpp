@@ -150,9 +150,13 @@ TEST(MovieFormat, QuotesEscapesCommentsAndByteOrderMark)
 {
     CMovieState movie = Play("\xEF\xBB\xBFmovie 1 # version\nsize 100 50\n"
                              "variable _root.t \"a \\\"b\\\" # c\\nd\"\n"
-                             "control label l 0 0 100 20 text=\"x=y z\"\n");
+                             "control label l 0 0 100 20 text=\"x=y z\"\n"
+                             "control checkbox c 0 20 100 20 text=$_root.label\n");
     EXPECT_EQ(movie.GetVariable("_root.t"), "a \"b\" # c\nd");
     EXPECT_EQ(movie.Caption(*movie.Find("l")), "x=y z");
+    EXPECT_EQ(movie.Caption(*movie.Find("c")), "undefined");
+    movie.SetVariable("_root.label", "Do not show");
+    EXPECT_EQ(movie.Caption(*movie.Find("c")), "Do not show");
 }
 
 TEST(VariableStore, TextValuesUndefinedNamesArraysAndSelection)

@@ -1,0 +1,139 @@
+// The movies and the skin we ship parse, fit their outlines, and raise the
+// commands and honour the variables the program relies on.
+#include "player/movie_state.h"
+#include "player/skin_format.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qw
+{
+namespace
+{
+
+std::string ReadData(const std::string& name)
+{
+    std::ifstream in(QW_DATA_DIR "/" + name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+CMovieState Shipped(const std::string& name)
+{
+    Diagnostics diagnostics;
+    auto movie = ParseMovie(ReadData("Lang/" + name), name, diagnostics);
+    EXPECT_TRUE(movie.has_value())
+        << name << ": " << (diagnostics.empty() ? "" : FormatDiagnostic(diagnostics[0]));
+    return movie ? CMovieState(std::move(*movie)) : CMovieState();
+}
+
+// The commands of the visible buttons in tab order, and those of Enter and Esc.
+std::string Buttons(const CMovieState& movie)
+{
+    std::string text;
+    for (const Control& control : movie.Definition().controls)
+    {
+        if (control.kind == ControlKind::Button && movie.IsVisible(control))
+        {
+            text += control.command + "(" + movie.Caption(control) + ") ";
+        }
+    }
+    text += "enter=" + (movie.DefaultButton() ? movie.DefaultButton()->command : "none");
+    text += " esc=" + (movie.CancelButton() ? movie.CancelButton()->command : "none");
+    return text;
+}
+
+TEST(ShippedMovies, EveryMovieParsesAndFitsItsSkinRegion)
+{
+    Diagnostics diagnostics;
+    const auto skin = ParseSkin(ReadData("Mask/Mask.skn"), "Mask.skn", diagnostics);
+    ASSERT_TRUE(skin.has_value()) << FormatDiagnostic(diagnostics.at(0));
+    const std::pair<const char*, const char*> windows[] = {
+        {"small_warnings.movie", "Small_Mask"}, {"middle_warnings.movie", "Middle_Mask"},
+        {"Big_warnings.movie", "Big_Mask"},     {"Shell_Alert.movie", "Shell_Mask"},
+        {"shredding.movie", "Shredding_Mask"},
+    };
+    for (const auto& [movieName, region] : windows)
+    {
+        const CMovieState movie = Shipped(movieName);
+        const Shape& outline = skin->regions.at(region).shapes.at(0);
+        EXPECT_EQ(outline.numbers[2], movie.Definition().width) << movieName;
+        EXPECT_EQ(outline.numbers[3], movie.Definition().height) << movieName;
+    }
+    std::size_t movies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(QW_DATA_DIR "/Lang"))
+    {
+        if (entry.path().extension() == ".movie")
+        {
+            Shipped(entry.path().filename().string());
+            ++movies;
+        }
+    }
+    EXPECT_EQ(movies, std::size(windows));
+}
+
+TEST(ShippedMovies, MessageWindowsShowEachFramesButtonsInTheirLanguage)
+{
+    for (const char* name : {"small_warnings.movie", "middle_warnings.movie", "Big_warnings.movie"})
+    {
+        CMovieState movie = Shipped(name);
+        movie.SetVariable("_root.strLanguage", "Deutsch");
+        const std::pair<int, const char*> frames[] = {
+            {1, "IDC_FS_Ok(OK) enter=IDC_FS_Ok esc=none"},
+            {2, "IDC_FS_Ok(OK) IDC_FS_Cancel(Abbrechen) enter=IDC_FS_Ok esc=IDC_FS_Cancel"},
+            {3, "IDC_FS_Yes(&Ja) IDC_FS_No(&Nein) enter=IDC_FS_Yes esc=none"},
+            {4, "IDC_FS_Yes(&Ja) IDC_FS_No(&Nein) IDC_FS_Cancel(Abbrechen) enter=IDC_FS_Yes "
+                "esc=IDC_FS_Cancel"},
+        };
+        for (const auto& [frame, buttons] : frames)
+        {
+            ASSERT_TRUE(movie.GotoFrame(frame)) << name;
+            EXPECT_EQ(Buttons(movie), buttons) << name << " frame " << frame;
+        }
+        for (const char* type : {"info", "warning"})
+        {
+            movie.SetVariable("_root.windowtype", type);
+            int icons = 0;
+            for (const Control& control : movie.Definition().controls)
+            {
+                if (control.kind == ControlKind::Icon && movie.IsVisible(control))
+                {
+                    EXPECT_EQ(control.image, type) << name;
+                    ++icons;
+                }
+            }
+            EXPECT_EQ(icons, 1) << name;
+        }
+        movie.SetVariable("_root.txtmessage", "Line 1\nLine 2");
+        EXPECT_EQ(movie.Caption(*movie.Find("text")), "Line 1\nLine 2");
+    }
+}
+
+TEST(ShippedMovies, ShellAlertAndProgressWindow)
+{
+    CMovieState alert = Shipped("Shell_Alert.movie");
+    alert.SetVariable("_root.DontShow_chk.label", "Do not show this warning again");
+    EXPECT_EQ(alert.GetVariable("_root.bChecked"), "false");
+    const Control& box = *alert.Find("dontshow");
+    EXPECT_EQ(alert.Caption(box), "Do not show this warning again");
+    alert.Toggle(box, true);
+    EXPECT_EQ(alert.GetVariable("_root.bChecked"), "true");
+    EXPECT_EQ(Buttons(alert),
+              "IDC_FS_Ok(OK) IDC_FS_Cancel(Cancel) enter=IDC_FS_Ok esc=IDC_FS_Cancel");
+    alert.GotoFrame(2);
+    EXPECT_EQ(Buttons(alert), "IDC_FS_Ok(OK) enter=IDC_FS_Ok esc=none");
+
+    CMovieState progress = Shipped("shredding.movie");
+    for (const char* line : {"_root.Message1", "_root.Message2", "_root.Message3"})
+    {
+        EXPECT_EQ(progress.GetVariable(line), "") << line;
+    }
+    EXPECT_EQ(Buttons(progress), "IDC_FS_Cancel(Cancel) enter=IDC_FS_Cancel esc=IDC_FS_Cancel");
+}
+
+} // namespace
+} // namespace qw
