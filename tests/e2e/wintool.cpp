@@ -2,7 +2,7 @@
 // clicks and closes the program's windows from inside the same wine prefix.
 //
 //   wintool wait  CLASS TITLE [MS]     exit 0 once such a window exists
-//   wintool text  CLASS TITLE          prints the texts of its child windows
+//   wintool text  CLASS TITLE          prints the texts of its visible children
 //   wintool click CLASS TITLE BUTTON   presses the child button of that text
 //   wintool close CLASS TITLE          asks the window to close
 //   wintool clickwait CLASS TITLE BUTTON MS
@@ -36,10 +36,19 @@ HWND Find(const std::wstring& cls, const std::wstring& title)
                        title == L"-" ? nullptr : title.c_str());
 }
 
+// Asked with WM_GETTEXT, as a screen reader asks: across processes
+// GetWindowText reads only the window's own title, never an edit's text.
 std::wstring TextOf(HWND window)
 {
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 2);
-    GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
+    {
+        return {};
+    }
+    std::vector<wchar_t> buffer(length + 2);
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                        SMTO_ABORTIFHUNG, 2000, &copied);
     return buffer.data();
 }
 
@@ -62,8 +71,13 @@ struct ChildSearch
     HWND found = nullptr;
 };
 
+// Only what a person sees: a movie keeps the controls of other frames hidden.
 BOOL CALLBACK PrintChild(HWND child, LPARAM)
 {
+    if (!IsWindowVisible(child))
+    {
+        return TRUE;
+    }
     std::string text = qw::WideToUtf8(TextOf(child));
     if (!text.empty())
     {
@@ -75,7 +89,7 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM)
 BOOL CALLBACK FindButton(HWND child, LPARAM param)
 {
     auto* search = reinterpret_cast<ChildSearch*>(param);
-    if (WithoutAmpersands(TextOf(child)) == search->text)
+    if (IsWindowVisible(child) && WithoutAmpersands(TextOf(child)) == search->text)
     {
         search->found = child;
         return FALSE;

@@ -6,7 +6,7 @@
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
-#include "platform/win32/message_box_presenter.h"
+#include "platform/win32/movie_presenter.h"
 #include "platform/win32/placeholder_main_window.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/wide.h"
@@ -31,7 +31,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     qw::CWin32ModuleLoader modules;
     qw::CWin32FileSystem files;
     qw::CWin32TextCodec codec;
-    qw::CMessageBoxPresenter presenter;
+    const std::string programPath = system.ProgramPath();
+    // The app's language, known once it has started; English before.
+    qw::CShredApp* running = nullptr;
+    qw::CMoviePresenter presenter(files, programPath.substr(0, programPath.find_last_of('\\')),
+                                  [&running] {
+                                      return running && !running->m_language.empty()
+                                                 ? running->m_language
+                                                 : std::string("English");
+                                  });
     qw::CWin32Shell shell;
     qw::CWin32UserInterface ui;
     qw::CPlaceholderMainWindow mainWindow;
@@ -43,6 +51,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     platform.companions = &companions;
 
     qw::CShredApp app(platform);
+    running = &app;
     std::string commandLine = qw::WideToUtf8(GetCommandLineW());
     std::string arguments(
         qw::ArgumentsAfterProgramName(commandLine, system.ProgramPath(), files.AbsolutePath(".")));

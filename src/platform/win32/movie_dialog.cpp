@@ -1,0 +1,190 @@
+#include "platform/win32/movie_dialog.h"
+
+#include "platform/win32/wide.h"
+
+namespace qw
+{
+
+std::wstring ProgramName()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name = path;
+    name = name.substr(name.find_last_of(L"\\/") + 1);
+    const std::size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+CMovieDialog::CMovieDialog(IFileSystem& files, std::string caption, bool skinned, Factory factory)
+    : m_files(files), m_caption(std::move(caption)), m_skinned(skinned),
+      m_factory(std::move(factory))
+{
+}
+
+CMovieDialog::~CMovieDialog()
+{
+    if (m_window && IsWindow(m_window))
+    {
+        DestroyWindow(m_window);
+    }
+}
+
+std::vector<WORD> CMovieDialog::Template() const
+{
+    // A skinned window draws its own title; the others keep the system's.
+    const DWORD style = WS_POPUP | WS_SYSMENU | WS_CLIPCHILDREN | DS_SETFOREGROUND |
+                        (m_skinned ? 0 : WS_CAPTION | DS_MODALFRAME);
+    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
+    auto* dialog = reinterpret_cast<DLGTEMPLATE*>(words.data());
+    dialog->style = style;
+    dialog->dwExtendedStyle = WS_EX_CONTROLPARENT;
+    // Sized by its movie at start-up; menu, class and title follow, all none.
+    return words;
+}
+
+void CMovieDialog::RunModal(HWND owner)
+{
+    m_modal = true;
+    const std::vector<WORD> dialog = Template();
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                            reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner, Proc,
+                            reinterpret_cast<LPARAM>(this));
+    m_window = nullptr;
+}
+
+bool CMovieDialog::CreateModeless(HWND owner)
+{
+    m_modal = false;
+    const std::vector<WORD> dialog = Template();
+    m_window = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                          reinterpret_cast<const DLGTEMPLATE*>(dialog.data()),
+                                          owner, Proc, reinterpret_cast<LPARAM>(this));
+    return m_window != nullptr;
+}
+
+INT_PTR CALLBACK CMovieDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG)
+    {
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        auto* self = reinterpret_cast<CMovieDialog*>(lParam);
+        self->m_window = window;
+        self->OnInit();
+        return FALSE; // the focus is set
+    }
+    auto* self = reinterpret_cast<CMovieDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    return self && self->m_window == window ? self->OnMessage(message, wParam, lParam) : FALSE;
+}
+
+void CMovieDialog::OnInit()
+{
+    SetWindowTextW(m_window, Utf8ToWide(m_caption).c_str());
+    m_movie = std::make_unique<CWin32Movie>(m_files, m_window);
+    if (m_skinned)
+    {
+        m_skin = std::make_unique<CWin32Skin>(m_files, m_window);
+    }
+    m_flash = m_factory(*m_movie, m_skin.get(), *this);
+    if (!m_flash->InitDialog())
+    {
+        return;
+    }
+    // Centred on the monitor's work area.
+    RECT frame{};
+    GetWindowRect(m_window, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(m_window, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_movie->FocusFirst();
+}
+
+INT_PTR CMovieDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
+    {
+        // Esc: the movie's cancel button, else close with no answer.
+        if (!m_movie || !m_movie->PressCancel())
+        {
+            CloseWithoutAnswer();
+        }
+        return TRUE;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK)
+    {
+        return TRUE; // Enter without a default button
+    }
+    if (message == WM_CLOSE)
+    {
+        CloseWithoutAnswer();
+        return TRUE;
+    }
+    LRESULT result = 0;
+    if (!m_movie || !m_movie->HandleMessage(message, wParam, lParam, result))
+    {
+        return FALSE;
+    }
+    if (message == WM_DPICHANGED && m_skin)
+    {
+        m_skin->Reapply();
+    }
+    switch (message)
+    {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return static_cast<INT_PTR>(result);
+    default:
+        SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+}
+
+void CMovieDialog::CloseWithoutAnswer()
+{
+    if (m_onClose)
+    {
+        m_onClose();
+    }
+    EndModal();
+}
+
+void CMovieDialog::EndModal()
+{
+    if (!m_window)
+    {
+        return;
+    }
+    if (m_modal)
+    {
+        EndDialog(m_window, 0);
+    }
+    else
+    {
+        ShowWindow(m_window, SW_HIDE);
+    }
+}
+
+void CMovieDialog::PostClose()
+{
+    PostMessageW(m_window, WM_CLOSE, 0, 0);
+}
+
+void CMovieDialog::BeginDrag()
+{
+    // The system's own move loop follows the mouse until it is released.
+    ReleaseCapture();
+    SendMessageW(m_window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void CMovieDialog::ShowPlainMessage(const std::string& text)
+{
+    MessageBoxW(m_window, Utf8ToWide(text).c_str(), ProgramName().c_str(),
+                MB_OK | MB_SETFOREGROUND);
+}
+
+} // namespace qw

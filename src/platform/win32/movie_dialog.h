@@ -1,0 +1,71 @@
+#pragma once
+
+#include "player/win32/win32_movie.h"
+#include "player/win32/win32_skin.h"
+#include "ui/flash_window.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace qw
+{
+
+class IFileSystem;
+
+// A dialog whose face is a movie: the system window under a CFlashWindow.
+// The dialog manager gives it the keyboard (Tab, mnemonics, Enter for the
+// default button, Esc).
+class CMovieDialog : public IWindowFrame
+{
+public:
+    using Factory =
+        std::function<std::unique_ptr<CFlashWindow>(IMovie&, ISkinControl*, IWindowFrame&)>;
+
+    CMovieDialog(IFileSystem& files, std::string caption, bool skinned, Factory factory);
+    ~CMovieDialog() override;
+    CMovieDialog(const CMovieDialog&) = delete;
+    CMovieDialog& operator=(const CMovieDialog&) = delete;
+
+    // Shows the window and returns once it has closed.
+    void RunModal(HWND owner);
+    // Creates the window hidden; false when it cannot be made.
+    bool CreateModeless(HWND owner);
+
+    HWND Handle() const { return m_window; }
+    CFlashWindow* Window() const { return m_flash.get(); }
+    CWin32Movie* Movie() const { return m_movie.get(); }
+    // Runs when the window is closed or Esc is pressed without a cancel
+    // button in its movie; the window then ends with no answer.
+    void SetCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
+
+    void EndModal() override;
+    void PostClose() override;
+    void BeginDrag() override;
+    void ShowPlainMessage(const std::string& text) override;
+
+private:
+    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInit();
+    void CloseWithoutAnswer();
+    std::vector<WORD> Template() const;
+
+    IFileSystem& m_files;
+    std::string m_caption;
+    bool m_skinned;
+    Factory m_factory;
+    bool m_modal = false;
+    HWND m_window = nullptr;
+    std::unique_ptr<CWin32Movie> m_movie;
+    std::unique_ptr<CWin32Skin> m_skin;
+    std::unique_ptr<CFlashWindow> m_flash;
+    std::function<void()> m_onClose;
+};
+
+// The program's name as the system shows it: the executable's base name.
+std::wstring ProgramName();
+
+} // namespace qw

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "player/movie_player.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qw
+{
+
+// Plays a movie on a dialog with real standard controls, so that the
+// keyboard, screen readers and test tools see ordinary buttons, lists and
+// edits with their texts. Positions and fonts follow the window's DPI.
+class CWin32Movie : public CMoviePlayer
+{
+public:
+    static constexpr int kFirstControlId = 1100;
+
+    CWin32Movie(IFileSystem& files, HWND parent);
+    ~CWin32Movie() override;
+    CWin32Movie(const CWin32Movie&) = delete;
+    CWin32Movie& operator=(const CWin32Movie&) = delete;
+
+    bool LoadMovie(const std::string& path) override;
+
+    // The parent's messages the movie answers; true when it took one.
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // Esc: presses the visible cancel button; false when there is none.
+    bool PressCancel();
+    // The movie's size at the window's DPI.
+    SIZE ScaledSize() const;
+    int Dpi() const { return m_dpi; }
+    // Gives the keyboard focus to the default button, or the first control
+    // that takes it.
+    void FocusFirst();
+
+protected:
+    void Refresh() override;
+
+private:
+    struct Child
+    {
+        const Control* control = nullptr;
+        HWND window = nullptr;
+        HWND buddy = nullptr; // a stepper's arrows
+        std::wstring text;
+        std::vector<std::string> items;
+        bool visible = false;
+    };
+
+    void Destroy();
+    void Build();
+    void Layout();
+    void Sync();
+    void SyncChild(Child& child);
+    void UpdateFont();
+    int Scale(int length) const { return MulDiv(length, m_dpi, 96); }
+    RECT TitleRect() const;
+    Child* ChildOf(int id);
+    void OnControl(Child& child, int code);
+    void Paint(HDC dc);
+
+    HWND m_parent;
+    std::string m_folder; // of the movie file: its images lie beside it
+    std::vector<Child> m_children;
+    HFONT m_font = nullptr;
+    HFONT m_titleFont = nullptr;
+    HBRUSH m_background = nullptr;
+    int m_dpi = 96;
+    bool m_loaded = false;
+    // Set while the movie changes controls itself, so that their
+    // notifications are not taken for the user's actions.
+    bool m_syncing = false;
+};
+
+// The DPI of a window, or of the screen where the system cannot tell.
+int WindowDpi(HWND window);
+// The system's message font at a DPI.
+HFONT CreateMessageFont(int dpi, bool bold);
+
+} // namespace qw
