@@ -117,11 +117,12 @@ std::vector<CFlashWindow::CommandEntry> CProgressFlashWindow::Commands()
         {"IDC_FS_Cancel",
          [this](const std::string&)
          {
+             Close("Cancel");
+             // Last: the engine's cancel may end this window's life.
              if (m_onCancel)
              {
                  m_onCancel();
              }
-             Close("Cancel");
          }},
     };
 }

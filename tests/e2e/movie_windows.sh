@@ -2,7 +2,8 @@
 # The message windows and the shell alert of the real Quellwipe.exe as movie
 # windows under wine: each frame opened by a real run and answered by
 # keyboard and by mouse, with the answer's effect; German texts; dragging
-# by the title; a missing skin; the don't-show-again box; 96 and 192 DPI.
+# by the title; a missing skin; the don't-show-again box; the progress
+# window of a real shred cancelled by Esc; 96 and 192 DPI.
 # Every window is photographed into QW_SHOTS. Runs inside wine-run.sh --shell.
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
@@ -170,6 +171,31 @@ keys Return
 ended $program
 check "don't show again writes BinAlertDisabled" test "$(reg_value BinAlertDisabled)" = 0x1
 
+# The progress window of a real shred: photographed, then Esc cancels after
+# the current block, and the cancelled file keeps none of its data.
+progress_run() {
+    head -c $((1 << 30)) /dev/zero >"$c/big.bin"
+    quellwipe '"/s" "Big" "/O1" "/T1" "C:\big.bin"' &
+    program=$!
+    wine "$tool" wait QuellwipeProgressWindow - 30000 || return 1
+    local i id=
+    for ((i = 0; i < 30; i++)); do
+        id=$(xdotool search --onlyvisible --class quellwipe 2>/dev/null | tail -1)
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    sleep 0.5
+    progress_texts=$(wine "$tool" text QuellwipeProgressWindow - | tr -d '\r')
+    import -window "$id" "$shots/progress-$language-$dpi.png" 2>/dev/null
+    xdotool windowfocus --sync "$id" 2>/dev/null
+    xdotool key Escape
+    ended $program
+}
+progress_run
+check "the progress window shows the file and Cancel" \
+    test "$(head -1 <<<"$progress_texts")" = 'C:\big.bin' -a "$(tail -1 <<<"$progress_texts")" = Cancel
+check "Esc cancels the shred: the file keeps none of its data" test ! -s "$c/big.bin"
+
 # German texts, then everything again at 192 DPI for the pictures.
 wine reg add "$key" /v Language /t REG_SZ /d Deutsch /f >/dev/null 2>&1
 language=Deutsch
@@ -180,6 +206,8 @@ check "a German run shows German texts" \
     test "$(tail -3 <<<"$now")" = "$(printf 'Es kann danach nicht wiederhergestellt werden.\n&Ja\n&Nein')"
 keys Escape
 ended $program
+progress_run
+check "the German progress window says Abbrechen" test "$(tail -1 <<<"$progress_texts")" = Abbrechen
 
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
 wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
@@ -212,5 +240,6 @@ for language in Deutsch English; do
     photo frame1
     keys Return
     ended $program
+    progress_run
 done
 finish

@@ -34,14 +34,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const std::string programPath = system.ProgramPath();
     // The app's language, known once it has started; English before.
     qw::CShredApp* running = nullptr;
-    qw::CMoviePresenter presenter(files, programPath.substr(0, programPath.find_last_of('\\')),
-                                  [&running] {
-                                      return running && !running->m_language.empty()
-                                                 ? running->m_language
-                                                 : std::string("English");
-                                  });
+    const std::string programFolder = programPath.substr(0, programPath.find_last_of('\\'));
+    const auto language = [&running] {
+        return running && !running->m_language.empty() ? running->m_language
+                                                       : std::string("English");
+    };
+    qw::CMoviePresenter presenter(files, programFolder, language);
     qw::CWin32Shell shell;
     qw::CWin32UserInterface ui;
+    ui.SetMovieFace({files, presenter, programFolder, language});
     qw::CPlaceholderMainWindow mainWindow;
     qw::CTargetsRun targetsRun;
     qw::Platform platform{settings,  system, runtime, modules,    files,     codec,

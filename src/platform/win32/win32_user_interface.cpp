@@ -1,6 +1,10 @@
 #include "platform/win32/win32_user_interface.h"
 
+#include "platform/win32/movie_dialog.h"
 #include "platform/win32/wide.h"
+#include "player/win32/win32_movie.h"
+#include "player/win32/win32_skin.h"
+#include "ui/movie_windows.h"
 
 #include <commctrl.h>
 
@@ -30,6 +34,8 @@ constexpr int kClientHeight = kButtonTop + kButtonHeight + kMargin;
 
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
+// With a movie face the skin gives the outline and the movie the title.
+constexpr DWORD kFaceStyle = WS_POPUP | WS_SYSMENU | WS_CLIPCHILDREN;
 
 // The progress window that owns `window`, so the pump can give it dialog
 // keyboard handling (Esc, Tab); null for any other window.
@@ -117,7 +123,8 @@ CWin32ProgressWindow::CWin32ProgressWindow(std::function<void()> onCancel)
 
 std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::string& caption,
                                                                    const std::string& cancelLabel,
-                                                                   std::function<void()> onCancel)
+                                                                   std::function<void()> onCancel,
+                                                                   const MovieFace* face)
 {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -137,8 +144,10 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
         return nullptr;
     }
 
+    const DWORD style = face ? kFaceStyle : kWindowStyle;
+    const DWORD exStyle = face ? 0 : kWindowExStyle;
     RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     const LONG width = frame.right - frame.left;
     const LONG height = frame.bottom - frame.top;
     RECT workArea{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -147,15 +156,78 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
     const LONG y = workArea.top + std::max<LONG>(0, (workArea.bottom - workArea.top - height) / 2);
 
     std::unique_ptr<CWin32ProgressWindow> self(new CWin32ProgressWindow(std::move(onCancel)));
-    if (!CreateWindowExW(kWindowExStyle, kProgressWindowClass, Utf8ToWide(caption).c_str(),
-                         kWindowStyle, x, y, width, height, nullptr, nullptr, instance,
-                         self.get()) ||
-        !self->CreateControls(cancelLabel))
+    if (!CreateWindowExW(exStyle, kProgressWindowClass, Utf8ToWide(caption).c_str(), style, x, y,
+                         width, height, nullptr, nullptr, instance, self.get()) ||
+        !self->CreateControls(cancelLabel) || (face && !self->CreateFace(*face)))
     {
         return nullptr;
     }
     self->m_throttle.TextChanged(CProgressThrottle::kCaption, caption);
     return self;
+}
+
+bool CWin32ProgressWindow::CreateFace(const MovieFace& face)
+{
+    for (int id :
+         {kProgressLine1Id, kProgressLine2Id, kProgressLine3Id, kProgressBarId, kProgressCancelId})
+    {
+        ShowWindow(GetDlgItem(m_window, id), SW_HIDE);
+    }
+    m_movie = std::make_unique<CWin32Movie>(face.files, m_window);
+    m_skin = std::make_unique<CWin32Skin>(face.files, m_window);
+    m_face = std::make_unique<CProgressFlashWindow>(
+        *m_movie, m_skin.get(), static_cast<IWindowFrame&>(*this), face.presenter,
+        face.programFolder, face.language(), [this] { RequestCancel(); });
+    // A failed skin has told the user and posted the close request, which
+    // cancels the run once the pump sees it.
+    if (m_face->InitDialog())
+    {
+        RECT frame{};
+        GetWindowRect(m_window, &frame);
+        RECT workArea{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+        const LONG width = frame.right - frame.left;
+        const LONG height = frame.bottom - frame.top;
+        SetWindowPos(
+            m_window, nullptr,
+            workArea.left + std::max<LONG>(0, (workArea.right - workArea.left - width) / 2),
+            workArea.top + std::max<LONG>(0, (workArea.bottom - workArea.top - height) / 2), 0, 0,
+            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return true;
+}
+
+void CWin32ProgressWindow::ShowBarOnFace()
+{
+    if (!m_movie)
+    {
+        return;
+    }
+    const std::uint64_t low = std::min(m_low, m_high);
+    const std::uint64_t span = std::max(m_low, m_high) - low;
+    const auto done = static_cast<long double>(Clamp(m_shown) - low);
+    const int perMille = span == 0 ? 0 : static_cast<int>(done * 1000 / span);
+    if (perMille != m_facePerMille)
+    {
+        m_facePerMille = perMille;
+        m_movie->SetVariable("_root.Progress", std::to_string(perMille));
+    }
+}
+
+void CWin32ProgressWindow::PostClose()
+{
+    PostMessageW(m_window, WM_CLOSE, 0, 0);
+}
+
+void CWin32ProgressWindow::BeginDrag()
+{
+    ReleaseCapture();
+    SendMessageW(m_window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void CWin32ProgressWindow::ShowPlainMessage(const std::string& text)
+{
+    MessageBoxW(m_window, Utf8ToWide(text).c_str(), ProgramName().c_str(), MB_OK);
 }
 
 bool CWin32ProgressWindow::CreateControls(const std::string& cancelLabel)
@@ -205,6 +277,18 @@ LRESULT CALLBACK CWin32ProgressWindow::WindowProc(HWND window, UINT message, WPA
     {
         return DefWindowProcW(window, message, wParam, lParam);
     }
+    const bool ownCommand = message == WM_COMMAND && LOWORD(wParam) == kProgressCancelId;
+    LRESULT result = 0;
+    if (self->m_movie && message != WM_CLOSE && message != WM_NCDESTROY && !ownCommand &&
+        self->m_movie->HandleMessage(message, wParam, lParam, result))
+    {
+        // The movie's Cancel may have destroyed this window: touch nothing.
+        if (message == WM_DPICHANGED && IsWindow(window))
+        {
+            self->m_skin->Reapply();
+        }
+        return result;
+    }
     switch (message)
     {
     case WM_COMMAND:
@@ -241,6 +325,10 @@ void CWin32ProgressWindow::RequestCancel()
         return;
     }
     EnableWindow(button, FALSE);
+    if (m_movie)
+    {
+        m_movie->EnableCancel(false);
+    }
     ShowWindow(m_window, SW_HIDE);
     if (!m_onCancel)
     {
@@ -266,6 +354,10 @@ void CWin32ProgressWindow::SetCaption(const std::string& text)
     if (!m_updatesOff && m_throttle.TextChanged(CProgressThrottle::kCaption, text))
     {
         SetWindowTextW(m_window, Utf8ToWide(text).c_str());
+        if (m_movie)
+        {
+            m_movie->CaptionChanged();
+        }
     }
 }
 
@@ -278,6 +370,10 @@ void CWin32ProgressWindow::SetLine(int line, const std::string& text)
     if (m_throttle.TextChanged(line, text))
     {
         SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
+        if (m_face)
+        {
+            m_face->SetLine(line, text);
+        }
     }
 }
 
@@ -319,6 +415,7 @@ void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
         SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS,
                             static_cast<WPARAM>(ToBar(m_shown)), 0);
     }
+    ShowBarOnFace();
 }
 
 void CWin32ProgressWindow::SetPosition(std::uint64_t position)
@@ -332,6 +429,7 @@ void CWin32ProgressWindow::SetPosition(std::uint64_t position)
     const std::uint64_t start = m_throttle.Now();
     SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(ToBar(clamped)),
                         0);
+    ShowBarOnFace();
     m_throttle.DrawCost(m_throttle.Now() - start);
 }
 
@@ -361,12 +459,17 @@ void CWin32ProgressWindow::Repaint()
 void CWin32ProgressWindow::DisableCancel()
 {
     EnableWindow(GetDlgItem(m_window, kProgressCancelId), FALSE);
+    if (m_movie)
+    {
+        m_movie->EnableCancel(false);
+    }
 }
 
 std::unique_ptr<IProgressWindow> CWin32UserInterface::CreateProgressWindow(
     const std::string& caption, const std::string& cancelLabel, std::function<void()> onCancel)
 {
-    return CWin32ProgressWindow::Create(caption, cancelLabel, std::move(onCancel));
+    return CWin32ProgressWindow::Create(caption, cancelLabel, std::move(onCancel),
+                                        m_face ? &*m_face : nullptr);
 }
 
 CWin32UserInterface::CWin32UserInterface(std::uint64_t pumpIntervalUs)

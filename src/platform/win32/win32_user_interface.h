@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/progress.h"
+#include "ui/flash_window.h"
 #include "ui/progress_throttle.h"
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qw
@@ -21,15 +23,33 @@ inline constexpr int kProgressLine3Id = 1026;
 inline constexpr int kProgressBarId = 1027;
 inline constexpr int kProgressCancelId = IDCANCEL;
 
-// A plain modeless window with three labels, a progress bar and Cancel. It
-// stands in for the movie-faced window and keeps the same control ids.
-class CWin32ProgressWindow : public IProgressWindow
+class IFileSystem;
+class IMessagePresenter;
+class CWin32Movie;
+class CWin32Skin;
+class CProgressFlashWindow;
+
+// Where the progress window finds its movie and skin, and who tells a skin
+// that fails.
+struct MovieFace
+{
+    IFileSystem& files;
+    IMessagePresenter& presenter;
+    std::string programFolder;
+    std::function<std::string()> language;
+};
+
+// The modeless progress window: three labels, a bar and Cancel as hidden
+// classic controls that hold the engine's state, and a movie face that
+// shows it. Without a face the classic controls show themselves.
+class CWin32ProgressWindow : public IProgressWindow, private IWindowFrame
 {
 public:
     // Null when the window or one of its controls cannot be created.
     static std::unique_ptr<CWin32ProgressWindow> Create(const std::string& caption,
                                                         const std::string& cancelLabel,
-                                                        std::function<void()> onCancel);
+                                                        std::function<void()> onCancel,
+                                                        const MovieFace* face = nullptr);
     ~CWin32ProgressWindow() override;
     CWin32ProgressWindow(const CWin32ProgressWindow&) = delete;
     CWin32ProgressWindow& operator=(const CWin32ProgressWindow&) = delete;
@@ -46,6 +66,13 @@ public:
 private:
     explicit CWin32ProgressWindow(std::function<void()> onCancel);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool CreateFace(const MovieFace& face);
+    void ShowBarOnFace();
+    // The face's frame: the cancel request hides the window itself.
+    void EndModal() override {}
+    void PostClose() override;
+    void BeginDrag() override;
+    void ShowPlainMessage(const std::string& text) override;
     bool CreateControls(const std::string& cancelLabel);
     void RequestCancel();
     int ToBar(std::uint64_t value) const;
@@ -62,6 +89,10 @@ private:
     std::uint64_t m_shown = 0;
     // The bar takes 32-bit ints: 64-bit values are shifted right by this.
     int m_shift = 0;
+    std::unique_ptr<CWin32Movie> m_movie;
+    std::unique_ptr<CWin32Skin> m_skin;
+    std::unique_ptr<CProgressFlashWindow> m_face;
+    int m_facePerMille = -1;
 };
 
 // Pumps at most once a pump interval: a long loop calls PumpMessages after
@@ -74,9 +105,12 @@ public:
                                                           const std::string& cancelLabel,
                                                           std::function<void()> onCancel) override;
     void PumpMessages() override;
+    // Progress windows made from now on wear this movie face.
+    void SetMovieFace(MovieFace face) { m_face.emplace(std::move(face)); }
 
 private:
     CPumpThrottle m_pumpThrottle;
+    std::optional<MovieFace> m_face;
 };
 
 } // namespace qw

@@ -438,13 +438,19 @@ void CWin32Movie::Sync()
     const Control* defaultButton = State().DefaultButton();
     for (std::size_t i = 0; i < m_children.size(); ++i)
     {
-        if (m_children[i].control == defaultButton)
+        const int id = kFirstControlId + static_cast<int>(i);
+        if (m_children[i].control == defaultButton && id != m_defaultId)
         {
-            SendMessageW(m_parent, DM_SETDEFID, kFirstControlId + i, 0);
+            m_defaultId = id;
+            SendMessageW(m_parent, DM_SETDEFID, id, 0);
         }
     }
-    const RECT title = TitleRect();
-    InvalidateRect(m_parent, &title, TRUE);
+    // Only a changed title is drawn again: the progress window syncs at
+    // every frame it shows.
+    if (TitleText() != m_titleShown)
+    {
+        CaptionChanged();
+    }
     m_syncing = false;
 }
 
@@ -651,6 +657,37 @@ void CWin32Movie::FocusFirst()
     }
 }
 
+std::wstring CWin32Movie::TitleText() const
+{
+    std::wstring caption;
+    for (const Child& child : m_children)
+    {
+        if (child.control->kind == ControlKind::Title && State().IsVisible(*child.control))
+        {
+            caption = Utf8ToWide(State().Text(child.control->text));
+        }
+    }
+    return caption.empty() ? WindowText(m_parent) : caption;
+}
+
+void CWin32Movie::CaptionChanged()
+{
+    m_titleShown = TitleText();
+    const RECT title = TitleRect();
+    InvalidateRect(m_parent, &title, TRUE);
+}
+
+void CWin32Movie::EnableCancel(bool enable)
+{
+    for (const Child& child : m_children)
+    {
+        if (child.control->isCancel && child.window)
+        {
+            EnableWindow(child.window, enable);
+        }
+    }
+}
+
 void CWin32Movie::Paint(HDC dc)
 {
     const RECT title = TitleRect();
@@ -658,18 +695,7 @@ void CWin32Movie::Paint(HDC dc)
     {
         HBRUSH band = GetSysColorBrush(COLOR_ACTIVECAPTION);
         FillRect(dc, &title, band);
-        std::wstring caption;
-        for (const Child& child : m_children)
-        {
-            if (child.control->kind == ControlKind::Title && State().IsVisible(*child.control))
-            {
-                caption = Utf8ToWide(State().Text(child.control->text));
-            }
-        }
-        if (caption.empty())
-        {
-            caption = WindowText(m_parent);
-        }
+        const std::wstring caption = TitleText();
         RECT text = title;
         text.left += Scale(kTitlePadding);
         text.right -= Scale(kTitlePadding);

@@ -35,6 +35,10 @@ public:
     // Gives the keyboard focus to the default button, or the first control
     // that takes it.
     void FocusFirst();
+    // Enables or disables the movie's cancel button.
+    void EnableCancel(bool enable);
+    // The window's caption changed: the title shows it.
+    void CaptionChanged();
 
 protected:
     void Refresh() override;
@@ -58,6 +62,7 @@ private:
     void UpdateFont();
     int Scale(int length) const { return MulDiv(length, m_dpi, 96); }
     RECT TitleRect() const;
+    std::wstring TitleText() const;
     Child* ChildOf(int id);
     void OnControl(Child& child, int code);
     void Paint(HDC dc);
@@ -70,6 +75,8 @@ private:
     HBRUSH m_background = nullptr;
     int m_dpi = 96;
     bool m_loaded = false;
+    std::wstring m_titleShown;
+    int m_defaultId = 0;
     // Set while the movie changes controls itself, so that their
     // notifications are not taken for the user's actions.
     bool m_syncing = false;
