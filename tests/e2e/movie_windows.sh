@@ -230,6 +230,9 @@ for language in Deutsch English; do
     keys Escape
     ended $program
     ask '"C:\missing.txt"'
+    prev=$(shown)
+    keys Return
+    next_window "$prev"
     photo frame2
     keys Escape
     ended $program
