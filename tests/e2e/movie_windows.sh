@@ -196,6 +196,36 @@ check "the progress window shows the file and Cancel" \
     test "$(head -1 <<<"$progress_texts")" = 'C:\big.bin' -a "$(tail -1 <<<"$progress_texts")" = Cancel
 check "Esc cancels the shred: the file keeps none of its data" test ! -s "$c/big.bin"
 
+# The middle and big windows in every frame, shown by the program's own
+# player from the application folder: Enter gives the default button's
+# answer, Esc the frame's Cancel or none.
+app_win=$(win_path "$app_dir")
+message() { # size frame text key: prints the answer
+    wine "$tool" message "$app_win" "$language" "$1" "$2" warning "$3" >"$WINEPREFIX/answer.txt" &
+    local pid=$!
+    wine "$tool" wait '#32770' "$title" 30000
+    sleep 0.3
+    photo "$(tr '[:upper:]' '[:lower:]' <<<"$1")-frame$2"
+    [ "$1" = Small ] && wine "$tool" scrolls '#32770' "$title" && echo "  (scrolls)"
+    keys "$4"
+    wait $pid
+    sed -n 's/^answer=//p' "$WINEPREFIX/answer.txt" | tr -d '\r'
+}
+expected_enter=(- Ok Ok Yes Yes)
+expected_esc=(- "" Cancel "" Cancel)
+for size in Middle Big; do
+    for frame in 1 2 3 4; do
+        text="The $size window, frame $frame: a message of two sentences. It wraps."
+        check "$size frame $frame: Enter answers '${expected_enter[frame]}'" \
+            test "$(message $size $frame "$text" Return)" = "${expected_enter[frame]}"
+        check "$size frame $frame: Esc answers '${expected_esc[frame]}'" \
+            test "$(message $size $frame "$text" Escape)" = "${expected_esc[frame]}"
+    done
+done
+long=$(for i in $(seq 1 40); do printf 'Sentence %s of a very long message. ' "$i"; done)
+check "a message too long for its window scrolls, and OK still answers" \
+    test "$(message Small 1 "$long" Return)" = "$(printf '  (scrolls)\nOk')"
+
 # German texts, then everything again at 192 DPI for the pictures.
 wine reg add "$key" /v Language /t REG_SZ /d Deutsch /f >/dev/null 2>&1
 language=Deutsch
@@ -244,5 +274,10 @@ for language in Deutsch English; do
     keys Return
     ended $program
     progress_run
+    for size in Middle Big; do
+        for frame in 1 2 3 4; do
+            message $size $frame "The $size window in frame $frame." Escape >/dev/null
+        done
+    done
 done
 finish

@@ -10,6 +10,12 @@
 //                                      prints the milliseconds until the
 //                                      window is hidden or gone; exit 1 when
 //                                      that takes longer than MS
+//   wintool message FOLDER LANGUAGE SIZE FRAME TYPE TEXT
+//                                      shows the program's message window
+//                                      from the application folder FOLDER
+//                                      and prints its answer
+//   wintool scrolls CLASS TITLE        exit 0 when a visible child of the
+//                                      window shows a vertical scroll bar
 //   wintool run   PROGRAM LINE         starts PROGRAM with exactly LINE as its
 //                                      command line and exits with its code
 //   wintool timedrun PROGRAM LINE      the same, and prints the seconds from
@@ -17,13 +23,16 @@
 //
 // CLASS or TITLE "-" matches any.
 
+#include "platform/win32/movie_presenter.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_file_system.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -157,6 +166,24 @@ int main()
         CloseHandle(process.hProcess);
         return static_cast<int>(code);
     }
+    if (command == "message" && argc == 8)
+    {
+        // The program's own message window, from the application folder.
+        qw::CWin32FileSystem files;
+        const std::string language = argv[3];
+        qw::CMoviePresenter presenter(files, argv[2], [&language] { return language; });
+        qw::MessageRequest request;
+        const std::string size = argv[4];
+        request.size = size == "Big"      ? qw::MessageSize::Big
+                       : size == "Middle" ? qw::MessageSize::Middle
+                                          : qw::MessageSize::Small;
+        request.frame = std::atoi(argv[5]);
+        request.type = argv[6];
+        request.text = argv[7];
+        request.caption = "Quellwipe";
+        std::printf("answer=%s\n", presenter.Show(request).c_str());
+        return 0;
+    }
     std::wstring cls = qw::Utf8ToWide(argv[2]);
     std::wstring title = qw::Utf8ToWide(argv[3]);
 
@@ -227,6 +254,23 @@ int main()
                   static_cast<double>(frequency.QuadPart);
         std::printf("%.1f\n", elapsed);
         return elapsed <= limit ? 0 : 1;
+    }
+    if (command == "scrolls")
+    {
+        // Exit 0 when a visible child shows a vertical scroll bar.
+        bool scrolls = false;
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM found) -> BOOL
+            {
+                if (IsWindowVisible(child) && (GetWindowLongPtrW(child, GWL_STYLE) & WS_VSCROLL))
+                {
+                    *reinterpret_cast<bool*>(found) = true;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&scrolls));
+        return scrolls ? 0 : 1;
     }
     if (command == "close")
     {
