@@ -14,8 +14,7 @@ for f in "$root"/src/scheduler/*.h "$root"/src/scheduler/*.cpp "$root"/src/shell
     [ -f "$f" ] && files+=("$f")
 done
 pattern='#include *<(windows|winbase|windef|winuser|winreg|objbase|oleauto|ole2|shlobj|shellapi|shlwapi|winerror|wtypes|unknwn)\.h>|\b(HRESULT|DWORD|BSTR|HANDLE|HWND|HKEY|LPSTR|LPCSTR|LPWSTR|LPCWSTR|WPARAM|LPARAM|UINT|BOOL|VARIANT|wchar_t)\b'
-if hits=$(grep -rnE "$pattern" "${folders[@]}" "${files[@]}"); then
-if hits=$(grep -rnE --exclude-dir=win32 "$pattern" "${folders[@]}"); then
+if hits=$(grep -rnE --exclude-dir=win32 "$pattern" "${folders[@]}" "${files[@]}"); then
     echo "Win32 names in the portable core:"
     echo "$hits"
     exit 1
