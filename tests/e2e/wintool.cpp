@@ -106,6 +106,15 @@ BOOL CALLBACK FindButton(HWND child, LPARAM param)
     return TRUE;
 }
 
+BOOL CALLBACK FindScrollBar(HWND child, LPARAM found)
+{
+    if (IsWindowVisible(child) && (GetWindowLongPtrW(child, GWL_STYLE) & WS_VSCROLL))
+    {
+        *reinterpret_cast<bool*>(found) = true;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 int main()
@@ -259,17 +268,7 @@ int main()
     {
         // Exit 0 when a visible child shows a vertical scroll bar.
         bool scrolls = false;
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM found) -> BOOL
-            {
-                if (IsWindowVisible(child) && (GetWindowLongPtrW(child, GWL_STYLE) & WS_VSCROLL))
-                {
-                    *reinterpret_cast<bool*>(found) = true;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&scrolls));
+        EnumChildWindows(window, FindScrollBar, reinterpret_cast<LPARAM>(&scrolls));
         return scrolls ? 0 : 1;
     }
     if (command == "close")
