@@ -152,6 +152,13 @@ check "a missing skin shows the fixed text" \
 wine "$tool" click '#32770' "$title" OK
 ended $program
 check "and the window closes: the file stays" test -e "$c/v.txt"
+# A scheduled run has nobody to answer: its progress window closes unasked,
+# which cancels the run, and the run ends.
+victim sched.bin
+quellwipe '"/s" "Skinless" "/O0" "/T1" "C:\sched.bin"' &
+program=$!
+check "a scheduled run without its skin ends unanswered" ended $program
+check "and logs no Success" bash -c "! grep -q Success '$app_dir/log.txt'"
 mv "$app_dir/Mask/Mask.skn.away" "$app_dir/Mask/Mask.skn"
 
 # The Recycle Bin warning: don't show again, ticked by keyboard.

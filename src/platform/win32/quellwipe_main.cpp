@@ -39,7 +39,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return running && !running->m_language.empty() ? running->m_language
                                                        : std::string("English");
     };
-    qw::CMoviePresenter presenter(files, programFolder, language);
+    qw::CMoviePresenter presenter(files, programFolder, language,
+                                  [&running] { return running && running->m_unattended; });
     qw::CWin32Shell shell;
     qw::CWin32UserInterface ui;
     ui.SetMovieFace({files, presenter, programFolder, language});
