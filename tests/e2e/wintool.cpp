@@ -180,8 +180,7 @@ int main()
         // The program's own message window, from the application folder.
         qw::CWin32FileSystem files;
         const std::string language = argv[3];
-        qw::CMoviePresenter presenter(
-            files, argv[2], [&language] { return language; }, [] { return false; });
+        qw::CMoviePresenter presenter(files, argv[2], [&language] { return language; });
         qw::MessageRequest request;
         const std::string size = argv[4];
         request.size = size == "Big"      ? qw::MessageSize::Big

@@ -7,21 +7,13 @@ namespace qw
 {
 
 CMoviePresenter::CMoviePresenter(IFileSystem& files, std::string programFolder,
-                                 std::function<std::string()> language,
-                                 std::function<bool()> unattended)
-    : m_files(files), m_programFolder(std::move(programFolder)), m_language(std::move(language)),
-      m_unattended(std::move(unattended))
+                                 std::function<std::string()> language)
+    : m_files(files), m_programFolder(std::move(programFolder)), m_language(std::move(language))
 {
 }
 
 std::string CMoviePresenter::Show(const MessageRequest& request)
 {
-    // A scheduled run's progress window whose skin failed must not wait
-    // for an answer: the window closes, which cancels the run.
-    if (m_unattended && m_unattended())
-    {
-        return {};
-    }
     CMovieDialog dialog(m_files, request.caption, true,
                         [&](IMovie& movie, ISkinControl* skin, IWindowFrame& frame)
                         {

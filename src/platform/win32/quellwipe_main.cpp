@@ -39,11 +39,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return running && !running->m_language.empty() ? running->m_language
                                                        : std::string("English");
     };
-    qw::CMoviePresenter presenter(files, programFolder, language,
-                                  [&running] { return running && running->m_unattended; });
+    qw::CMoviePresenter presenter(files, programFolder, language);
+    qw::CPresenterForPeople progressPresenter(presenter, [&running]
+                                              { return running && running->m_unattended; });
     qw::CWin32Shell shell;
     qw::CWin32UserInterface ui;
-    ui.SetMovieFace({files, presenter, programFolder, language});
+    ui.SetMovieFace({files, progressPresenter, programFolder, language});
     qw::CPlaceholderMainWindow mainWindow;
     qw::CTargetsRun targetsRun;
     qw::Platform platform{settings,  system, runtime, modules,    files,     codec,
