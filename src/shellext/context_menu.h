@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/win32/com_guard.h"
+
 #include <windows.h>
 
 #include <shlobj.h>
@@ -28,23 +30,6 @@ struct ModuleSettings
 const ModuleSettings& Settings();
 void SetModuleHandle(HMODULE module);
 HMODULE ModuleHandle();
-
-// No exception leaves a COM method.
-template <typename Body> HRESULT Guarded(Body body)
-{
-    try
-    {
-        return body();
-    }
-    catch (const std::bad_alloc&)
-    {
-        return E_OUTOFMEMORY;
-    }
-    catch (...)
-    {
-        return E_UNEXPECTED;
-    }
-}
 
 class CClassFactory : public IClassFactory
 {

@@ -1,6 +1,7 @@
 #include "platform/win32/movie_dialog.h"
 
 #include "platform/win32/wide.h"
+#include "platform/win32/window_actions.h"
 
 namespace qw
 {
@@ -171,14 +172,12 @@ void CMovieDialog::EndModal()
 
 void CMovieDialog::PostClose()
 {
-    PostMessageW(m_window, WM_CLOSE, 0, 0);
+    PostCloseTo(m_window);
 }
 
 void CMovieDialog::BeginDrag()
 {
-    // The system's own move loop follows the mouse until it is released.
-    ReleaseCapture();
-    SendMessageW(m_window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    BeginSystemDrag(m_window);
 }
 
 void CMovieDialog::ShowPlainMessage(const std::string& text)

@@ -2,6 +2,7 @@
 
 #include "platform/win32/movie_dialog.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/window_actions.h"
 #include "player/win32/win32_movie.h"
 #include "player/win32/win32_skin.h"
 #include "ui/movie_windows.h"
@@ -216,13 +217,12 @@ void CWin32ProgressWindow::ShowBarOnFace()
 
 void CWin32ProgressWindow::PostClose()
 {
-    PostMessageW(m_window, WM_CLOSE, 0, 0);
+    PostCloseTo(m_window);
 }
 
 void CWin32ProgressWindow::BeginDrag()
 {
-    ReleaseCapture();
-    SendMessageW(m_window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    BeginSystemDrag(m_window);
 }
 
 void CWin32ProgressWindow::ShowPlainMessage(const std::string& text)

@@ -1,5 +1,6 @@
 #include "scheduler/win32/automation_objects.h"
 
+#include "platform/win32/com_guard.h"
 #include "platform/win32/com_ptr.h"
 #include "scheduler/schedule_model.h"
 #include "scheduler/win32/task_scheduler_adapter.h"
@@ -54,19 +55,7 @@ HRESULT Raise(HRESULT hr, REFIID iid)
 // Every member body runs here: nothing is thrown across the COM boundary.
 template <class F> HRESULT Guard(REFIID iid, F&& body)
 {
-    HRESULT hr;
-    try
-    {
-        hr = body();
-    }
-    catch (const std::bad_alloc&)
-    {
-        hr = E_OUTOFMEMORY;
-    }
-    catch (...)
-    {
-        hr = E_UNEXPECTED;
-    }
+    const HRESULT hr = Guarded(std::forward<F>(body));
     return FAILED(hr) ? Raise(hr, iid) : hr;
 }
 

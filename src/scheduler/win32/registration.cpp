@@ -2,6 +2,7 @@
 // and threading model, both ProgIDs, and the type library, which registers
 // the four interfaces with the type-library marshaler.
 
+#include "platform/win32/com_guard.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/unique_handle.h"
 #include "taskloom_idl.h"
@@ -9,7 +10,6 @@
 #include <olectl.h>
 #include <windows.h>
 
-#include <new>
 #include <string>
 
 namespace qw::sched
@@ -106,31 +106,14 @@ HRESULT Unregister()
     return result;
 }
 
-// Nothing may be thrown into regsvr32.
-template <class F> HRESULT Guarded(F&& body)
-{
-    try
-    {
-        return body();
-    }
-    catch (const std::bad_alloc&)
-    {
-        return E_OUTOFMEMORY;
-    }
-    catch (...)
-    {
-        return E_UNEXPECTED;
-    }
-}
-
 } // namespace
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
 {
-    return Guarded(Register);
+    return qw::Guarded(Register);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
-    return Guarded(Unregister);
+    return qw::Guarded(Unregister);
 }
