@@ -50,6 +50,7 @@ void CFlashWindow::OnSkinFailure()
     request.frame = 1;
     request.type = "info";
     request.text = std::string(kSkinFailureText);
+    request.caption = m_frame.Caption();
     m_presenter.Show(request);
     m_frame.PostClose();
 }

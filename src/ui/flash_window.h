@@ -28,6 +28,8 @@ public:
     virtual void BeginDrag() = 0;
     // A plain system message box with an OK button and the program's name.
     virtual void ShowPlainMessage(const std::string& text) = 0;
+    // The window's title; a message it opens on its own behalf wears it too.
+    virtual std::string Caption() const = 0;
 };
 
 // What a window is made of: its movie (relative to the program's folder),

@@ -20,6 +20,11 @@
 //                                      command line and exits with its code
 //   wintool timedrun PROGRAM LINE      the same, and prints the seconds from
 //                                      its start to its end
+//   wintool hold  FILE MS              keeps FILE open without sharing for MS
+//                                      milliseconds; prints "held" once open
+//   wintool dpi   CLASS TITLE FROM TO  tells the window that its monitor's
+//                                      DPI changed from FROM to TO, as Windows
+//                                      does when it is moved to another one
 //
 // CLASS or TITLE "-" matches any.
 
@@ -31,6 +36,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -175,6 +181,21 @@ int main()
         CloseHandle(process.hProcess);
         return static_cast<int>(code);
     }
+    if (command == "hold" && argc == 4)
+    {
+        HANDLE file = CreateFileW(qw::Utf8ToWide(argv[2]).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+        {
+            std::fprintf(stderr, "cannot open: %lu\n", GetLastError());
+            return 1;
+        }
+        std::printf("held\n");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(std::stoul(argv[3])));
+        CloseHandle(file);
+        return 0;
+    }
     if (command == "message" && argc == 8)
     {
         // The program's own message window, from the application folder.
@@ -270,6 +291,43 @@ int main()
         bool scrolls = false;
         EnumChildWindows(window, FindScrollBar, reinterpret_cast<LPARAM>(&scrolls));
         return scrolls ? 0 : 1;
+    }
+    if (command == "dpi" && argc > 5)
+    {
+        // The suggested rectangle scales the size about the window's centre,
+        // kept on the screen, as Windows suggests one. It must live in the
+        // window's own process: nothing carries this message's pointer
+        // across.
+        const int from = std::stoi(argv[4]);
+        const int to = std::stoi(argv[5]);
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        const LONG width = MulDiv(rect.right - rect.left, to, from);
+        const LONG height = MulDiv(rect.bottom - rect.top, to, from);
+        const LONG left = (rect.left + rect.right - width) / 2;
+        const LONG top = (rect.top + rect.bottom - height) / 2;
+        rect.left = std::max(0L, std::min(left, GetSystemMetrics(SM_CXSCREEN) - width));
+        rect.top = std::max(0L, std::min(top, GetSystemMetrics(SM_CYSCREEN) - height));
+        rect.right = rect.left + width;
+        rect.bottom = rect.top + height;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+        void* remote = process ? VirtualAllocEx(process, nullptr, sizeof rect,
+                                                MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                               : nullptr;
+        if (!remote || !WriteProcessMemory(process, remote, &rect, sizeof rect, nullptr))
+        {
+            std::fprintf(stderr, "cannot reach the window's process: %lu\n", GetLastError());
+            return 1;
+        }
+        DWORD_PTR result = 0;
+        const bool sent = SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(to, to),
+                                              reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                              5000, &result) != 0;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+        return sent ? 0 : 1;
     }
     if (command == "close")
     {

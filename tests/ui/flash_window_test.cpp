@@ -90,6 +90,7 @@ public:
     {
         m_log.push_back("MessageBox " + text);
     }
+    std::string Caption() const override { return "Title"; }
 
 private:
     Log& m_log;
@@ -101,8 +102,8 @@ public:
     explicit CRecordingPresenter(Log& log) : m_log(log) {}
     std::string Show(const MessageRequest& request) override
     {
-        m_log.push_back("Small " + request.type + " " + std::to_string(request.frame) + " " +
-                        request.text);
+        m_log.push_back("Small " + request.caption + " " + request.type + " " +
+                        std::to_string(request.frame) + " " + request.text);
         return test::CFakePresenter::Show(request);
     }
 
@@ -205,8 +206,8 @@ TEST_F(FlashWindowTest, SkinFailureShowsTheFixedTextAndClosesWithoutTheMovie)
         bool loads;
         const char* shown;
     } cases[] = {
-        {MessageSize::Big, false, "Small info 1 Couldn't load or apply the Mask skin."},
-        {MessageSize::Middle, true, "Small info 1 Couldn't load or apply the Mask skin."},
+        {MessageSize::Big, false, "Small Title info 1 Couldn't load or apply the Mask skin."},
+        {MessageSize::Middle, true, "Small Title info 1 Couldn't load or apply the Mask skin."},
         // The small window cannot fall back on itself.
         {MessageSize::Small, true, "MessageBox Couldn't load or apply the Mask skin."},
     };

@@ -90,6 +90,12 @@ void CMovieDialog::OnInit()
     {
         return;
     }
+    if (m_skin && !m_movie->Loaded())
+    {
+        // An outline drawn for the movie would cut the window that says
+        // why the movie is missing.
+        m_skin->Remove();
+    }
     // Centred on the monitor's work area.
     RECT frame{};
     GetWindowRect(m_window, &frame);
@@ -132,7 +138,7 @@ INT_PTR CMovieDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (message == WM_DPICHANGED && m_skin)
     {
-        m_skin->Reapply();
+        m_skin->Reapply(HIWORD(wParam));
     }
     switch (message)
     {
@@ -182,8 +188,12 @@ void CMovieDialog::BeginDrag()
 
 void CMovieDialog::ShowPlainMessage(const std::string& text)
 {
-    MessageBoxW(m_window, Utf8ToWide(text).c_str(), ProgramName().c_str(),
-                MB_OK | MB_SETFOREGROUND);
+    ShowPlainMessageOver(m_window, text);
+}
+
+void ShowPlainMessageOver(HWND owner, const std::string& text)
+{
+    MessageBoxW(owner, Utf8ToWide(text).c_str(), ProgramName().c_str(), MB_OK | MB_SETFOREGROUND);
 }
 
 } // namespace qw

@@ -45,6 +45,7 @@ public:
     void PostClose() override;
     void BeginDrag() override;
     void ShowPlainMessage(const std::string& text) override;
+    std::string Caption() const override { return m_caption; }
 
 private:
     static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -67,5 +68,9 @@ private:
 
 // The program's name as the system shows it: the executable's base name.
 std::wstring ProgramName();
+
+// A plain system message box over `owner`, with OK and the program's name,
+// brought to the front: the window that asks may not be in front itself.
+void ShowPlainMessageOver(HWND owner, const std::string& text);
 
 } // namespace qw

@@ -225,9 +225,17 @@ void CWin32ProgressWindow::BeginDrag()
     BeginSystemDrag(m_window);
 }
 
+std::string CWin32ProgressWindow::Caption() const
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(m_window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(m_window, text.data(), static_cast<int>(text.size()))));
+    return WideToUtf8(text);
+}
+
 void CWin32ProgressWindow::ShowPlainMessage(const std::string& text)
 {
-    MessageBoxW(m_window, Utf8ToWide(text).c_str(), ProgramName().c_str(), MB_OK);
+    ShowPlainMessageOver(m_window, text);
 }
 
 bool CWin32ProgressWindow::CreateControls(const std::string& cancelLabel)
@@ -285,7 +293,7 @@ LRESULT CALLBACK CWin32ProgressWindow::WindowProc(HWND window, UINT message, WPA
         // The movie's Cancel may have destroyed this window: touch nothing.
         if (message == WM_DPICHANGED && IsWindow(window))
         {
-            self->m_skin->Reapply();
+            self->m_skin->Reapply(HIWORD(wParam));
         }
         return result;
     }

@@ -73,6 +73,7 @@ private:
     void PostClose() override;
     void BeginDrag() override;
     void ShowPlainMessage(const std::string& text) override;
+    std::string Caption() const override;
     bool CreateControls(const std::string& cancelLabel);
     void RequestCancel();
     int ToBar(std::uint64_t value) const;

@@ -200,6 +200,15 @@ bool CWin32Movie::LoadMovie(const std::string& path)
     {
         Report(GetDiagnostics()[i]);
     }
+    if (!m_loaded)
+    {
+        // No title area to drag and no button to press: the system's own
+        // caption and close box stand in.
+        SetWindowLongPtrW(m_parent, GWL_STYLE,
+                          GetWindowLongPtrW(m_parent, GWL_STYLE) | WS_CAPTION | WS_SYSMENU);
+        SetWindowPos(m_parent, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
     Build();
     Layout();
     Sync();

@@ -24,6 +24,7 @@ public:
     CWin32Movie& operator=(const CWin32Movie&) = delete;
 
     bool LoadMovie(const std::string& path) override;
+    bool Loaded() const { return m_loaded; }
 
     // The parent's messages the movie answers; true when it took one.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);

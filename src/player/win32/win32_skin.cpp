@@ -30,7 +30,7 @@ bool CWin32Skin::ApplySkin(const std::string& name)
         m_diagnostics.push_back({"", 0, "the skin has no region \"" + name + "\""});
         return false;
     }
-    const int dpi = WindowDpi(m_window);
+    const int dpi = m_dpi > 0 ? m_dpi : WindowDpi(m_window);
     const auto scale = [dpi](int length) { return MulDiv(length, dpi, 96); };
     HRGN outline = CreateRectRgn(0, 0, 0, 0);
     for (const Shape& shape : region->second.shapes)
@@ -75,8 +75,15 @@ bool CWin32Skin::ApplySkin(const std::string& name)
     return true;
 }
 
-void CWin32Skin::Reapply()
+void CWin32Skin::Remove()
 {
+    m_region.clear();
+    SetWindowRgn(m_window, nullptr, TRUE);
+}
+
+void CWin32Skin::Reapply(int dpi)
+{
+    m_dpi = dpi;
     if (!m_region.empty())
     {
         ApplySkin(m_region);

@@ -21,8 +21,10 @@ public:
 
     bool LoadSkin(const std::string& path) override;
     bool ApplySkin(const std::string& region) override;
-    // Again at a new DPI.
-    void Reapply();
+    // Again at the DPI the window was told of.
+    void Reapply(int dpi);
+    // The whole window again, for good.
+    void Remove();
 
     const Diagnostics& GetDiagnostics() const { return m_diagnostics; }
 
@@ -31,6 +33,7 @@ private:
     HWND m_window;
     std::optional<SkinDefinition> m_skin;
     std::string m_region;
+    int m_dpi = 0; // 0: the window's own
     Diagnostics m_diagnostics;
 };
 
