@@ -379,13 +379,17 @@ check "a message too long for its window scrolls, and OK still answers" \
     test "$(message Small 1 "$long" Return)" = "$(printf '  (scrolls)\nOk')"
 
 # German texts, then every window again in German at 96 DPI and in both
-# languages at 192 DPI, for the pictures.
+# languages at 192 DPI, for the pictures. Both builds share every line of
+# layout, so the 32-bit run checks the texts and sizes and leaves the
+# pictures to the 64-bit one.
 photo_after_confirmation() { # name, command line: the window after the confirmation
     past_confirmation "$2"
     photo "$1"
     keys Escape
     ended $program
 }
+pictures=0
+[ "${QW_ARCH:-x86_64}" = x86_64 ] && pictures=1
 for pass in "Deutsch 96" "Deutsch 192" "English 192"; do
     read -r language dpi <<<"$pass"
     wine reg add "$key" /v Language /t REG_SZ /d "$language" /f >/dev/null 2>&1
@@ -405,6 +409,10 @@ for pass in "Deutsch 96" "Deutsch 192" "English 192"; do
     fi
     keys Escape
     ended $program
+    [ "$pass" = "Deutsch 96" ] || [ "$pictures" = 1 ] && progress_run
+    [ "$pass" = "Deutsch 96" ] &&
+        check "the German progress window says Abbrechen" test "$(tail -1 <<<"$progress_texts")" = Abbrechen
+    [ "$pictures" = 1 ] || continue
     wine reg delete "$key" /v BinAlertDisabled /f >/dev/null 2>&1
     photo_after_confirmation shell_alert '"recycle"'
     photo_after_confirmation frame2 '"C:\missing.txt"'
@@ -418,9 +426,6 @@ for pass in "Deutsch 96" "Deutsch 192" "English 192"; do
     read_only ro.txt
     photo_after_confirmation middle-run-frame3 '"C:\ro.txt"'
     [ -n "$drive" ] && photo_after_confirmation big-run-frame2 "\"$drive:\\\""
-    progress_run
-    [ "$pass" = "Deutsch 96" ] &&
-        check "the German progress window says Abbrechen" test "$(tail -1 <<<"$progress_texts")" = Abbrechen
     for size in Middle Big; do
         for frame in 1 2 3 4; do
             message $size $frame "The $size window in frame $frame." Escape >/dev/null
