@@ -59,6 +59,33 @@ win_path() { # a Linux path as wine names it
     winepath -w "$1" 2>/dev/null | tr -d '\r'
 }
 
+# Starts the program without targets, answers each warning with OK, and
+# prints which companions were reported missing, until the main window shows.
+start_warnings() {
+    local title seen=() shown
+    title=$(pack_text 9606)
+    wine "$exe" &
+    local pid=$! deadline=$((SECONDS + 90))
+    while [ $SECONDS -lt $deadline ]; do
+        if wine "$tool" wait '#32770' "$title" 500; then
+            shown=$(wine "$tool" text '#32770' "$title" | tr -d '\r')
+            grep -qF "$(pack_text 9060 | cut -c1-40)" <<<"$shown" && seen+=(scheduler)
+            grep -qF "$(pack_text 9059 | cut -c1-40)" <<<"$shown" && seen+=(extension)
+            wine "$tool" click '#32770' "$title" OK
+            # The click is posted: wait until this warning has gone.
+            for _ in $(seq 20); do
+                [ "$(wine "$tool" text '#32770' "$title" 2>/dev/null | tr -d '\r')" != "$shown" ] && break
+                sleep 0.5
+            done
+        elif wine "$tool" wait QuellwipeMainWindow - 200; then
+            break
+        fi
+    done
+    wine "$tool" close QuellwipeMainWindow -
+    wait "$pid"
+    echo "${seen[*]}"
+}
+
 # Runs Quellwipe.exe with exactly this command line after the program name.
 quellwipe() {
     wine "$tool" run "$(win_path "$exe")" "\"$(win_path "$exe")\" $1"

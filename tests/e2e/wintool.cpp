@@ -25,6 +25,9 @@
 //   wintool dpi   CLASS TITLE FROM TO  tells the window that its monitor's
 //                                      DPI changed from FROM to TO, as Windows
 //                                      does when it is moved to another one
+//   wintool version FILE               prints the file version of FILE's
+//                                      version resource and its ProductVersion
+//                                      text, as Explorer's properties show them
 //
 // CLASS or TITLE "-" matches any.
 
@@ -39,6 +42,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -121,6 +125,39 @@ BOOL CALLBACK FindScrollBar(HWND child, LPARAM found)
     return TRUE;
 }
 
+int PrintVersion(const std::wstring& file)
+{
+    DWORD ignored = 0;
+    std::vector<char> data(GetFileVersionInfoSizeW(file.c_str(), &ignored));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    WORD* translation = nullptr;
+    wchar_t* product = nullptr;
+    UINT length = 0;
+    if (data.empty() ||
+        !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
+        !VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(&translation), &length) ||
+        length < 2 * sizeof(WORD))
+    {
+        std::fprintf(stderr, "no version resource\n");
+        return 1;
+    }
+    // The texts of the first language the resource lists.
+    wchar_t block[64];
+    swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\ProductVersion", translation[0],
+             translation[1]);
+    if (!VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&product), &length))
+    {
+        std::fprintf(stderr, "no ProductVersion\n");
+        return 1;
+    }
+    std::printf("%u.%u.%u.%u %s\n", unsigned{HIWORD(fixed->dwFileVersionMS)},
+                unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)},
+                unsigned{LOWORD(fixed->dwFileVersionLS)}, qw::WideToUtf8(product).c_str());
+    return 0;
+}
+
 } // namespace
 
 int main()
@@ -141,6 +178,10 @@ int main()
         pointers.push_back(arg.c_str());
     }
     const char* const* argv = pointers.data();
+    if (argc == 3 && std::string(argv[1]) == "version")
+    {
+        return PrintVersion(qw::Utf8ToWide(argv[2]));
+    }
     if (argc < 4)
     {
         std::fprintf(stderr,
