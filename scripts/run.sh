@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the x86_64 application folder and shows
 # Quellwipe.exe at work under wine, on a virtual display, in a wine prefix of
-# its own: it installs the program into C:\Program Files\Quellwipe, starts it
-# once interactively (which records the application folder), then runs an
-# unattended task on files and a folder made for the purpose and prints
-# what is left and the activity log.
+# its own: the build's installer installs the program silently into
+# C:\Program Files\Quellwipe, the program starts once interactively, then
+# runs an unattended task on files and a folder made for the purpose; the
+# script prints what is left and the activity log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,13 +14,18 @@ root=$(pwd)/build/win64/wine
 cmake/wine-template.sh "$root/template"
 export QW_WINE_TEMPLATE="$root/template" QW_WINE_DISPLAY=1 TMPDIR="$root"
 export QW_DIST="$(pwd)/dist/win64" QW_WINTOOL="$(pwd)/build/win64/tests/qw_wintool.exe"
+export QW_SETUP="$(pwd)/dist/QuellwipeSetup-x64.exe" QW_BARE_INSTALL=1
 cmake/wine-run.sh --shell bash -c '
     set -e
     . tests/e2e/common.sh
+    rm -rf "$app_dir"
+    echo "== QuellwipeSetup-x64.exe /S"
+    wine "$QW_SETUP" /S
+    (cd "$app_dir" && find . | sort)
     wine "$exe" &
     program=$!
     wine "$tool" wait QuellwipeMainWindow - 60000
-    echo "== First start: the settings now hold the application folder"
+    echo "== The installer recorded the application folder; the first start keeps it"
     wine reg query "$key" | tr -d "\r" | grep -v "^$"
     wine "$tool" close QuellwipeMainWindow -
     wait $program
