@@ -80,6 +80,8 @@ click() { # button: presses it on the one wizard, whose title changes by page
     wine "$tool" click '#32770' - "$1" && sleep 1
 }
 
+# The user's own folder for programs, where one install goes later.
+mkdir -p "$c/Apps"
 snapshot before
 
 # --- An older build, installed and used --------------------------------------
@@ -188,14 +190,16 @@ check "a cancelled uninstall leaves the install" test -f "$uninstaller" -a -f "$
 # --- Silent uninstall: settings and log kept -----------------------------------
 wine "$uninstaller" /S
 check "a silent uninstall finishes" wait_uninstalled
-snapshot uninstalled
 check "only the log remains of the application folder" \
     test "$(cd "$app_dir" && find . | sort | tr '\n' ' ')" = ". ./log.txt "
 check "the settings remain" test "$(reg_value PassCount)" = 0x7
-check "nothing else of ours remains: files" \
-    diff "$WINEPREFIX/before.files" <(grep -v -e '/Quellwipe$' -e '/Quellwipe/log.txt$' "$WINEPREFIX/uninstalled.files")
-check "nothing else of ours remains: keys" \
-    diff "$WINEPREFIX/before.reg" <(sed '/^\[HKEY_CURRENT_USER\\Software\\Quellwipe/,/^$/d' "$WINEPREFIX/uninstalled.reg")
+# Apart from the settings key and the kept log, the prefix is as before.
+only_kept_remain() { # snapshot name
+    snapshot "$1"
+    diff "$WINEPREFIX/before.files" <(grep -v -e '/Quellwipe$' -e '/Quellwipe/log.txt$' "$WINEPREFIX/$1.files") &&
+        diff "$WINEPREFIX/before.reg" <(sed '/^\[HKEY_CURRENT_USER\\Software\\Quellwipe/,/^$/d' "$WINEPREFIX/$1.reg")
+}
+check "nothing else of ours remains" only_kept_remain uninstalled
 
 # --- Uninstall in German, removing settings and log -----------------------------
 wine "$setup" /S
@@ -211,5 +215,22 @@ check "the German uninstall finishes" wait_uninstalled
 wine "$tool" wait '#32770' - 5000 && click 'Beenden'
 snapshot removed
 check "with settings and log removed nothing of ours remains at all" same before removed
+
+# --- A folder of the user's choice, kept by an upgrade ---------------------------
+# /D= must be the unquoted end of the command line.
+chosen='C:\Apps\Quell wipe'
+line=$(win_path "$setup")
+wine "$tool" run "$line" "\"$line\" /S /D=$chosen"
+check "/D= installs into the folder given" test -f "$c/Apps/Quell wipe/Quellwipe.exe"
+wine "$setup" /S
+check "an upgrade stays in that folder" \
+    test "$(entry_value InstallLocation)|$(reg_value AppPath)" = "$chosen|$chosen"
+check "and its components are registered from there" \
+    test "$(server '{51917337-5113-4EC2-9CB6-C6212D0EF3E9}')" = "$chosen\Shellvane.dll"
+check "nothing lands in the default folder" test ! -e "$app_dir"
+uninstaller="$c/Apps/Quell wipe/Uninstall.exe"
+wine "$uninstaller" /S
+check "its silent uninstall finishes" wait_uninstalled
+check "and leaves nothing but the settings" only_kept_remain chosen
 
 finish
