@@ -238,7 +238,7 @@ Section "Uninstall"
     Call un.UnregisterDll
     StrCpy $2 "$INSTDIR\Shellvane.dll"
     Call un.UnregisterDll
-    Delete "$SYSDIR\Taskloom.dll"
+    Delete /REBOOTOK "$SYSDIR\Taskloom.dll"
     !insertmacro RedirectedFiles
 
     ; The Recycle Bin verb Quellwipe.exe writes at every start, in the

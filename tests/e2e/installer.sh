@@ -67,14 +67,17 @@ wait_uninstalled() {
     done
     return 1
 }
-# The uninstaller's window in the language it speaks: waits for it, takes
-# its picture and checks the settings page text.
+# The uninstaller's first page in the language it speaks: waits for it,
+# takes its picture and prints its texts.
 uninstaller_window() { # title, picture name
     wine "$tool" wait '#32770' "$1" 30000 || return 1
     sleep 1
     import -window root "$shots/$2.png" 2>/dev/null
-    wine "$tool" text '#32770' "$1" | tr -d '\r' >"$WINEPREFIX/$2.txt"
-    cat "$WINEPREFIX/$2.txt"
+    wine "$tool" text '#32770' "$1" | tr -d '\r'
+}
+server() { # the in-process server a class names in this architecture's view
+    $native reg query "HKCR\\CLSID\\$1\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
+        sed -n 's/^ *(Default) *REG_SZ *//p'
 }
 click() { # button: presses it on the one wizard, whose title changes by page
     wine "$tool" click '#32770' - "$1" && sleep 1
@@ -120,16 +123,12 @@ for binary in "$exe" "$app_dir/Shellvane.dll" "$system_dir/Taskloom.dll" "$unins
     check "$(basename "$binary") carries version $QW_VERSION" \
         test "$(installed_version "$binary")" = "$QW_VERSION.0 $QW_VERSION"
 done
-server() { # the in-process server a class names in this architecture's view
-    $native reg query "HKCR\\CLSID\\$1\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
-        sed -n 's/^ *(Default) *REG_SZ *//p'
-}
 check "Taskloom's class names it in the system folder" \
     grep -qix 'C:\\windows\\sys[a-z0-9]*\\Taskloom.dll' <<<"$(server '{4CF5566A-64AA-4738-BACF-C84A90FC557D}')"
 check "Shellvane's class names it in the application folder" \
     test "$(server '{51917337-5113-4EC2-9CB6-C6212D0EF3E9}')" = "$folder\\Shellvane.dll"
 check "the scheduler's ProgID is registered" \
-    $native reg query 'HKCR\TaskScheduler.Schedule\CLSID' /ve
+    grep -q '{4CF5566A-64AA-4738-BACF-C84A90FC557D}' <($native reg query 'HKCR\TaskScheduler.Schedule\CLSID' /ve)
 check "AppPath names the install folder" test "$(reg_value AppPath)" = "$folder"
 while IFS='|' read -r name want; do
     check "Apps & Features $name" test "$(entry_value "$name")" = "$want"
