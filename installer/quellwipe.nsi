@@ -25,6 +25,8 @@ ShowUninstDetails show
 
 !define MUI_ICON "${QW_ICON}"
 !define MUI_UNICON "${QW_ICON}"
+; Our own picture beside the welcome and finish pages.
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}/welcome.bmp"
 !define MUI_ABORTWARNING
 ; The uninstaller speaks the language the installer was run in.
 !define MUI_LANGDLL_REGISTRY_ROOT HKLM
