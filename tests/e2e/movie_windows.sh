@@ -365,8 +365,13 @@ message() { # size frame text key: prints the answer
 }
 expected_enter=(- Ok Ok Yes Yes)
 expected_esc=(- "" Cancel "" Cancel)
-for size in Middle Big; do
-    for frame in 1 2 3 4; do
+# Both builds share every line of layout and answer, so the 32-bit run takes
+# only the frame no real run reaches yet, and leaves the pictures to the
+# 64-bit one.
+pictures=0 sizes=Middle frames=4
+[ "${QW_ARCH:-x86_64}" = x86_64 ] && pictures=1 sizes="Middle Big" frames="1 2 3 4"
+for size in $sizes; do
+    for frame in $frames; do
         text="The $size window, frame $frame: a message of two sentences. It wraps."
         check "$size frame $frame: Enter answers '${expected_enter[frame]}'" \
             test "$(message $size $frame "$text" Return)" = "${expected_enter[frame]}"
@@ -379,17 +384,14 @@ check "a message too long for its window scrolls, and OK still answers" \
     test "$(message Small 1 "$long" Return)" = "$(printf '  (scrolls)\nOk')"
 
 # German texts, then every window again in German at 96 DPI and in both
-# languages at 192 DPI, for the pictures. Both builds share every line of
-# layout, so the 32-bit run checks the texts and sizes and leaves the
-# pictures to the 64-bit one.
+# languages at 192 DPI, for the pictures; the 32-bit run checks only the
+# texts and sizes.
 photo_after_confirmation() { # name, command line: the window after the confirmation
     past_confirmation "$2"
     photo "$1"
     keys Escape
     ended $program
 }
-pictures=0
-[ "${QW_ARCH:-x86_64}" = x86_64 ] && pictures=1
 for pass in "Deutsch 96" "Deutsch 192" "English 192"; do
     read -r language dpi <<<"$pass"
     wine reg add "$key" /v Language /t REG_SZ /d "$language" /f >/dev/null 2>&1

@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Taskloom.dll registered by the real regsvr32 of its architecture, driven by
 # a C++ client by DISPID and by VBScript by name, starting the real program
 # through Job.Run, and unregistered without a trace.
