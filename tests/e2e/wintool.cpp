@@ -1,7 +1,7 @@
 // A small Windows helper for the end-to-end scripts: waits for, reads,
 // clicks and closes the program's windows from inside the same wine prefix.
 //
-//   wintool wait  CLASS TITLE [MS]     exit 0 once such a window exists
+//   wintool wait  CLASS TITLE [MS]     exit 0 once such a window is visible
 //   wintool text  CLASS TITLE          prints the texts of its visible children
 //   wintool click CLASS TITLE BUTTON   presses the child button of that text
 //   wintool close CLASS TITLE          asks the window to close
@@ -49,10 +49,39 @@
 namespace
 {
 
-HWND Find(const std::wstring& cls, const std::wstring& title)
+struct WindowSearch
 {
-    return FindWindowW(cls == L"-" ? nullptr : cls.c_str(),
-                       title == L"-" ? nullptr : title.c_str());
+    const wchar_t* cls;
+    const wchar_t* title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    wchar_t text[512] = {};
+    if (!IsWindowVisible(window) ||
+        (search->title && (GetWindowTextW(window, text, 512), wcscmp(text, search->title) != 0)))
+    {
+        return TRUE;
+    }
+    if (search->cls && (GetClassNameW(window, text, 512), wcscmp(text, search->cls) != 0))
+    {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+// The window a person sees: a closed dialog may linger hidden with the same
+// class and title while the next one opens.
+HWND Find(const std::wstring& cls, const std::wstring& title, bool visibleOnly = false)
+{
+    const wchar_t* c = cls == L"-" ? nullptr : cls.c_str();
+    const wchar_t* t = title == L"-" ? nullptr : title.c_str();
+    WindowSearch search{c, t};
+    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
+    return search.found || visibleOnly ? search.found : FindWindowW(c, t);
 }
 
 // Asked with WM_GETTEXT, as a screen reader asks: across processes
@@ -262,7 +291,7 @@ int main()
     {
         DWORD timeout = argc > 4 ? static_cast<DWORD>(std::stoul(argv[4])) : 30000;
         DWORD start = GetTickCount();
-        while (!Find(cls, title))
+        while (!Find(cls, title, true))
         {
             if (GetTickCount() - start > timeout)
             {
