@@ -15,6 +15,30 @@ namespace
 
 const std::string kHead = "movie 1\nsize 200 100\n";
 
+// A text a parser must refuse, the line it must name and a part of its message.
+struct Malformation
+{
+    std::string text;
+    int line;
+    std::string fragment;
+};
+
+// `parse` takes a text and the diagnostics, and reports whether it parsed.
+template <std::size_t N, typename Parse>
+void ExpectEachRefused(const Malformation (&cases)[N], const std::string& file, Parse parse)
+{
+    for (const Malformation& c : cases)
+    {
+        Diagnostics diagnostics;
+        EXPECT_FALSE(parse(c.text, file, diagnostics)) << c.fragment;
+        ASSERT_FALSE(diagnostics.empty()) << c.fragment;
+        EXPECT_EQ(diagnostics[0].file, file);
+        EXPECT_EQ(diagnostics[0].line, c.line) << diagnostics[0].message;
+        EXPECT_NE(diagnostics[0].message.find(c.fragment), std::string::npos)
+            << diagnostics[0].message;
+    }
+}
+
 // The code blocks of the format document, which must stay valid movies.
 std::vector<std::string> DocumentExamples()
 {
@@ -97,12 +121,7 @@ TEST(MovieFormat, DocumentedExampleShowsTheButtonsOfEachFrameInItsLanguage)
 
 TEST(MovieFormat, ReportsEachMalformationWithItsLine)
 {
-    const struct
-    {
-        std::string text;
-        int line;
-        std::string fragment;
-    } cases[] = {
+    const Malformation cases[] = {
         {"", 0, "empty"},
         {"movie 2\nsize 10 10\n", 1, "movie 1"},
         {"movie 1\n", 0, "no \"size\""},
@@ -134,16 +153,9 @@ TEST(MovieFormat, ReportsEachMalformationWithItsLine)
         {kHead + std::string(5000, 'a') + "\n", 3, "longer than"},
         {std::string(kMaxFileBytes + 1, '#'), 0, "larger than"},
     };
-    for (const auto& c : cases)
-    {
-        Diagnostics diagnostics;
-        EXPECT_FALSE(ParseMovie(c.text, "w.movie", diagnostics).has_value()) << c.fragment;
-        ASSERT_FALSE(diagnostics.empty()) << c.fragment;
-        EXPECT_EQ(diagnostics[0].file, "w.movie");
-        EXPECT_EQ(diagnostics[0].line, c.line) << diagnostics[0].message;
-        EXPECT_NE(diagnostics[0].message.find(c.fragment), std::string::npos)
-            << diagnostics[0].message;
-    }
+    ExpectEachRefused(cases, "w.movie",
+                      [](const std::string& text, const std::string& file, Diagnostics& d)
+                      { return ParseMovie(text, file, d).has_value(); });
 }
 
 TEST(MovieFormat, QuotesEscapesCommentsAndByteOrderMark)
@@ -260,12 +272,7 @@ TEST(SkinFormat, RegionsOfShapesAndEachMalformationWithItsLine)
     EXPECT_EQ(skin->regions.at("Small_Mask").shapes[1].kind, ShapeKind::Ellipse);
     EXPECT_EQ(skin->regions.at("Big_Mask").shapes[0].numbers.size(), 6u);
 
-    const struct
-    {
-        std::string text;
-        int line;
-        std::string fragment;
-    } cases[] = {
+    const Malformation cases[] = {
         {"", 0, "empty"},
         {"skin 2\n", 1, "skin 1"},
         {"skin 1\nellipse 0 0 5 5\n", 2, "after its"},
@@ -279,15 +286,9 @@ TEST(SkinFormat, RegionsOfShapesAndEachMalformationWithItsLine)
         {"skin 1\nregion A\nellipse 0 0 5 x=5\n", 3, "attributes"},
         {"skin 1\nregion A\nellipse -1 0 5 5\n", 3, "whole number"},
     };
-    for (const auto& c : cases)
-    {
-        diagnostics.clear();
-        EXPECT_FALSE(ParseSkin(c.text, "Mask.skn", diagnostics).has_value()) << c.fragment;
-        ASSERT_FALSE(diagnostics.empty()) << c.fragment;
-        EXPECT_EQ(diagnostics[0].line, c.line) << diagnostics[0].message;
-        EXPECT_NE(diagnostics[0].message.find(c.fragment), std::string::npos)
-            << diagnostics[0].message;
-    }
+    ExpectEachRefused(cases, "Mask.skn",
+                      [](const std::string& text, const std::string& file, Diagnostics& d)
+                      { return ParseSkin(text, file, d).has_value(); });
 }
 
 } // namespace
