@@ -146,8 +146,10 @@ for arch in $archs; do
             exit 1
         }
     done
+    machine=x86_64
+    [ "$arch" = win64 ] || machine=x86
     QW_WINE_TEMPLATE="$scratch/template" QW_WINE_DISPLAY=1 TMPDIR="$scratch" \
-        QW_DIST="$app" QW_WINTOOL="$tool" \
+        QW_DIST="$app" QW_WINTOOL="$tool" QW_ARCH=$machine \
         "$root/cmake/wine-run.sh" --shell bash "$0" --inner "$size_mb" "$repeat" "$methods" \
         "$window_cost" "$arch" 2>&1 | grep -v -e '^X connection' -e 'Read access denied'
 done

@@ -3,9 +3,16 @@
 # prefix, with its own wineserver. QW_WINE_TEMPLATE names the prepared
 # prefix; QW_WINE_DISPLAY=1 gives the program an X display of its own.
 # "--shell CMD ..." runs CMD (a test script) in that environment instead.
+# QW_ARCH names the architecture of what runs (x86_64 unless told): a 32-bit
+# run on a machine that cannot execute 32-bit programs ends with 77, skipped.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
+qw_wine_decide
+if [ "$QW_WINE64_ONLY" = 1 ] && [ "${QW_ARCH:-x86_64}" != x86_64 ]; then
+    echo "skipped: $qw_wine64_only_reason"
+    exit 77
+fi
 template=${QW_WINE_TEMPLATE:?QW_WINE_TEMPLATE names the prepared wine prefix}
 run=$(mktemp -d "${TMPDIR:-/tmp}/qw-wine.XXXXXX")
 cp -a "$template/." "$run/"

@@ -5,6 +5,11 @@ set -euo pipefail
 dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
+qw_wine_decide
+if [ "$QW_WINE64_ONLY" = 1 ] && [ "${QW_ARCH:-x86_64}" != x86_64 ]; then
+    echo "skipped: $qw_wine64_only_reason"
+    exit 77
+fi
 if [ -f "$dir/ready" ]; then
     exit 0
 fi

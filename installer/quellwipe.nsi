@@ -1,7 +1,13 @@
 ; The Quellwipe installer and uninstaller for one architecture. The build
 ; passes QW_VERSION, QW_ARCH (x64 or x86), QW_OUT and QW_FILES, the lists of
 ; the application folder's files that cmake/make-installer.cmake writes.
-Unicode true
+; The x64 installer is a 64-bit program, as its users expect; 32-bit
+; Windows refuses to start it at all ("This app can't run on your PC").
+!if ${QW_ARCH} == x64
+    Target amd64-unicode
+!else
+    Unicode true
+!endif
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
@@ -54,8 +60,6 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${QW_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${QW_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) Quellwipe"
 
-LangString Needs64Bit ${LANG_ENGLISH} "This is the 64-bit edition of Quellwipe, and this Windows is 32-bit. Run QuellwipeSetup-x86.exe instead."
-LangString Needs64Bit ${LANG_GERMAN} "Dies ist die 64-Bit-Ausgabe von Quellwipe, dieses Windows ist aber ein 32-Bit-System. Verwenden Sie stattdessen QuellwipeSetup-x86.exe."
 LangString StillRunning ${LANG_ENGLISH} "Quellwipe is running. Close it, then choose Retry."
 LangString StillRunning ${LANG_GERMAN} "Quellwipe wird gerade ausgeführt. Beenden Sie es und wählen Sie dann Wiederholen."
 LangString RegisterFailed ${LANG_ENGLISH} "$0 could not be registered (regsvr32 ended with code $1). Quellwipe warns about it at every start until it is installed again."
@@ -78,9 +82,8 @@ LangString RemoveSettings ${LANG_GERMAN} "&Meine Einstellungen und das Protokoll
 Var RemoveSettingsBox
 Var RemoveSettings
 
-; The 64-bit installer is a 32-bit program: it asks for the 64-bit registry
-; view, and for the real system folder instead of the one Windows redirects
-; a 32-bit program to.
+; The x64 installer works in the 64-bit registry view and the real system
+; folder; as a 64-bit program it has them anyway, and these say so.
 !macro NativeRegistry
     !if ${QW_ARCH} == x64
         SetRegView 64
@@ -134,13 +137,6 @@ Var RemoveSettings
 !macroend
 
 Function .onInit
-    !if ${QW_ARCH} == x64
-        ${IfNot} ${RunningX64}
-            MessageBox MB_OK|MB_ICONSTOP "$(Needs64Bit)" /SD IDOK
-            SetErrorLevel 3
-            Quit
-        ${EndIf}
-    !endif
     !insertmacro NativeRegistry
     ; An upgrade goes where the last install went, unless /D= says otherwise.
     ${If} $INSTDIR == ""
@@ -246,9 +242,13 @@ Section "Uninstall"
     ; The Recycle Bin verb Quellwipe.exe writes at every start, in the
     ; 64-bit view where Explorer reads it; the keys above it go only if
     ; nothing else is in them.
-    ${If} ${RunningX64}
+    !if ${QW_ARCH} == x64
         SetRegView 64
-    ${EndIf}
+    !else
+        ${If} ${RunningX64}
+            SetRegView 64
+        ${EndIf}
+    !endif
     DeleteRegKey HKCU "${RECYCLE_BIN_KEY}\shell\Quellwipe"
     DeleteRegKey /ifempty HKCU "${RECYCLE_BIN_KEY}\shell"
     DeleteRegKey /ifempty HKCU "${RECYCLE_BIN_KEY}"

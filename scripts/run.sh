@@ -8,6 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+. cmake/wine-env.sh
+qw_wine_decide
+qw_wine64_only_sandbox scripts/run.sh "$@"
+qw_wine_select
 cmake --preset win64 >/dev/null
 cmake --build --preset win64
 root=$(pwd)/build/win64/wine

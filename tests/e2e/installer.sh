@@ -16,9 +16,9 @@ mkdir -p "$shots"
 rm -rf "$app_dir"
 # The other architecture's system folder must stay untouched.
 if [ "$QW_ARCH" = x86_64 ]; then
-    arch=x64 folder='C:\Program Files\Quellwipe' other_system="$c/windows/syswow64"
+    arch=x64 folder='C:\Program Files\Quellwipe' other_system="$c/windows/syswow64" machine=8664
 else
-    arch=x86 folder='C:\Program Files (x86)\Quellwipe' other_system="$c/windows/system32"
+    arch=x86 folder='C:\Program Files (x86)\Quellwipe' other_system="$c/windows/system32" machine=014c
 fi
 app_dir="$c/${folder#C:\\}"
 app_dir=${app_dir//\\//}
@@ -77,6 +77,11 @@ server() { # the in-process server a class names in this architecture's view
     $native reg query "HKCR\\CLSID\\$1\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *(Default) *REG_SZ *//p'
 }
+pe_machine() { # the machine a Windows program is built for, as hex
+    local header
+    header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
+}
 click() { # button: presses it on the one wizard, whose title changes by page
     wine "$tool" click '#32770' - "$1" && sleep 1
 }
@@ -119,6 +124,7 @@ check "and not in the other architecture's" test ! -e "$other_system/Taskloom.dl
 for binary in "$exe" "$app_dir/Shellvane.dll" "$system_dir/Taskloom.dll" "$uninstaller" "$setup"; do
     check "$(basename "$binary") carries version $QW_VERSION" \
         test "$(installed_version "$binary")" = "$QW_VERSION.0 $QW_VERSION"
+    check "and is a $arch program" test "$(pe_machine "$binary")" = $machine
 done
 check "Taskloom's class names it in the system folder" \
     grep -qix 'C:\\windows\\sys[a-z0-9]*\\Taskloom.dll' <<<"$(server '{4CF5566A-64AA-4738-BACF-C84A90FC557D}')"
