@@ -442,6 +442,15 @@ public:
     }
     std::optional<std::uint64_t> Size(OsError& error) override { return m_file->Size(error); }
     bool Close(OsError& error) override { return m_file->Close(error); }
+    bool Rename(IEntry& folder, const std::string& from, const std::string& to,
+                OsError& error) override
+    {
+        return m_file->Rename(folder, from, to, error);
+    }
+    bool Delete(IEntry& folder, const std::string& name, OsError& error) override
+    {
+        return m_file->Delete(folder, name, error);
+    }
 
 private:
     std::unique_ptr<IOpenFile> m_file;

@@ -144,8 +144,12 @@ void CShredApp::PrepareShredOptions()
     ISettingsStore& settings = m_platform.settings;
     ShredOptions& options = m_shredOptions;
     options.unattended = m_unattended;
-    options.method = m_unattended ? m_cmdMethod : settings.ReadInt(kMethod, kDefaultMethod);
-    options.passes = m_unattended ? m_cmdPasses : settings.ReadInt(kPassCount, kDefaultPassCount);
+    // Corrected before any file is touched: "/O2" or "/T0" must not delete
+    // files unwritten.
+    options.method =
+        CorrectedMethod(m_unattended ? m_cmdMethod : settings.ReadInt(kMethod, kDefaultMethod));
+    options.passes = CorrectedPasses(
+        m_unattended ? m_cmdPasses : settings.ReadInt(kPassCount, kDefaultPassCount));
     options.folderRule = m_unattended ? m_cmdFolderRule : settings.ReadInt(kFolder, 0);
     options.removeRule = m_unattended ? m_cmdRemoveRule : settings.ReadInt(kRemove, 0);
     options.legacyFreeSpace = m_freeSpaceFunction == FreeSpaceFunction::Legacy;

@@ -27,6 +27,8 @@ constexpr int kKeyFreshRandomPass = 9907;
 constexpr int kKeyRepetition = 9918;
 constexpr int kKeyFillerLine = 9919;
 constexpr int kKeyWriteFailed = 9071;
+constexpr int kKeyNotRenamed = 9076;
+constexpr int kKeyLeftPartly = 9077;
 // A name whose random twin already exists is drawn again, a few times.
 constexpr int kRenameAttempts = 16;
 
@@ -87,6 +89,8 @@ public:
 
     PassOutcome Run(int method, int passes)
     {
+        method = CorrectedMethod(method);
+        passes = CorrectedPasses(passes);
         IProgressWindow* progress = m_host.Progress();
         auto line = [progress](int n, const std::string& text)
         {
@@ -103,11 +107,7 @@ public:
             line(2, m_host.Text(kKeyQuickLine2));
             line(3, m_host.Text(kKeyQuickLine3));
             FillPattern(buffer, kBlockSize, 0, m_host.Random());
-            return Pass(false);
-        }
-        if (method != 1)
-        {
-            return PassOutcome::Done;
+            return Counted(Pass(false));
         }
         for (int r = 1; r <= passes; ++r)
         {
@@ -126,7 +126,7 @@ public:
                 return o;
             }
             line(2, m_host.Text(kKeyFreshRandomPass));
-            if (PassOutcome o = Pass(true); o != PassOutcome::Done)
+            if (PassOutcome o = Counted(Pass(true)); o != PassOutcome::Done)
             {
                 return o;
             }
@@ -135,6 +135,8 @@ public:
     }
 
     const OsError& Error() const { return m_error; }
+    // Passes that reached the end of the file and the disk.
+    int FullPasses() const { return m_fullPasses; }
 
 private:
     IShredHost& m_host;
@@ -142,6 +144,13 @@ private:
     std::uint64_t m_size;
     std::uint64_t m_blocks;
     OsError m_error;
+    int m_fullPasses = 0;
+
+    PassOutcome Counted(PassOutcome outcome)
+    {
+        m_fullPasses += outcome == PassOutcome::Done ? 1 : 0;
+        return outcome;
+    }
 };
 
 int CancelResult(const IShredHost& host)
@@ -159,16 +168,14 @@ void ReportNotFound(IShredHost& host, const std::string& path)
     host.Tell({MessageSize::Small, 1, "info", host.MessageText(kKeyNotFound), path});
 }
 
-// Overwrites one open stream of data by the method and ends it at 0 bytes.
-// False, with the error, when any write, flush, truncation or close failed.
-bool OverwriteAndEmpty(IShredHost& host, IOpenFile& file, OsError& error)
+// Overwrites one open stream of data by the method. Done only when at least
+// one full pass reached its end and the disk; `error` tells a failure.
+PassOutcome Overwrite(IShredHost& host, IOpenFile& file, OsError& error)
 {
     std::optional<std::uint64_t> size = file.Size(error);
     if (!size)
     {
-        OsError ignored;
-        file.Close(ignored);
-        return false;
+        return PassOutcome::WriteFailed;
     }
     if (IProgressWindow* progress = host.Progress())
     {
@@ -180,18 +187,36 @@ bool OverwriteAndEmpty(IShredHost& host, IOpenFile& file, OsError& error)
     if (outcome == PassOutcome::WriteFailed)
     {
         error = overwriter.Error();
-        OsError ignored;
-        file.Close(ignored);
-        return false;
+        return outcome;
     }
-    // A cancelled pass is flushed too: truncating drops unflushed writes.
-    if ((outcome == PassOutcome::Cancelled && !file.Flush(error)) || !file.Truncate(0, error))
+    if (outcome == PassOutcome::Cancelled || overwriter.FullPasses() < 1)
     {
-        OsError ignored;
-        file.Close(ignored);
-        return false;
+        // What was written stays written: flushed, not truncated away.
+        return file.Flush(error) ? PassOutcome::Cancelled : PassOutcome::WriteFailed;
     }
-    return file.Close(error);
+    return PassOutcome::Done;
+}
+
+void CloseQuietly(IOpenFile& file)
+{
+    OsError ignored;
+    file.Close(ignored);
+}
+
+// A file whose overwrite was stopped keeps its name and its unwritten rest:
+// removing it would leave that rest in free clusters while it looks
+// shredded. The report names it, so that it can be shredded again.
+void ReportLeftPartly(IShredHost& host, const std::string& path)
+{
+    host.Tell({MessageSize::Middle, 1, "info", host.Text(kKeyLeftPartly), path});
+}
+
+void ReportNotRenamed(IShredHost& host, const std::string& path, const OsError& error)
+{
+    host.Tell({MessageSize::Middle, 1, "info",
+               Substitute(host.Text(kKeyNotRenamed), {{"%u", std::to_string(error.code)},
+                                                      {"%t", ErrorDescription(host, error.code)}}),
+               path});
 }
 
 } // namespace
@@ -276,7 +301,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
                ShredMode mode)
 {
     IFileSystem& files = host.Files();
-    const std::string& path = entry.Path();
+    const std::string path = entry.Path();
     const FileStatus& status = entry.Status();
     OsError error;
     if (status.isFolder && !status.isLink)
@@ -310,6 +335,41 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     }
 
     files.SetNormalAttributes(entry, error);
+    // Alternate data streams (a download's origin, a thumbnail) go with the
+    // file: they are overwritten first, each on its own, before the file is
+    // held open for its rename and delete.
+    for (const std::string& stream : files.Streams(entry))
+    {
+        if (IProgressWindow* progress = host.Progress())
+        {
+            progress->SetLine(1, path + stream);
+        }
+        std::unique_ptr<IOpenFile> data = files.OpenStreamForOverwrite(entry, stream, error);
+        PassOutcome outcome = data ? Overwrite(host, *data, error) : PassOutcome::WriteFailed;
+        if (outcome == PassOutcome::Done && (!data->Truncate(0, error) || !data->Close(error)))
+        {
+            outcome = PassOutcome::WriteFailed;
+        }
+        if (data)
+        {
+            CloseQuietly(*data);
+        }
+        if (outcome == PassOutcome::Cancelled)
+        {
+            ReportLeftPartly(host, path);
+            return 1;
+        }
+        if (outcome == PassOutcome::WriteFailed)
+        {
+            ReportWriteFailure(host, path + stream, error);
+            return StopResultOf(mode);
+        }
+    }
+    if (IProgressWindow* progress = host.Progress())
+    {
+        progress->SetLine(1, path);
+    }
+
     std::unique_ptr<IOpenFile> file = files.OpenForOverwrite(entry, error);
     if (!file)
     {
@@ -321,62 +381,72 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     // The file keeps its content and name when any of it could not be
     // overwritten: deleting it now would leave the old data on the disk
     // while looking shredded.
-    if (!OverwriteAndEmpty(host, *file, error))
+    PassOutcome outcome = Overwrite(host, *file, error);
+    if (outcome == PassOutcome::Done && !file->Truncate(0, error))
     {
+        outcome = PassOutcome::WriteFailed;
+    }
+    if (outcome == PassOutcome::WriteFailed)
+    {
+        CloseQuietly(*file);
         ReportWriteFailure(host, path, error);
         return StopResultOf(mode);
     }
-    // Alternate data streams (a download's origin, a thumbnail) go with the
-    // file: they are overwritten the same way first.
-    for (const std::string& stream : files.Streams(entry))
+    if (outcome == PassOutcome::Cancelled)
     {
-        if (host.Cancelled())
-        {
-            break;
-        }
-        if (IProgressWindow* progress = host.Progress())
-        {
-            progress->SetLine(1, path + stream);
-        }
-        std::unique_ptr<IOpenFile> data = files.OpenStreamForOverwrite(entry, stream, error);
-        if (!data || !OverwriteAndEmpty(host, *data, error))
-        {
-            ReportWriteFailure(host, path + stream, error);
-            return StopResultOf(mode);
-        }
+        CloseQuietly(*file);
+        ReportLeftPartly(host, path);
+        return 1;
     }
 
     if (mode == ShredMode::BinEntry)
     {
+        if (!file->Close(error))
+        {
+            ReportWriteFailure(host, path, error);
+            return 1;
+        }
         return CancelResult(host);
     }
 
+    // Renamed and deleted by the handle that was written: a file swapped in
+    // under the name meanwhile is never touched.
     std::string current = name;
-    for (int attempt = 0; attempt < kRenameAttempts; ++attempt)
+    for (int attempt = 0; attempt < kRenameAttempts && current == name; ++attempt)
     {
         std::string renamed = RandomSameShapeName(name, host.Random());
-        if (files.RenameIn(folder, name, renamed, error))
+        if (file->Rename(folder, name, renamed, error))
         {
             current = renamed;
-            break;
         }
-        if (error.kind != ErrorKind::AlreadyExists)
+        else if (error.kind != ErrorKind::AlreadyExists)
         {
             break;
         }
     }
-    if (files.RemoveIn(folder, current, RemoveKind::File, error))
+    if (current == name)
     {
+        // The emptied file keeps its name, which is still readable: not
+        // "Success", in any mode.
+        CloseQuietly(*file);
+        ReportNotRenamed(host, path, error);
+        return StopResultOf(mode);
+    }
+    if (file->Delete(folder, current, error))
+    {
+        if (!file->Close(error))
+        {
+            ReportWriteFailure(host, path, error);
+            return StopResultOf(mode);
+        }
         return CancelResult(host);
     }
+    OsError ignored;
+    file->Rename(folder, current, name, ignored);
+    CloseQuietly(*file);
     if (mode != ShredMode::Normal)
     {
         return CancelResult(host);
-    }
-    if (current != name)
-    {
-        OsError ignored;
-        files.RenameIn(folder, current, name, ignored);
     }
     std::string answer =
         host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
@@ -419,8 +489,8 @@ int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
     return ShredEntry(host, *folder, *entry, NameOf(path), mode);
 }
 
-int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path,
-                           const FreeSpaceRecord& record, const std::string& line1)
+int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path, const FreeSpaceRecord& record,
+                           const std::string& line1)
 {
     if (!StartFile(host, line1))
     {

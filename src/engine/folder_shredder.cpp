@@ -31,12 +31,28 @@ void Report(IShredHost& host, int key, const std::string& insert)
     host.Tell({MessageSize::Small, 1, "info", host.Text(key), insert});
 }
 
-// One folder run: its rules, read once, and who the protected folders are.
+// One folder run: its rules, read once, and who the protected folders are,
+// looked up once rather than at every folder of the tree.
 struct FolderRun
 {
     IShredHost& host;
     int subfolderRule;
     int removeRule;
+    std::vector<std::pair<std::string, FileIdentity>> protectedFolders;
+
+    bool IsProtected(const IEntry& folder, std::string& which) const
+    {
+        const FileIdentity& identity = folder.Status().identity;
+        for (const auto& [path, protectedIdentity] : protectedFolders)
+        {
+            if (protectedIdentity == identity || SamePathNoCase(folder.Path(), path))
+            {
+                which = path;
+                return true;
+            }
+        }
+        return false;
+    }
 };
 
 // What becomes of a subfolder (or a link to a folder) after its visit.
@@ -89,66 +105,123 @@ RemoveOutcome RemoveByRule(FolderRun& run, IEntry& folder, const std::string& na
     return removed ? RemoveOutcome::Removed : RemoveOutcome::Kept;
 }
 
-int ShredOpenFolder(FolderRun& run, IEntry& folder, bool systemFlag, ShredMode mode)
+// A folder being shredded: open, listed once, walked entry by entry.
+struct OpenFolder
+{
+    std::unique_ptr<IEntry> folder;
+    std::vector<FolderEntry> entries;
+    std::size_t next = 0;
+    ShredMode mode = ShredMode::Normal;
+    std::string name; // in the folder above it
+    int stop = 0;
+};
+
+// What the first steps of a folder's shred decided.
+enum class Entry
+{
+    Entered,   // listed; its entries are next
+    Protected, // reported; neither touched nor removed
+    Untouched, // declined without a stop
+    Stop,      // declined, or not listable: the enclosing folders stop too
+};
+
+Entry EnterFolder(FolderRun& run, OpenFolder& open, bool systemFlag)
 {
     IShredHost& host = run.host;
-    IFileSystem& files = host.Files();
-    const std::string& path = folder.Path();
-    if (mode == ShredMode::Normal)
+    IEntry& folder = *open.folder;
+    if (open.mode == ShredMode::Normal)
     {
         std::string which;
-        if (IsProtectedFolder(host, folder, which))
+        if (run.IsProtected(folder, which))
         {
             Report(host, kKeyProtected, which);
-            return 0;
+            return Entry::Protected;
         }
         if (systemFlag)
         {
-            std::string answer = Ask(host, kKeySystemFolder, path, Unattended::AnswerYes);
+            std::string answer = Ask(host, kKeySystemFolder, folder.Path(), Unattended::AnswerYes);
             if (answer == kAnswerNo)
             {
-                return 1;
+                return Entry::Stop;
             }
             if (answer != kAnswerYes)
             {
-                return 0;
+                return Entry::Untouched;
             }
         }
     }
-
-    std::vector<FolderEntry> entries;
     OsError error;
-    if (folder.Status().isLink || !files.List(folder, entries, error))
+    if (folder.Status().isLink || !host.Files().List(folder, open.entries, error))
     {
-        Report(host, kKeyCannotList, path);
+        Report(host, kKeyCannotList, folder.Path());
+        return Entry::Stop;
+    }
+    return Entry::Entered;
+}
+
+// Shreds a tree with a stack of open folders instead of the call stack, so
+// that depth is bounded by memory alone: Windows allows trees deeper than a
+// 2 MiB stack holds frames for. Each level costs the same, however deep.
+int ShredTree(FolderRun& run, std::unique_ptr<IEntry> top, bool systemFlag, ShredMode mode)
+{
+    IShredHost& host = run.host;
+    IFileSystem& files = host.Files();
+    std::vector<OpenFolder> stack;
+    stack.push_back({std::move(top), {}, 0, mode, {}, 0});
+    switch (EnterFolder(run, stack.back(), systemFlag))
+    {
+    case Entry::Entered:
+        break;
+    case Entry::Stop:
         return 1;
+    default:
+        return 0;
     }
 
-    const ShredMode childMode =
-        mode == ShredMode::Normal ? ShredMode::Normal : ShredMode::BinSubtree;
-    int stop = 0;
-    for (const FolderEntry& listed : entries)
+    while (true)
     {
-        if (host.Cancelled() || stop)
+        OpenFolder& open = stack.back();
+        if (host.Cancelled() || open.stop || open.next == open.entries.size())
         {
-            break;
-        }
-        // The listing only says what to look at: what an entry is, is
-        // decided on the handle opened now, where it lies.
-        std::unique_ptr<IEntry> child =
-            listed.status.isFolder ? files.OpenIn(folder, listed.name, error) : nullptr;
-        if (!child || !child->Status().isFolder)
-        {
-            child.reset();
-            if (ShredFileIn(host, folder, listed.name, childMode) != 0 || host.Cancelled())
+            const int stop = open.stop;
+            const std::string name = std::move(open.name);
+            // Closed before its removal: an open folder cannot be removed.
+            stack.pop_back();
+            if (stack.empty())
             {
-                stop = 1;
+                return stop;
+            }
+            OpenFolder& parent = stack.back();
+            if (stop)
+            {
+                parent.stop = 1;
+            }
+            else if (RemoveByRule(run, *parent.folder, name, false, parent.mode) ==
+                     RemoveOutcome::Stop)
+            {
+                parent.stop = 1;
             }
             continue;
         }
-        const std::string childPath = child->Path();
-        const bool isLink = child->Status().isLink;
-        if (mode == ShredMode::Normal)
+
+        const FolderEntry& listed = open.entries[open.next++];
+        const ShredMode childMode =
+            open.mode == ShredMode::Normal ? ShredMode::Normal : ShredMode::BinSubtree;
+        OsError error;
+        // The listing only says what to look at: what an entry is, is
+        // decided on the handle opened now, where it lies.
+        std::unique_ptr<IEntry> child =
+            listed.status.isFolder ? files.OpenIn(*open.folder, listed.name, error) : nullptr;
+        if (!child || !child->Status().isFolder)
+        {
+            child.reset();
+            if (ShredFileIn(host, *open.folder, listed.name, childMode) != 0 || host.Cancelled())
+            {
+                open.stop = 1;
+            }
+            continue;
+        }
+        if (open.mode == ShredMode::Normal)
         {
             if (run.subfolderRule == 0)
             {
@@ -156,37 +229,67 @@ int ShredOpenFolder(FolderRun& run, IEntry& folder, bool systemFlag, ShredMode m
             }
             if (run.subfolderRule == 1)
             {
-                std::string answer = Ask(host, kKeyAskSubfolder, childPath, Unattended::Show);
+                std::string answer = Ask(host, kKeyAskSubfolder, child->Path(), Unattended::Show);
                 if (answer == kAnswerNo)
                 {
                     continue;
                 }
                 if (answer != kAnswerYes)
                 {
-                    stop = 1;
+                    open.stop = 1;
                     continue;
                 }
             }
         }
         // A link to a folder is never entered: only the link itself may go.
-        if (!isLink && ShredOpenFolder(run, *child, child->Status().system, childMode) != 0)
+        if (child->Status().isLink)
         {
-            stop = 1;
+            child.reset();
+            if (RemoveByRule(run, *open.folder, listed.name, true, open.mode) ==
+                RemoveOutcome::Stop)
+            {
+                open.stop = 1;
+            }
+            continue;
+        }
+        const bool system = child->Status().system;
+        OpenFolder next{std::move(child), {}, 0, childMode, listed.name, 0};
+        switch (EnterFolder(run, next, system))
+        {
+        case Entry::Entered:
+            stack.push_back(std::move(next)); // `open` and `listed` are stale now
+            break;
+        case Entry::Protected:
+            break; // stays where it is, empty or not
+        case Entry::Stop:
+            open.stop = 1;
+            break;
+        case Entry::Untouched:
+            next.folder.reset();
+            if (RemoveByRule(run, *open.folder, listed.name, false, open.mode) ==
+                RemoveOutcome::Stop)
+            {
+                open.stop = 1;
+            }
             break;
         }
-        // An open folder cannot be removed.
-        child.reset();
-        if (RemoveByRule(run, folder, listed.name, isLink, mode) == RemoveOutcome::Stop)
-        {
-            stop = 1;
-        }
     }
-    return stop;
 }
 
 FolderRun NewRun(IShredHost& host)
 {
-    return {host, host.Options().folderRule, host.Options().removeRule};
+    FolderRun run{host, host.Options().folderRule, host.Options().removeRule, {}};
+    for (const std::string& path : host.Options().protectedFolders)
+    {
+        if (path.empty())
+        {
+            continue;
+        }
+        OsError error;
+        std::unique_ptr<IEntry> entry = host.Files().Open(path, error);
+        run.protectedFolders.push_back({path, entry ? entry->Status().identity : FileIdentity{}});
+    }
+    return run;
 }
 
 } // namespace
@@ -234,7 +337,7 @@ int ShredFolder(IShredHost& host, const std::string& path, bool systemFlag, Shre
         return 1;
     }
     FolderRun run = NewRun(host);
-    return ShredOpenFolder(run, *folder, systemFlag, mode);
+    return ShredTree(run, std::move(folder), systemFlag, mode);
 }
 
 void ShredFolderTarget(IShredHost& host, const std::string& path, bool systemFlag)
@@ -256,12 +359,17 @@ void ShredFolderTarget(IShredHost& host, const std::string& path, bool systemFla
         return;
     }
     FolderRun run = NewRun(host);
-    if (ShredOpenFolder(run, *folder, systemFlag, ShredMode::Normal) != 0)
+    const FileIdentity identity = folder->Status().identity;
+    if (ShredTree(run, std::move(folder), systemFlag, ShredMode::Normal) != 0)
     {
         return;
     }
+    // Opened again, as itself, to see whether it ended up empty; only the
+    // folder that was shredded may go.
+    folder = files.OpenIn(*parent, NameOf(path), error);
     std::vector<FolderEntry> left;
-    if (!files.List(*folder, left, error) || !left.empty())
+    if (!folder || !(folder->Status().identity == identity) || folder->Status().isLink ||
+        !files.List(*folder, left, error) || !left.empty())
     {
         return;
     }

@@ -18,13 +18,25 @@ class IShell;
 
 inline constexpr int kEngineDriveLetters = 26;
 
+// The method and pass count a run uses for what it was given: a method
+// outside 0..1 is quick, a count outside 1..10 is 3. No value of either
+// means "write nothing".
+inline constexpr int CorrectedMethod(int method)
+{
+    return method == 0 || method == 1 ? method : 0;
+}
+inline constexpr int CorrectedPasses(int passes)
+{
+    return passes >= 1 && passes <= 10 ? passes : 3;
+}
+
 // What a run was asked to do, filled once by the application before it calls
 // the engine.
 struct ShredOptions
 {
     bool unattended = false;
-    int method = 0;     // 0 quick, 1 thorough; other values write no pass
-    int passes = 0;     // repeat count of the thorough method
+    int method = 0;     // 0 quick, 1 thorough
+    int passes = 3;     // repeat count of the thorough method, 1..10
     int folderRule = 0; // 0 never, 1 ask, 2 always
     int removeRule = 0;
     bool legacyFreeSpace = false; // the old free-space call, 32-bit counts

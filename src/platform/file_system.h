@@ -76,6 +76,8 @@ inline std::string JoinPath(const std::string& folder, const std::string& name)
     return !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
 }
 
+class IEntry;
+
 // A file opened for overwriting: exclusive, existing only, write-through.
 class IOpenFile
 {
@@ -91,6 +93,14 @@ public:
     // False when closing reported a failure (data that never reached the
     // disk).
     virtual bool Close(OsError& error) = 0;
+    // Gives this open file the name `to` in `folder`, where it lies as
+    // `from`. Fails rather than replace an entry, and fails without a
+    // change when the name does not lead to this very file.
+    virtual bool Rename(IEntry& folder, const std::string& from, const std::string& to,
+                        OsError& error) = 0;
+    // Deletes this open file, which lies in `folder` as `name`; its name
+    // may stay until it is closed. Fails when the name leads elsewhere.
+    virtual bool Delete(IEntry& folder, const std::string& name, OsError& error) = 0;
 };
 
 // An entry opened where it lies, never through a link in its last name: what
@@ -102,8 +112,9 @@ class IEntry
 public:
     virtual ~IEntry() = default;
     virtual const FileStatus& Status() const = 0;
-    // The path it was opened by, for texts.
-    virtual const std::string& Path() const = 0;
+    // The path it was opened by, for texts. Made on each call: an entry of a
+    // deep tree need not keep its whole path.
+    virtual std::string Path() const = 0;
 };
 
 // How an entry is removed.
@@ -153,6 +164,8 @@ public:
     // Renames inside an open folder; fails rather than replace an entry.
     virtual bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                           OsError& error) = 0;
+    // A folder goes only when, opened as itself, it is an empty folder and
+    // no reparse point.
     virtual bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
                           OsError& error) = 0;
 

@@ -45,13 +45,14 @@ TEST(FailureReports, NoFailureEndsInSuccess)
     const Case cases[] = {
         {"file, flush", R"("C:\data\f.bin")", FailFlush, "C:\\data\\f.bin", "(1117: "},
         {"file, truncate", R"("C:\data\f.bin")", FailTruncate, "C:\\data\\f.bin", "(1117: "},
-        {"file, close", R"("C:\data\f.bin")", FailClose, "C:\\data\\f.bin", "(1117: "},
+        // Closed last, after the delete of its overwritten and flushed data.
+        {"file, close", R"("C:\data\f.bin")", FailClose, nullptr, "(1117: "},
         {"file, write", R"("C:\data\f.bin")",
          [](test::CFakeFileSystem& files) { files.failWriteAt = 1; }, "C:\\data\\f.bin", "(112: "},
         {"folder, flush", R"("/F2" "/R2" "C:\data")", FailFlush, "C:\\data\\f.bin", "(1117: "},
         {"folder, truncate", R"("/F2" "/R2" "C:\data")", FailTruncate, "C:\\data\\f.bin",
          "(1117: "},
-        {"folder, close", R"("/F2" "/R2" "C:\data")", FailClose, "C:\\data\\f.bin", "(1117: "},
+        {"folder, close", R"("/F2" "/R2" "C:\data")", FailClose, nullptr, "(1117: "},
         {"quick wipe, filler flush", R"("/O0" "D:\")", FailFlush, nullptr, "(0000045D)"},
         {"quick wipe, filler close", R"("/O0" "D:\")", FailClose, nullptr, "(0000045D)"},
         {"thorough wipe, pass flush", R"("/O1" "/T1" "D:\")",

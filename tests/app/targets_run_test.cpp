@@ -17,7 +17,7 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9051=Shred these %u items?\n9052=Shred %s?\n9053=Not found: %s\n"
                               "9054=Include protected %s?\n9055=Include subfolders?\n"
                               "9056=Remove subfolders?\n9039=Protected: %s\n"
-                              "9070=Cancelled.\n";
+                              "9070=Cancelled.\n9077=Left partly: %s\n";
 
 // The same small machine for every test: drives C: and D:, a tree on C:.
 void Populate(test::FakePlatform& fake)
@@ -167,7 +167,7 @@ TEST_F(TargetsRunTest, CancelAfterATargetEndsTheRun)
     Start(R"("/s" "t" "C:\top.txt" "C:\second.txt")");
     m_app.m_cancel = 1; // a stale flag is cleared when the run starts
     m_run.Run(m_app);
-    EXPECT_EQ(m_fake.files.files.count("C:\\top.txt"), 0u);
+    EXPECT_EQ(m_fake.files.files["C:\\top.txt"], std::string(3, '\0')); // written, then left
     EXPECT_EQ(m_fake.files.files["C:\\second.txt"], "2");
 }
 
@@ -300,7 +300,9 @@ TEST_F(TargetsRunTest, ACancelledRunSaysSoAndNeverLogsSuccess)
     m_run.Run(m_app);
     m_app.ExitInstance();
     EXPECT_EQ(m_fake.files.files["C:\\top.txt"], "top"); // never reached
-    EXPECT_EQ(Log(), "Task Name:t\r\nCancelled.\r\n\r\n");
+    // The file being written is named: it is still there, partly overwritten.
+    EXPECT_EQ(m_fake.files.files["C:\\second.txt"].substr(131072, 3), "sss");
+    EXPECT_EQ(Log(), "Task Name:t\r\nLeft partly: %s\r\n\r\nCancelled.\r\n\r\n");
 }
 
 TEST_F(TargetsRunTest, AHashInAFolderPathStaysInTheReport)

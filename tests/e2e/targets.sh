@@ -105,6 +105,25 @@ check "the tree's own file is shredded" test ! -e tree2/sub/x.txt
 check "the link stays and is reported, without Success" \
     test -L tree2/sub/link -a "$(grep -c Success "$log")" = 0 -a "$(grep -c 'C:\\tree2\\sub\\link' "$log")" = 1
 
+# A method or pass count out of range is corrected (quick; 3 rounds), never
+# read as "no pass": every byte is written, as the system calls show, before
+# the file goes.
+if command -v strace >/dev/null; then
+    for run in '"/O2" "/T3"':70000 '"/O1" "/T0"':630000; do
+        head -c 70000 /dev/urandom >range.bin
+        rm -f "$log"
+        strace -f -qq -y -e trace=pwrite64,write -o range.trace \
+            wine "$tool" run "$(win_path "$exe")" "\"$(win_path "$exe")\" \"/s\" \"Range\" ${run%:*} \"C:\\range.bin\""
+        written=$(grep -a 'range\.bin>' range.trace | grep -aE '^[0-9]+ +(pwrite64|write)\(' |
+            sed -nE 's/.*= ([0-9]+)$/\1/p' | awk '{ n += $1 } END { print n + 0 }')
+        check "${run%:*} writes ${run#*:} bytes before the file goes, and logs Success" \
+            test "$written" = "${run#*:}" -a ! -e range.bin -a "$(grep -c Success "$log")" = 1
+        rm -f range.trace
+    done
+else
+    echo "skip: no strace to count the bytes written"
+fi
+
 check "the settings are as they were" \
     test "$(wine reg query "$key" | tr -d '\r')" = "$settings_before"
 finish

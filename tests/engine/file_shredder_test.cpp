@@ -18,6 +18,7 @@ namespace
 constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9010=No progress window.\n9037=Cannot open %s.\n"
                               "9071=Not overwritten: %s (%u: %t)\n"
+                              "9076=Not renamed: %s (%u: %t)\n9077=Left partly: %s\n"
                               "9038=Cannot delete %s.\n9903=Zeroes\n9904=One pass\n"
                               "9905=Random\n9906=Complement\n9907=Fresh random\n"
                               "9918=Round %u of %t\n9919=Filler %s, %u of %t\n"
@@ -194,12 +195,13 @@ TEST_F(FileShredderTest, QuickShredOverwritesTruncatesRenamesAndDeletes)
     EXPECT_EQ(events[1], "open C:\\data\\notes.txt");
     EXPECT_EQ(events[2], "flush C:\\data\\notes.txt");
     EXPECT_EQ(events[3], "truncate C:\\data\\notes.txt 0");
-    EXPECT_EQ(events[4], "close C:\\data\\notes.txt");
-    ASSERT_EQ(events[5].rfind("rename C:\\data\\notes.txt C:\\data\\", 0), 0u);
-    std::string renamed = events[5].substr(events[5].rfind(' ') + 1);
+    // Renamed and deleted while the written handle is still open.
+    ASSERT_EQ(events[4].rfind("rename C:\\data\\notes.txt C:\\data\\", 0), 0u);
+    std::string renamed = events[4].substr(events[4].rfind(' ') + 1);
     EXPECT_NE(renamed, "C:\\data\\notes.txt");
     EXPECT_EQ(renamed.size(), std::string("C:\\data\\notes.txt").size());
-    EXPECT_EQ(events[6], "delete " + renamed);
+    EXPECT_EQ(events[5], "delete " + renamed);
+    EXPECT_EQ(events[6], "close " + renamed);
     EXPECT_TRUE(m_fake.files.files.count(renamed) == 0 &&
                 m_fake.files.files.count("C:\\data\\notes.txt") == 0);
 
@@ -266,18 +268,36 @@ TEST_F(FileShredderTest, EmptyAndExactBlockSizedFiles)
     EXPECT_TRUE(m_fake.files.files.size() == 1); // only the language pack is left
 }
 
-TEST_F(FileShredderTest, OtherMethodsOrNoRepetitionsWriteNothingButStillDelete)
+TEST_F(FileShredderTest, OutOfRangeMethodsAndCountsAreCorrectedAndWriteFullPasses)
 {
-    m_fake.settings.WriteInt(kMethod, 5);
-    AddFile("C:\\data\\x", 1000);
-    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\x", ShredMode::Normal), 0);
-    m_fake.settings.WriteInt(kMethod, 1);
-    m_fake.settings.WriteInt(kPassCount, 0);
-    AddFile("C:\\data\\y", 1000);
-    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\y", ShredMode::Normal), 0);
-    EXPECT_TRUE(m_fake.files.writes.empty());
-    EXPECT_EQ(Count("truncate "), 2);
-    EXPECT_EQ(Count("delete "), 2);
+    // A method outside 0..1 is quick; a count outside 1..10 is 3 rounds.
+    struct Case
+    {
+        int method, passes;
+        std::size_t expectedPasses;
+        bool unattended;
+    };
+    for (const Case& c :
+         {Case{5, 3, 1, false}, Case{-1, 0, 1, false}, Case{1, 0, 9, false}, Case{1, 11, 9, false},
+          Case{1, -4, 9, false}, Case{2, 3, 1, true}, Case{1, 0, 9, true}, Case{1, 10, 30, true}})
+    {
+        m_app.m_unattended = c.unattended;
+        m_app.m_cmdMethod = c.method;
+        m_app.m_cmdPasses = c.passes;
+        m_fake.settings.WriteInt(kMethod, c.method);
+        m_fake.settings.WriteInt(kPassCount, c.passes);
+        m_fake.files.writes.clear();
+        AddFile("C:\\data\\x", 70000);
+        EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\x", ShredMode::Normal), 0);
+        auto passes = Passes();
+        ASSERT_EQ(passes.size(), c.expectedPasses) << c.method << "/" << c.passes;
+        for (const auto& pass : passes)
+        {
+            ASSERT_EQ(pass.size(), 2u);
+            EXPECT_EQ(pass[0].bytes.size() + pass[1].bytes.size(), 70000u);
+        }
+        EXPECT_EQ(m_fake.files.files.count("C:\\data\\x"), 0u);
+    }
 }
 
 TEST_F(FileShredderTest, UnattendedRunsTakeMethodAndPassesFromTheCommandLine)
@@ -430,15 +450,37 @@ TEST_F(FileShredderTest, TheRandomNameNeverReplacesAnExistingFile)
     EXPECT_EQ(Count("delete "), 1);
 }
 
-TEST_F(FileShredderTest, CancelInTheFirstBlockStillTruncatesRenamesAndDeletes)
+TEST_F(FileShredderTest, ACancelMidFileKeepsTheFileAndNamesIt)
 {
     AddFile("C:\\data\\large", 300000);
-    m_fake.ui.cancelAtPump = 1;
+    m_fake.ui.cancelAtPump = 2;
+    m_fake.presenter.answers = {"Ok"};
     EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\large", ShredMode::Normal), 1);
-    EXPECT_EQ(m_fake.files.writes.size(), 1u);
-    EXPECT_EQ(Count("flush "), 1); // before the truncation
-    EXPECT_EQ(Count("truncate "), 1);
-    EXPECT_EQ(Count("delete "), 1);
+    // Its start is overwritten and flushed; the rest is left, with its name.
+    EXPECT_EQ(m_fake.files.files["C:\\data\\large"],
+              std::string(131072, '\0') + std::string(300000 - 131072, 'S'));
+    EXPECT_EQ(Count("flush "), 1);
+    EXPECT_EQ(Count("truncate ") + Count("rename ") + Count("delete "), 0);
+    ASSERT_EQ(m_fake.presenter.shown.size(), 1u);
+    EXPECT_EQ(m_fake.presenter.shown[0].text, "Left partly: C:\\data\\large");
+
+    m_app.m_unattended = true;
+    m_fake.ui.cancelAtPump = m_fake.ui.pumps + 1;
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\large", ShredMode::Normal), 1);
+    EXPECT_EQ(m_app.m_runStatus, "Left partly: %s");
+}
+
+TEST_F(FileShredderTest, AFailedRenameIsReportedWithItsCodeAndKeepsTheEmptiedFile)
+{
+    AddFile("C:\\data\\name.txt", 10);
+    m_fake.files.failRename = {"C:\\data\\name.txt"};
+    m_app.m_unattended = true;
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\name.txt", ShredMode::Normal), 0);
+    EXPECT_EQ(m_fake.files.files["C:\\data\\name.txt"], "");
+    EXPECT_EQ(Count("delete "), 0);
+    EXPECT_EQ(m_app.m_runStatus, "Not renamed: %s (5: System error 5)");
+    m_app.ExitInstance();
+    EXPECT_EQ(m_fake.files.files["C:\\Qw\\log.txt"].find("Success"), std::string::npos);
 }
 
 TEST_F(FileShredderTest, NoProgressWindowMeansNoShredding)

@@ -220,6 +220,16 @@ TEST_F(FolderShredderTest, ProtectedFoldersAreLeftAloneButNotTheirSubfolders)
     EXPECT_EQ(m_app->m_runStatus, "Protected: %s");
 }
 
+TEST_F(FolderShredderTest, AnEmptyProtectedFolderDeepInATreeStays)
+{
+    fs::create_directories(m_root / "top/sub/deep/Windows");
+    m_env.system.windowsDirectory = Win(m_root / "top/sub/deep/Windows");
+    RunTargets(Quoted("top"));
+    EXPECT_TRUE(fs::is_directory(m_root / "top/sub/deep/Windows"));
+    EXPECT_NE(Read("app/log.txt").find("Protected: %s"), std::string::npos);
+    EXPECT_FALSE(Exists("top/sub/deep/c.txt") || Exists("top/other"));
+}
+
 TEST_F(FolderShredderTest, SystemFoldersAreAskedAboutUnlessUnattended)
 {
     Rules(0, 0);
@@ -371,7 +381,8 @@ TEST_F(FolderShredderTest, CancelStopsTheWalk)
     {
         left += Exists(f);
     }
-    EXPECT_EQ(left, 3);
+    // The file being written when Cancel came stays, its start overwritten.
+    EXPECT_EQ(left, 4);
 }
 
 } // namespace

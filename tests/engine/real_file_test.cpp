@@ -79,6 +79,25 @@ TEST_F(RealFileTest, ALinkIsRemovedAndItsTargetKeepsItsBytes)
     EXPECT_EQ(m_env.files.extents.count(Win(m_root / "target.txt")), 0u);
 }
 
+TEST_F(RealFileTest, AFileSwappedInAfterTheOverwriteIsNeitherRenamedNorDeleted)
+{
+    std::ofstream(m_root / "secret.doc") << std::string(1000, 'S');
+    // After the last block, before the rename: the written file moves
+    // aside and another takes its name.
+    m_env.ui.onPump = [this](int)
+    {
+        fs::rename(m_root / "secret.doc", m_root / "aside.doc");
+        std::ofstream(m_root / "secret.doc") << "innocent";
+    };
+    m_app.m_unattended = true;
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), Win(m_root / "secret.doc"), ShredMode::Normal), 0);
+    std::ifstream in(m_root / "secret.doc");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "innocent");
+    EXPECT_EQ(fs::file_size(m_root / "aside.doc"), 0u); // the written one, emptied
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_root), {}), 2);
+    EXPECT_NE(m_app.m_runStatus, ""); // reported, so no "Success"
+}
+
 // In memory: the point is the 64-bit arithmetic, not the disk.
 class HugeFileTest : public RealFileTest
 {

@@ -185,6 +185,23 @@ public:
         return m_fs.files[m_path].size();
     }
 
+    // Handle-bound: what moves and goes is the file this was opened on.
+    bool Rename(IEntry& folder, const std::string&, const std::string& to, OsError& error) override
+    {
+        std::string target = JoinPath(folder.Path(), to);
+        if (!m_fs.MoveEntry(m_path, target, error))
+        {
+            return false;
+        }
+        m_path = target;
+        return true;
+    }
+
+    bool Delete(IEntry&, const std::string&, OsError& error) override
+    {
+        return m_fs.RemoveFileAndStreams(m_path, error);
+    }
+
     bool Close(OsError& error) override
     {
         if (m_closed)
@@ -212,7 +229,7 @@ class CFakeEntry : public IEntry
 public:
     CFakeEntry(std::string path, FileStatus status) : m_path(std::move(path)), m_status(status) {}
     const FileStatus& Status() const override { return m_status; }
-    const std::string& Path() const override { return m_path; }
+    std::string Path() const override { return m_path; }
 
 private:
     std::string m_path;
@@ -306,8 +323,17 @@ CFakeFileSystem::OpenStreamForOverwrite(IEntry& file, const std::string& stream,
 bool CFakeFileSystem::RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                                OsError& error)
 {
-    std::string source = JoinPath(folder.Path(), from);
-    std::string target = JoinPath(folder.Path(), to);
+    return MoveEntry(JoinPath(folder.Path(), from), JoinPath(folder.Path(), to), error);
+}
+
+bool CFakeFileSystem::MoveEntry(const std::string& source, const std::string& target,
+                                OsError& error)
+{
+    if (failRename.count(source))
+    {
+        error = Fail(ErrorKind::AccessDenied, 5);
+        return false;
+    }
     if (files.count(target) || folders.count(target) || links.count(target) ||
         sizeOnly.count(target))
     {
@@ -356,24 +382,29 @@ bool CFakeFileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveKi
     switch (kind)
     {
     case RemoveKind::File:
-        if (!RemoveFile(path, error))
-        {
-            return false;
-        }
-        if (auto node = streams.extract(path); !node.empty())
-        {
-            for (const std::string& stream : node.mapped())
-            {
-                files.erase(path + stream);
-            }
-        }
-        return true;
+        return RemoveFileAndStreams(path, error);
     case RemoveKind::Folder:
         return RemoveFolder(path, error);
     case RemoveKind::Link:
         return RemoveLink(path, error);
     }
     return false;
+}
+
+bool CFakeFileSystem::RemoveFileAndStreams(const std::string& path, OsError& error)
+{
+    if (!RemoveFile(path, error))
+    {
+        return false;
+    }
+    if (auto node = streams.extract(path); !node.empty())
+    {
+        for (const std::string& stream : node.mapped())
+        {
+            files.erase(path + stream);
+        }
+    }
+    return true;
 }
 
 std::optional<FileStatus> CFakeFileSystem::Status(const std::string& path, OsError& error)

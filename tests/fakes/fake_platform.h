@@ -71,6 +71,9 @@ public:
     bool RemoveFile(const std::string& path, OsError& error) override;
     bool RemoveFolder(const std::string& path, OsError& error) override;
     bool RemoveLink(const std::string& path, OsError& error);
+    // A file (and its streams) moved or removed by its path.
+    bool MoveEntry(const std::string& source, const std::string& target, OsError& error);
+    bool RemoveFileAndStreams(const std::string& path, OsError& error);
     bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries,
                     OsError& error) override;
     std::string ErrorText(std::uint32_t code) override;
@@ -99,6 +102,7 @@ public:
     std::vector<Write> writes;
     bool failAppends = false;
     std::set<std::string> failOpen, failDelete, failRemove, failList;
+    std::set<std::string> failRename; // renames away from these fail (code 5)
     std::function<bool(const std::string&)> onDeleteFailsFor;
     int failWriteAt = -1;    // the n-th write (0-based) fails with disk full
     int failWritesFrom = -1; // the n-th write and all after it fail (code 1117)

@@ -179,7 +179,20 @@ TEST_F(Win32ShredTest, RenameNeverReplacesAndFolderRemovalReportsNotEmpty)
     EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
     EXPECT_EQ(m_env.files.RealFiles().ReadWholeFile(b), "b");
     EXPECT_FALSE(m_env.files.RealFiles().RenameIn(*folder, "a.txt", "..\\a.txt", m_error));
-    folder.reset();
+
+    // By the written handle: renamed, never over another file, and deleted.
+    auto entry = m_env.files.RealFiles().OpenIn(*folder, "a.txt", m_error);
+    ASSERT_TRUE(entry);
+    auto open = m_env.files.RealFiles().OpenForOverwrite(*entry, m_error);
+    ASSERT_TRUE(open);
+    EXPECT_FALSE(open->Rename(*folder, "a.txt", "b.txt", m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
+    EXPECT_TRUE(open->Rename(*folder, "a.txt", "c.txt", m_error)) << m_error.code;
+    EXPECT_TRUE(open->Delete(*folder, "c.txt", m_error)) << m_error.code;
+    EXPECT_TRUE(open->Close(m_error)) << m_error.code;
+    EXPECT_EQ(GetFileAttributesW(Utf8ToWide(m_root + "\\c.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(Utf8ToWide(a).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(m_env.files.RealFiles().ReadWholeFile(b), "b");
 
     std::string full = Folder("full");
     Make("full\\x", "x");
@@ -187,6 +200,12 @@ TEST_F(Win32ShredTest, RenameNeverReplacesAndFolderRemovalReportsNotEmpty)
     EXPECT_EQ(m_error.kind, ErrorKind::NotEmpty);
     EXPECT_EQ(m_error.code, static_cast<std::uint32_t>(ERROR_DIR_NOT_EMPTY));
     EXPECT_FALSE(m_env.files.RealFiles().ErrorText(m_error.code).empty());
+    // The same through the folder's own handle.
+    EXPECT_FALSE(m_env.files.RealFiles().RemoveIn(*folder, "full", RemoveKind::Folder, m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::NotEmpty) << m_error.code;
+    EXPECT_TRUE(m_env.files.RealFiles().ReadWholeFile(full + "\\x"));
+    Folder("empty");
+    EXPECT_TRUE(m_env.files.RealFiles().RemoveIn(*folder, "empty", RemoveKind::Folder, m_error));
 }
 
 TEST_F(Win32ShredTest, ListingKeepsUnicodeNames)

@@ -77,7 +77,7 @@ public:
     {
     }
     const FileStatus& Status() const override { return m_status; }
-    const std::string& Path() const override { return m_path; }
+    std::string Path() const override { return m_path; }
     int Parent() const { return m_parent.Get(); }
     const char* Name() const { return m_name.c_str(); }
     int Fd() const { return m_fd.Get(); }
@@ -121,6 +121,34 @@ std::unique_ptr<IEntry> OpenAt(int parentFd, const std::string& name, std::strin
     }
     FileStatus status = StatusOf(parent.Get(), name.c_str(), st);
     return std::make_unique<CPosixEntry>(parent.Release(), name, fd, status, std::move(path));
+}
+
+// Renames inside the folder `at`, never replacing an entry.
+bool RenameNoReplace(int at, const std::string& from, const std::string& to, OsError& error)
+{
+    if (::renameat2(at, from.c_str(), at, to.c_str(), RENAME_NOREPLACE) == 0)
+    {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS)
+    {
+        error = LastError();
+        return false;
+    }
+    // A file system without no-replace renames: a hard link fails on an
+    // existing name just the same.
+    if (::linkat(at, from.c_str(), at, to.c_str(), 0) != 0)
+    {
+        error = LastError();
+        return false;
+    }
+    if (::unlinkat(at, from.c_str(), 0) != 0)
+    {
+        error = LastError();
+        ::unlinkat(at, to.c_str(), 0);
+        return false;
+    }
+    return true;
 }
 
 class CPosixOpenFile : public IOpenFile
@@ -204,7 +232,77 @@ public:
         return true;
     }
 
+    bool Rename(IEntry& folder, const std::string& from, const std::string& to,
+                OsError& error) override
+    {
+        const int at = static_cast<CPosixEntry&>(folder).Fd();
+        if (!IsPlainName(from) || !IsPlainName(to))
+        {
+            error = ErrorFromErrno(EINVAL);
+            return false;
+        }
+        if (!Names(at, from, error))
+        {
+            return false;
+        }
+        if (!RenameNoReplace(at, from, to, error))
+        {
+            return false;
+        }
+        // Another file may have taken the name between the check and the
+        // rename: what moved is then put back, and this file is not named.
+        OsError moved;
+        if (!Names(at, to, moved))
+        {
+            OsError ignored;
+            RenameNoReplace(at, to, from, ignored);
+            error = moved;
+            return false;
+        }
+        return true;
+    }
+
+    bool Delete(IEntry& folder, const std::string& name, OsError& error) override
+    {
+        const int at = static_cast<CPosixEntry&>(folder).Fd();
+        if (!IsPlainName(name))
+        {
+            error = ErrorFromErrno(EINVAL);
+            return false;
+        }
+        if (!Names(at, name, error))
+        {
+            return false;
+        }
+        if (::unlinkat(at, name.c_str(), 0) != 0)
+        {
+            error = LastError();
+            return false;
+        }
+        return true;
+    }
+
 private:
+    // Whether `name` in the folder `at` is this open file, not a link and not
+    // another file; ESTALE when it leads elsewhere.
+    bool Names(int at, const std::string& name, OsError& error) const
+    {
+        struct stat self;
+        struct stat named;
+        if (::fstat(m_fd, &self) != 0 ||
+            ::fstatat(at, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+        {
+            error = LastError();
+            return false;
+        }
+        if (self.st_dev != named.st_dev || self.st_ino != named.st_ino || !S_ISREG(named.st_mode))
+        {
+            error = ErrorFromErrno(ESTALE);
+            return false;
+        }
+        return true;
+    }
+
     int m_fd;
 };
 
@@ -416,29 +514,7 @@ bool CPosixFileSystem::RenameIn(IEntry& folder, const std::string& from, const s
         error = ErrorFromErrno(EINVAL);
         return false;
     }
-    if (::renameat2(fd, from.c_str(), fd, to.c_str(), RENAME_NOREPLACE) == 0)
-    {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS)
-    {
-        error = LastError();
-        return false;
-    }
-    // A file system without no-replace renames: a hard link fails on an
-    // existing name just the same.
-    if (::linkat(fd, from.c_str(), fd, to.c_str(), 0) != 0)
-    {
-        error = LastError();
-        return false;
-    }
-    if (::unlinkat(fd, from.c_str(), 0) != 0)
-    {
-        error = LastError();
-        ::unlinkat(fd, to.c_str(), 0);
-        return false;
-    }
-    return true;
+    return RenameNoReplace(fd, from, to, error);
 }
 
 bool CPosixFileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,

@@ -3,6 +3,7 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
+#include <cstring>
 #include <vector>
 
 namespace qw
@@ -212,7 +213,62 @@ public:
             error = LastError();
             return false;
         }
+        // A file marked for deletion goes as its last handle closes; one
+        // whose name is still there did not go.
+        if (!m_deleting.empty() &&
+            GetFileAttributesW(m_deleting.c_str()) != INVALID_FILE_ATTRIBUTES)
+        {
+            error = ErrorFromWin32(ERROR_ACCESS_DENIED);
+            return false;
+        }
         return written;
+    }
+
+    // By the handle: the entry that moves is the file that was written,
+    // whatever holds `from` by now. Windows and wine 8.0 take a full path
+    // here and turn it into the native one, as MoveFileEx does.
+    bool Rename(IEntry& folder, const std::string&, const std::string& to, OsError& error) override
+    {
+        if (!IsPlainName(to) || !WriteGathered(error))
+        {
+            error = error.kind == ErrorKind::None ? ErrorFromWin32(ERROR_INVALID_NAME) : error;
+            return false;
+        }
+        std::wstring target = WidePath(JoinPath(folder.Path(), to));
+        const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+        std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = FALSE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(nameBytes);
+        std::memcpy(info->FileName, target.c_str(), nameBytes + sizeof(wchar_t));
+        if (!SetFileInformationByHandle(m_file.Get(), FileRenameInfo, info,
+                                        static_cast<DWORD>(buffer.size())))
+        {
+            error = LastError();
+            return false;
+        }
+        return true;
+    }
+
+    bool Delete(IEntry& folder, const std::string& name, OsError& error) override
+    {
+        if (!IsPlainName(name) || !WriteGathered(error))
+        {
+            error = error.kind == ErrorKind::None ? ErrorFromWin32(ERROR_INVALID_NAME) : error;
+            return false;
+        }
+        // The structure's one member is named like a macro of windows.h.
+        BOOLEAN deleteFile = TRUE;
+        static_assert(sizeof deleteFile == sizeof(FILE_DISPOSITION_INFO));
+        if (!SetFileInformationByHandle(m_file.Get(), FileDispositionInfo, &deleteFile,
+                                        sizeof deleteFile))
+        {
+            error = LastError();
+            return false;
+        }
+        m_deleting = WidePath(JoinPath(folder.Path(), name));
+        return true;
     }
 
 private:
@@ -256,6 +312,7 @@ private:
     CUniqueHandle m_file;
     std::vector<std::uint8_t> m_gathered;
     std::uint64_t m_gatheredAt = 0;
+    std::wstring m_deleting; // the name of a file marked for deletion
 };
 
 // An entry opened without following a link in its last name. A folder keeps
@@ -271,7 +328,7 @@ public:
     {
     }
     const FileStatus& Status() const override { return m_status; }
-    const std::string& Path() const override { return m_path; }
+    std::string Path() const override { return m_path; }
     HANDLE Folder() const { return m_folder.Get(); }
     std::uint32_t Tag() const { return m_tag; }
 
@@ -342,15 +399,74 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const std::string& path, const 
     DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH |
                   (plainReparse ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     // Wine 8.0 ignores FILE_FLAG_WRITE_THROUGH; the engine flushes each pass.
+    // With DELETE the file is renamed and deleted by this very handle. A
+    // file that may be written but not deleted is still overwritten; its
+    // rename then fails and is reported.
     FileStatus now;
     std::uint32_t tag = 0;
-    CUniqueHandle handle = OpenAgain(WidePath(path), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, flags,
+    std::wstring wide = WidePath(path);
+    CUniqueHandle handle = OpenAgain(wide, GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, flags,
                                      file.Status(), now, tag, error);
+    if (!handle.Valid() && error.code == ERROR_ACCESS_DENIED)
+    {
+        handle = OpenAgain(wide, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, flags, file.Status(), now,
+                           tag, error);
+    }
     if (!handle.Valid())
     {
         return nullptr;
     }
     return std::make_unique<CWin32OpenFile>(handle.Release(), true);
+}
+
+// Removes an empty folder by a handle opened as the folder itself, never
+// through a link: a folder that is, or has become, a reparse point is
+// refused. Wine 8.0 opens a folder link's target even so, and only the
+// name's attributes (`namedReparse`) show the link.
+bool RemoveFolderItself(const std::wstring& wide, bool namedReparse, OsError& error)
+{
+    if (namedReparse)
+    {
+        error = ErrorFromWin32(ERROR_FILE_INVALID);
+        return false;
+    }
+    // No delete sharing: nobody renames or replaces it until it is gone.
+    CUniqueHandle folder(CreateFileW(wide.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                     nullptr));
+    if (!folder.Valid())
+    {
+        error = LastError();
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder.Get(), &info))
+    {
+        error = LastError();
+        return false;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    {
+        error = ErrorFromWin32(ERROR_FILE_INVALID);
+        return false;
+    }
+    BOOLEAN deleteFolder = TRUE;
+    if (!SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &deleteFolder,
+                                    sizeof deleteFolder))
+    {
+        error = LastError();
+        return false;
+    }
+    folder.Reset();
+    if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES)
+    {
+        // Marked, yet still there: a folder that was not empty after all.
+        error = ErrorFromWin32(ERROR_DIR_NOT_EMPTY);
+        return false;
+    }
+    return true;
 }
 
 class CFindHandle
@@ -639,6 +755,10 @@ bool CWin32FileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveK
     {
         error = ErrorFromWin32(ERROR_NOT_SUPPORTED);
         return false;
+    }
+    if (kind == RemoveKind::Folder)
+    {
+        return RemoveFolderItself(wide, reparse, error);
     }
     // A folder link or junction goes with RemoveDirectory, which on Windows
     // removes the link and never the folder it points to.
