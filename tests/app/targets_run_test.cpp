@@ -236,6 +236,7 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         Wiped,
         Protected,
         NotFound,
+        ShredsDotted, // "C:\td\bar." goes, "C:\td\bar" stays
     };
     struct Case
     {
@@ -256,6 +257,20 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         {R"(C:\WINDOWS.)", NotFound},
         {R"(C:\WINDOWS )", NotFound},
         {R"(C:)", NotFound},
+        {R"(C:\td\bar.)", ShredsDotted},
+        // Rooted and relative names, completed against the current folder
+        // C:\Work, are read the same way.
+        {R"(\.)", Wiped},
+        {R"(\docs\sub\..\..)", Wiped},
+        {R"(\WINDOWS\.)", Protected},
+        {R"(\WINDOWS\system32\..)", Protected},
+        {R"(\WINDOWS.)", NotFound},
+        {R"(\td\bar.)", ShredsDotted},
+        {R"(..)", Wiped},
+        {R"(.\..\WINDOWS\system32\..)", Protected},
+        {R"(..\WINDOWS )", NotFound},
+        {R"(..\td\bar.)", ShredsDotted},
+        {"", NotFound}, // not the current folder
     };
     for (const Case& c : cases)
     {
@@ -263,6 +278,10 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         Populate(fake);
         fake.files.folders.insert({"C:\\WINDOWS", "C:\\WINDOWS\\system32"});
         fake.files.files["C:\\WINDOWS\\win.ini"] = "w";
+        fake.files.folders.insert({"C:\\Work", "C:\\td"});
+        fake.files.files["C:\\Work\\w.txt"] = "w";
+        fake.files.files["C:\\td\\bar"] = "plain";
+        fake.files.files["C:\\td\\bar."] = "dotted";
         CShredApp app(fake.platform);
         app.InitInstance(std::string(R"("/s" "t" "/F2" "/R2" ")") + c.target + "\"");
         m_run.Run(app);
@@ -279,6 +298,10 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         EXPECT_EQ(fake.files.files["C:\\WINDOWS\\win.ini"], "w") << c.target;
         EXPECT_EQ(fake.files.files["C:\\top.txt"], "top") << c.target;
         EXPECT_EQ(fake.files.folders.count("C:\\WINDOWS"), 1u) << c.target;
+        EXPECT_EQ(fake.files.files["C:\\Work\\w.txt"], "w") << c.target;
+        EXPECT_EQ(fake.files.files["C:\\td\\bar"], "plain") << c.target;
+        EXPECT_EQ(fake.files.files.count("C:\\td\\bar."), c.outcome == ShredsDotted ? 0u : 1u)
+            << c.target;
     }
 }
 

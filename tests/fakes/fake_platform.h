@@ -49,10 +49,14 @@ class CFakeFileSystem : public IFileSystem
 public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
+    // As Win32 completes a name: rooted ones on the current folder's drive.
     std::string AbsolutePath(const std::string& path) override
     {
-        bool absolute = (path.size() > 1 && path[1] == ':') || (!path.empty() && path[0] == '\\');
-        return absolute ? path : currentFolder + "\\" + path;
+        bool absolute = (path.size() > 1 && path[1] == ':') || path.starts_with("\\\\");
+        bool rooted = !path.empty() && path[0] == '\\';
+        return absolute ? path
+               : rooted ? currentFolder.substr(0, 2) + path
+                        : currentFolder + "\\" + path;
     }
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override;
     std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override;

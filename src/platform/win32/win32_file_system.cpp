@@ -435,15 +435,18 @@ std::string CWin32FileSystem::AbsolutePath(const std::string& path)
     // Absolute, or relative to a drive's own folder ("C:file"), which is
     // left for the caller to refuse.
     if ((path.size() >= 2 && path[1] == ':') ||
-        (!path.empty() && (path[0] == '\\' || path[0] == '/')))
+        (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+         (path[1] == '\\' || path[1] == '/')))
     {
         return path;
     }
-    DWORD n = GetCurrentDirectoryW(0, nullptr);
-    std::wstring folder(n, L'\0');
-    n = GetCurrentDirectoryW(n, folder.data());
-    folder.resize(n);
-    return JoinPath(WideToUtf8(folder), path);
+    // Rooted ("\dir\file") and relative names are completed here, as text:
+    // Win32's own completion would drop trailing dots and blanks.
+    if (!path.empty() && (path[0] == '\\' || path[0] == '/'))
+    {
+        return CurrentRoot() + path;
+    }
+    return JoinPath(CurrentFolder(), path);
 }
 
 std::optional<FileStatus> CWin32FileSystem::Status(const std::string& path, OsError& error)
