@@ -170,6 +170,11 @@ public:
     // Creates or truncates a file for exclusive, write-through writing.
     virtual std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path,
                                                         OsError& error) = 0;
+    // Makes a new file for exclusive, write-through writing. Fails with
+    // AlreadyExists when anything holds the name, a link included: what was
+    // there is never opened, followed or truncated.
+    virtual std::unique_ptr<IOpenFile> CreateNewForWriting(const std::string& path,
+                                                           OsError& error) = 0;
     // The free space of the volume of `root`. `legacy` asks the old way,
     // whose byte counts wrap at 32 bits and know no quota.
     virtual std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,

@@ -80,6 +80,8 @@ public:
     std::string ErrorText(std::uint32_t code) override;
     bool CreateFolder(const std::string& path, OsError& error) override;
     std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override;
+    std::unique_ptr<IOpenFile> CreateNewForWriting(const std::string& path,
+                                                   OsError& error) override;
     std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
                                                 OsError& error) override;
 

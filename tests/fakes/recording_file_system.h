@@ -92,6 +92,11 @@ public:
         auto file = m_real.CreateForWriting(path, error);
         return file ? Wrap(path, std::move(file)) : nullptr;
     }
+    std::unique_ptr<IOpenFile> CreateNewForWriting(const std::string& path, OsError& error) override
+    {
+        auto file = m_real.CreateNewForWriting(path, error);
+        return file ? Wrap(path, std::move(file)) : nullptr;
+    }
     std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
                                                 OsError& error) override
     {

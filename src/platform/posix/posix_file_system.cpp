@@ -524,6 +524,20 @@ std::unique_ptr<IOpenFile> CPosixFileSystem::CreateForWriting(const std::string&
     return std::make_unique<CPosixOpenFile>(fd);
 }
 
+std::unique_ptr<IOpenFile> CPosixFileSystem::CreateNewForWriting(const std::string& path,
+                                                                 OsError& error)
+{
+    // O_EXCL fails on any existing name, a link too, wherever it leads.
+    int fd = ::open(ToPosixPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+    if (fd < 0)
+    {
+        error = LastError();
+        return nullptr;
+    }
+    return std::make_unique<CPosixOpenFile>(fd);
+}
+
 std::optional<FreeSpaceInfo> CPosixFileSystem::QueryFreeSpace(const std::string& root, bool legacy,
                                                               OsError& error)
 {

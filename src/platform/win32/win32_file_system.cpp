@@ -704,6 +704,22 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateForWriting(const std::string&
     return std::make_unique<CWin32OpenFile>(file, false);
 }
 
+std::unique_ptr<IOpenFile> CWin32FileSystem::CreateNewForWriting(const std::string& path,
+                                                                 OsError& error)
+{
+    // CREATE_NEW alone would follow a dangling symbolic link and create its
+    // target; with FILE_FLAG_OPEN_REPARSE_POINT any link is an existing name.
+    HANDLE file = CreateFileW(
+        WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+    {
+        error = LastError();
+        return nullptr;
+    }
+    return std::make_unique<CWin32OpenFile>(file, false);
+}
+
 std::optional<FreeSpaceInfo> CWin32FileSystem::QueryFreeSpace(const std::string& root, bool legacy,
                                                               OsError& error)
 {
