@@ -1,5 +1,6 @@
 #include "engine/file_shredder.h"
 
+#include "engine/other_names.h"
 #include "engine/paths.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
@@ -345,6 +346,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
             return StopResultOf(mode);
         }
     }
+    ReportOtherNames(host, entry);
 
     if (mode == ShredMode::BinEntry)
     {
@@ -419,8 +421,8 @@ int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
     return ShredEntry(host, *folder, *entry, NameOf(path), mode);
 }
 
-int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path,
-                           const FreeSpaceRecord& record, const std::string& line1)
+int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path, const FreeSpaceRecord& record,
+                           const std::string& line1)
 {
     if (!StartFile(host, line1))
     {

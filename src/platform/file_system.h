@@ -56,6 +56,8 @@ struct FileStatus
     bool system = false;
     std::uint64_t size = 0;
     FileIdentity identity; // known only for an entry opened by handle
+    // Names the file has (hard links); read with the identity.
+    std::uint32_t linkCount = 1;
 };
 
 struct FreeSpaceInfo
@@ -150,6 +152,9 @@ public:
     virtual std::vector<std::string> Streams(IEntry& file) = 0;
     virtual std::unique_ptr<IOpenFile>
     OpenStreamForOverwrite(IEntry& file, const std::string& stream, OsError& error) = 0;
+    // The full paths of a file's other names (hard links) where the system
+    // can list them; none where it cannot.
+    virtual std::vector<std::string> OtherNames(IEntry& file) = 0;
     // Renames inside an open folder; fails rather than replace an entry.
     virtual bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                           OsError& error) = 0;

@@ -17,7 +17,7 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9051=Shred these %u items?\n9052=Shred %s?\n9053=Not found: %s\n"
                               "9054=Include protected %s?\n9055=Include subfolders?\n"
                               "9056=Remove subfolders?\n9039=Protected: %s\n"
-                              "9070=Cancelled.\n";
+                              "9070=Cancelled.\n9079=%s has %u more names:%t\n";
 
 // The same small machine for every test: drives C: and D:, a tree on C:.
 void Populate(test::FakePlatform& fake)
@@ -324,6 +324,20 @@ TEST_F(TargetsRunTest, ACancelledRunSaysSoAndNeverLogsSuccess)
     m_app.ExitInstance();
     EXPECT_EQ(m_fake.files.files["C:\\top.txt"], "top"); // never reached
     EXPECT_EQ(Log(), "Task Name:t\r\nCancelled.\r\n\r\n");
+}
+
+TEST_F(TargetsRunTest, AHardLinkedFileIsShreddedAndItsOtherNamesAreShown)
+{
+    m_fake.files.attributes["C:\\top.txt"].linkCount = 3;
+    m_fake.files.otherNames["C:\\top.txt"] = {"C:\\docs\\one.txt", "C:\\docs\\sub\\two.txt"};
+    m_fake.presenter.answers = {"Yes"};
+    Start(R"("C:\top.txt")");
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.files.files.count("C:\\top.txt"), 0u);
+    EXPECT_GE(m_fake.files.writes.size(), 1u);
+    ASSERT_EQ(m_fake.presenter.shown.size(), 2u);
+    EXPECT_EQ(m_fake.presenter.shown[1].text,
+              "C:\\top.txt has 2 more names:\nC:\\docs\\one.txt\nC:\\docs\\sub\\two.txt");
 }
 
 TEST_F(TargetsRunTest, AHashInAFolderPathStaysInTheReport)

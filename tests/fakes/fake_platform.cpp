@@ -406,6 +406,7 @@ std::optional<FileStatus> CFakeFileSystem::Status(const std::string& path, OsErr
         status.readOnly = flags->second.readOnly;
         status.hidden = flags->second.hidden;
         status.system = flags->second.system;
+        status.linkCount = flags->second.linkCount;
     }
     return status;
 }

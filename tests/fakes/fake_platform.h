@@ -68,6 +68,11 @@ public:
     std::vector<std::string> Streams(IEntry& file) override;
     std::unique_ptr<IOpenFile> OpenStreamForOverwrite(IEntry& file, const std::string& stream,
                                                       OsError& error) override;
+    std::vector<std::string> OtherNames(IEntry& file) override
+    {
+        auto it = otherNames.find(file.Path());
+        return it == otherNames.end() ? std::vector<std::string>{} : it->second;
+    }
     bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                   OsError& error) override;
     bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
@@ -95,7 +100,10 @@ public:
     std::map<std::string, std::string> files;
     std::set<std::string> folders;
     std::map<std::string, FileStatus> attributes; // flags of files and folders
-    std::map<std::string, bool> links;            // link path -> points to a folder
+    // Hard links: a file's other names, reported by OtherNames (its link
+    // count is set in `attributes`).
+    std::map<std::string, std::vector<std::string>> otherNames;
+    std::map<std::string, bool> links; // link path -> points to a folder
     // Sizes of files whose content is not kept (huge files): writes are
     // recorded without their bytes.
     std::map<std::string, std::uint64_t> sizeOnly;

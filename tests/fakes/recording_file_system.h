@@ -60,6 +60,7 @@ public:
         auto open = m_real.OpenStreamForOverwrite(file, stream, error);
         return open ? Wrap(file.Path() + stream, std::move(open)) : nullptr;
     }
+    std::vector<std::string> OtherNames(IEntry& file) override { return m_real.OtherNames(file); }
     bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                   OsError& error) override
     {

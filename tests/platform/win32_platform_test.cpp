@@ -235,6 +235,22 @@ TEST_F(Win32FileSystemTest, RootedAndRelativeNamesAreCompletedAsGiven)
     EXPECT_EQ(WidePath("\\\\.\\pipe\\p"), L"\\\\.\\pipe\\p");
 }
 
+TEST_F(Win32FileSystemTest, AHardLinkedFileKnowsItsNames)
+{
+    CWin32FileSystem files;
+    const std::string first = m_root + "\\first.txt";
+    const std::string second = m_root + "\\second.txt";
+    ASSERT_TRUE(files.AppendToFile(first, "shared"));
+    ASSERT_TRUE(CreateHardLinkW(WidePath(second).c_str(), WidePath(first).c_str(), nullptr));
+    OsError error;
+    auto entry = files.Open(first, error);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->Status().linkCount, 2u);
+    // Listed where the system lists them; never the name itself.
+    std::vector<std::string> others = files.OtherNames(*entry);
+    EXPECT_TRUE(others.empty() || others == std::vector<std::string>{second}) << others[0];
+}
+
 TEST(Win32TextCodec, AnsiCodePageToUtf8)
 {
     CWin32TextCodec codec;

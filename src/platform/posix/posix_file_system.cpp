@@ -63,6 +63,7 @@ FileStatus StatusOf(int parentFd, const char* name, const struct stat& st)
     status.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                        true};
+    status.linkCount = S_ISREG(st.st_mode) ? static_cast<std::uint32_t>(st.st_nlink) : 1;
     return status;
 }
 
@@ -405,6 +406,11 @@ std::unique_ptr<IOpenFile> CPosixFileSystem::OpenStreamForOverwrite(IEntry&, con
 {
     error = ErrorFromErrno(ENOTSUP);
     return nullptr;
+}
+
+std::vector<std::string> CPosixFileSystem::OtherNames(IEntry&)
+{
+    return {}; // only a search of the whole file system would find them
 }
 
 bool CPosixFileSystem::RenameIn(IEntry& folder, const std::string& from, const std::string& to,

@@ -21,6 +21,7 @@ public:
     std::vector<std::string> Streams(IEntry& file) override;
     std::unique_ptr<IOpenFile> OpenStreamForOverwrite(IEntry& file, const std::string& stream,
                                                       OsError& error) override;
+    std::vector<std::string> OtherNames(IEntry& file) override;
     bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                   OsError& error) override;
     bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
