@@ -116,7 +116,9 @@ bool RunTarget(CShredApp& app, const std::string& target)
     }
     // Decided once, on one canonical name: "C:\." is the root of C:, and
     // "foo." is not "foo". What is checked below is what is then opened.
-    std::optional<std::string> path = CanonicalPath(app.Files().AbsolutePath(target));
+    // An empty argument names nothing, not the current folder.
+    std::optional<std::string> path =
+        target.empty() ? std::nullopt : CanonicalPath(app.Files().AbsolutePath(target));
     if (!path)
     {
         return ReportNotFound(app, target);

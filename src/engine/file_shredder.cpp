@@ -1,5 +1,6 @@
 #include "engine/file_shredder.h"
 
+#include "engine/other_names.h"
 #include "engine/paths.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
@@ -398,6 +399,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         ReportLeftPartly(host, path);
         return 1;
     }
+    ReportOtherNames(host, entry);
 
     if (mode == ShredMode::BinEntry)
     {

@@ -47,6 +47,8 @@ constexpr int kNamesPerFolder = 2;
 // deleted 600-byte file survived, with it the free space ends as it began.
 constexpr std::uint64_t kFileTableRoom = 4096;
 constexpr std::string_view kTempFolder = "SHREDTMP.$$$";
+// Names tried for the wipe's folder when the first one is taken.
+constexpr int kTempFolderNames = 100;
 
 std::string Report(IShredHost& host, MessageSize size, int frame, std::string text,
                    Unattended whenUnattended = Unattended::Log)
@@ -109,6 +111,17 @@ std::uint64_t TempFileCount(std::uint64_t available)
     return available / kTempFileLimit + 1;
 }
 
+std::string TempFolderName(int attempt)
+{
+    if (attempt == 0)
+    {
+        return std::string(kTempFolder);
+    }
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "SHREDTMP.$%02d", attempt % 100);
+    return buffer;
+}
+
 std::string TempFileName(std::uint64_t index)
 {
     char buffer[32];
@@ -133,7 +146,7 @@ RecordStep MakeRecordFile(IShredHost& host, const std::string& path, std::uint64
 {
     IFileSystem& files = host.Files();
     OsError error;
-    std::unique_ptr<IOpenFile> file = files.CreateForWriting(path, error);
+    std::unique_ptr<IOpenFile> file = files.CreateNewForWriting(path, error);
     if (!file && error.kind == ErrorKind::DiskFull)
     {
         return RecordStep::Refused;
@@ -208,8 +221,9 @@ RecordFillResult FillFreeRecords(IShredHost& host, const std::string& root,
             if (isFolder)
             {
                 OsError error;
-                // One left by a wipe that was stopped is used again.
-                if (!files.CreateFolder(path, error) && error.kind != ErrorKind::AlreadyExists)
+                // The tree lies in the wipe's own new folder: a name that is
+                // taken there was put there by someone else, and is left alone.
+                if (!files.CreateFolder(path, error))
                 {
                     step = error.kind == ErrorKind::DiskFull ? RecordStep::Refused
                                                              : RecordStep::Failed;
@@ -321,15 +335,31 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     const int method = options.method;
     host.SetCancelled(false);
 
-    const std::string folder = root + std::string(kTempFolder);
+    // The wipe writes only into a folder it has just made: one of that name
+    // left by a stopped run or put there by someone (perhaps a link to
+    // another folder, its files links to a system file) is never entered,
+    // and the next name is tried.
+    std::string folder;
     OsError error;
-    if (!files.CreateFolder(folder, error) && error.kind != ErrorKind::AlreadyExists)
+    for (int i = 0; i < kTempFolderNames && folder.empty(); ++i)
+    {
+        const std::string path = root + TempFolderName(i);
+        if (files.CreateFolder(path, error))
+        {
+            folder = path;
+        }
+        else if (error.kind != ErrorKind::AlreadyExists)
+        {
+            break;
+        }
+    }
+    if (folder.empty())
     {
         Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFolder));
         return;
     }
-    // Held open while the wipe runs: a folder of that name left by anyone
-    // is used only when it is a folder and not a link to somewhere else.
+    // Held open while the wipe runs, once it is seen to be a folder and no
+    // link: it can be neither renamed nor replaced meanwhile.
     std::unique_ptr<IEntry> folderEntry = files.Open(folder, error);
     if (!folderEntry || !folderEntry->Status().isFolder || folderEntry->Status().isLink)
     {
@@ -345,7 +375,7 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     if (driveIndex >= 0 && driveIndex < kEngineDriveLetters && options.ntfs[driveIndex])
     {
         std::string path = folder + "\\" + std::string(kRecordFolder);
-        if (files.CreateFolder(path, error) || error.kind == ErrorKind::AlreadyExists)
+        if (files.CreateFolder(path, error))
         {
             recordRoot = path;
             recordEntries.push_back({path, true});
@@ -425,7 +455,7 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         }
         TempFileRecord& record = records.back();
         record.path = folder + "\\" + TempFileName(i);
-        record.file = files.CreateForWriting(record.path, error);
+        record.file = files.CreateNewForWriting(record.path, error);
         if (!record.file && driveFull && error.kind == ErrorKind::DiskFull)
         {
             // Full to the last record: the space is all written.

@@ -45,6 +45,9 @@ enum class RecordFillResult
 
 // Files needed to take all of `available`, each at most 2^30 bytes.
 std::uint64_t TempFileCount(std::uint64_t available);
+// The wipe's folder at the root, the first name free of "SHREDTMP.$$$",
+// "SHREDTMP.$01", ... "SHREDTMP.$99".
+std::string TempFolderName(int attempt);
 // "SHRED000.TMP", "SHRED001.TMP", ... "SHRED1000.TMP"
 std::string TempFileName(std::uint64_t index);
 
@@ -72,7 +75,7 @@ RecordFillResult FillFreeRecords(IShredHost& host, const std::string& root,
 FillResult FillTempFile(IShredHost& host, TempFileRecord& record);
 
 // Fills the free space of the drive of `root` ("C:\") with temporary files
-// in root + "SHREDTMP.$$$", overwrites them once more with the thorough
+// in a new folder root + TempFolderName(), overwrites them once more with the thorough
 // method, and deletes them all.
 void WipeFreeSpace(IShredHost& host, const std::string& root);
 

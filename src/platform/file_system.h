@@ -56,6 +56,8 @@ struct FileStatus
     bool system = false;
     std::uint64_t size = 0;
     FileIdentity identity; // known only for an entry opened by handle
+    // Names the file has (hard links); read with the identity.
+    std::uint32_t linkCount = 1;
 };
 
 struct FreeSpaceInfo
@@ -161,6 +163,9 @@ public:
     virtual std::vector<std::string> Streams(IEntry& file) = 0;
     virtual std::unique_ptr<IOpenFile>
     OpenStreamForOverwrite(IEntry& file, const std::string& stream, OsError& error) = 0;
+    // The full paths of a file's other names (hard links) where the system
+    // can list them; none where it cannot.
+    virtual std::vector<std::string> OtherNames(IEntry& file) = 0;
     // Renames inside an open folder; fails rather than replace an entry.
     virtual bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                           OsError& error) = 0;
@@ -183,6 +188,11 @@ public:
     // Creates or truncates a file for exclusive, write-through writing.
     virtual std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path,
                                                         OsError& error) = 0;
+    // Makes a new file for exclusive, write-through writing. Fails with
+    // AlreadyExists when anything holds the name, a link included: what was
+    // there is never opened, followed or truncated.
+    virtual std::unique_ptr<IOpenFile> CreateNewForWriting(const std::string& path,
+                                                           OsError& error) = 0;
     // The free space of the volume of `root`. `legacy` asks the old way,
     // whose byte counts wrap at 32 bits and know no quota.
     virtual std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,

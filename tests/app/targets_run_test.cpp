@@ -17,7 +17,8 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9051=Shred these %u items?\n9052=Shred %s?\n9053=Not found: %s\n"
                               "9054=Include protected %s?\n9055=Include subfolders?\n"
                               "9056=Remove subfolders?\n9039=Protected: %s\n"
-                              "9070=Cancelled.\n9077=Left partly: %s\n";
+                              "9070=Cancelled.\n9077=Left partly: %s\n"
+                              "9079=%s has %u more names:%t\n";
 
 // The same small machine for every test: drives C: and D:, a tree on C:.
 void Populate(test::FakePlatform& fake)
@@ -236,6 +237,7 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         Wiped,
         Protected,
         NotFound,
+        ShredsDotted, // "C:\td\bar." goes, "C:\td\bar" stays
     };
     struct Case
     {
@@ -256,6 +258,20 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         {R"(C:\WINDOWS.)", NotFound},
         {R"(C:\WINDOWS )", NotFound},
         {R"(C:)", NotFound},
+        {R"(C:\td\bar.)", ShredsDotted},
+        // Rooted and relative names, completed against the current folder
+        // C:\Work, are read the same way.
+        {R"(\.)", Wiped},
+        {R"(\docs\sub\..\..)", Wiped},
+        {R"(\WINDOWS\.)", Protected},
+        {R"(\WINDOWS\system32\..)", Protected},
+        {R"(\WINDOWS.)", NotFound},
+        {R"(\td\bar.)", ShredsDotted},
+        {R"(..)", Wiped},
+        {R"(.\..\WINDOWS\system32\..)", Protected},
+        {R"(..\WINDOWS )", NotFound},
+        {R"(..\td\bar.)", ShredsDotted},
+        {"", NotFound}, // not the current folder
     };
     for (const Case& c : cases)
     {
@@ -263,6 +279,10 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         Populate(fake);
         fake.files.folders.insert({"C:\\WINDOWS", "C:\\WINDOWS\\system32"});
         fake.files.files["C:\\WINDOWS\\win.ini"] = "w";
+        fake.files.folders.insert({"C:\\Work", "C:\\td"});
+        fake.files.files["C:\\Work\\w.txt"] = "w";
+        fake.files.files["C:\\td\\bar"] = "plain";
+        fake.files.files["C:\\td\\bar."] = "dotted";
         CShredApp app(fake.platform);
         app.InitInstance(std::string(R"("/s" "t" "/F2" "/R2" ")") + c.target + "\"");
         m_run.Run(app);
@@ -279,6 +299,10 @@ TEST_F(TargetsRunTest, AliasesOfRootsAndProtectedFoldersAreSeenThrough)
         EXPECT_EQ(fake.files.files["C:\\WINDOWS\\win.ini"], "w") << c.target;
         EXPECT_EQ(fake.files.files["C:\\top.txt"], "top") << c.target;
         EXPECT_EQ(fake.files.folders.count("C:\\WINDOWS"), 1u) << c.target;
+        EXPECT_EQ(fake.files.files["C:\\Work\\w.txt"], "w") << c.target;
+        EXPECT_EQ(fake.files.files["C:\\td\\bar"], "plain") << c.target;
+        EXPECT_EQ(fake.files.files.count("C:\\td\\bar."), c.outcome == ShredsDotted ? 0u : 1u)
+            << c.target;
     }
 }
 
@@ -303,6 +327,20 @@ TEST_F(TargetsRunTest, ACancelledRunSaysSoAndNeverLogsSuccess)
     // The file being written is named: it is still there, partly overwritten.
     EXPECT_EQ(m_fake.files.files["C:\\second.txt"].substr(131072, 3), "sss");
     EXPECT_EQ(Log(), "Task Name:t\r\nLeft partly: %s\r\n\r\nCancelled.\r\n\r\n");
+}
+
+TEST_F(TargetsRunTest, AHardLinkedFileIsShreddedAndItsOtherNamesAreShown)
+{
+    m_fake.files.attributes["C:\\top.txt"].linkCount = 3;
+    m_fake.files.otherNames["C:\\top.txt"] = {"C:\\docs\\one.txt", "C:\\docs\\sub\\two.txt"};
+    m_fake.presenter.answers = {"Yes"};
+    Start(R"("C:\top.txt")");
+    m_run.Run(m_app);
+    EXPECT_EQ(m_fake.files.files.count("C:\\top.txt"), 0u);
+    EXPECT_GE(m_fake.files.writes.size(), 1u);
+    ASSERT_EQ(m_fake.presenter.shown.size(), 2u);
+    EXPECT_EQ(m_fake.presenter.shown[1].text,
+              "C:\\top.txt has 2 more names:\nC:\\docs\\one.txt\nC:\\docs\\sub\\two.txt");
 }
 
 TEST_F(TargetsRunTest, AHashInAFolderPathStaysInTheReport)

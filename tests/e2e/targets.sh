@@ -91,6 +91,14 @@ echo plain >td/foo
 echo dotted >td/foo.
 quellwipe '"/s" "Dot" "C:\td\foo."'
 check "\"foo.\" is shredded and \"foo\" is not" test "$(cat td/foo)" = plain -a ! -e td/foo.
+# The same name given rooted (no drive letter) and relative to the current
+# folder: completed as given, so again only "foo." goes.
+echo dotted >td/foo.
+quellwipe '"/s" "Rooted" "\td\foo."'
+check "rooted \"\\td\\foo.\" shreds \"foo.\" only" test "$(cat td/foo)" = plain -a ! -e td/foo.
+echo dotted >td/foo.
+(cd td && quellwipe '"/s" "Relative" "foo."')
+check "relative \"foo.\" shreds \"foo.\" only" test "$(cat td/foo)" = plain -a ! -e td/foo.
 mkdir -p outside tree2/sub
 head -c 200000 /dev/urandom >outside/precious.bin
 cp outside/precious.bin precious.copy

@@ -166,6 +166,31 @@ root_alias_case() { # target naming D:\
     timed "case root alias $1" "$start"
 }
 
+# SHREDTMP.$$$ made beforehand by someone else, holding a symbolic link
+# named like the first filler file to a file outside the drive: the wipe
+# makes a folder of its own, and the linked file keeps every byte.
+planted_case() {
+    local name="planted folder:" start tmp="$ntfs_mnt/SHREDTMP.\$\$\$"
+    local precious="$WINEPREFIX/drive_c/precious.bin"
+    start=$(now)
+    echo "--- a planted SHREDTMP.\$\$\$ holding a link named SHRED000.TMP"
+    fresh_ntfs 16 || { check "$name fresh NTFS image" false; return; }
+    head -c 100000 /dev/urandom >"$precious"
+    cp "$precious" "$QW_IMAGE_DIR/precious.copy"
+    mkdir "$tmp"
+    ln -s "$precious" "$tmp/SHRED000.TMP"
+    check "$name D: is this test's image" image_drive D "$ntfs_mnt" || return
+    check "$name Quellwipe ends with exit code 0 within $run_limit s" \
+        shred_run '"/s" "Planted" "/O0" "D:\"'
+    check "$name the wipe logs Success" log_is 'Task Name:Planted\r\nSuccess\r\n\r\n'
+    check "$name the linked file keeps its bytes" cmp -s "$precious" "$QW_IMAGE_DIR/precious.copy"
+    check "$name the planted folder and its link stay" test -L "$tmp/SHRED000.TMP"
+    check "$name the wipe's own folder is gone" test ! -e "$ntfs_mnt/SHREDTMP.\$01"
+    qw_ntfs_unmount "$ntfs_mnt" >/dev/null
+    rm -f "$precious"
+    timed "case planted folder" "$start"
+}
+
 empty_folder_but_lost_found() { # mount point: only what mkfs made is there
     local left
     left=$(find "$1" -mindepth 1 -not -path "$1/lost+found")
@@ -269,6 +294,7 @@ if [ $ntfs_ready = 1 ]; then
     wipe_case ntfs 32 /O1 /T1
     root_alias_case 'D:\.'
     root_alias_case 'D:\..'
+    planted_case
 
     echo "--- control: a trash emptied without Quellwipe"
     start=$(now)

@@ -76,6 +76,8 @@ TEST(TempFiles, CountAndNames)
     EXPECT_EQ(TempFileName(42), "SHRED042.TMP");
     EXPECT_EQ(TempFileName(999), "SHRED999.TMP");
     EXPECT_EQ(TempFileName(1000), "SHRED1000.TMP");
+    EXPECT_EQ(TempFolderName(0), "SHREDTMP.$$$");
+    EXPECT_EQ(TempFolderName(7), "SHREDTMP.$07");
 }
 
 TEST_F(FreeSpaceWipeTest, FiveGigabytesMakeSixFilesAndAllAreDeleted)
@@ -219,16 +221,58 @@ TEST_F(FreeSpaceWipeTest, AWriteErrorIsReportedWithTheSystemTextAndCode)
     ExpectCleanDrive();
 }
 
-TEST_F(FreeSpaceWipeTest, ALeftoverTemporaryFolderIsReused)
+// Names of the wipe's that someone else holds: a leftover folder with a
+// user's file, a folder link, and (in the wipe's own new folder) a link
+// under the next filler's name. None is entered, written or removed.
+TEST_F(FreeSpaceWipeTest, TakenNamesAreNeverWrittenThroughOrRemoved)
 {
     Unattended();
     m_fake.files.folders.insert("D:\\SHREDTMP.$$$");
     m_fake.files.files["D:\\SHREDTMP.$$$\\SHRED000.TMP"] = "old";
+    m_fake.files.links["D:\\SHREDTMP.$01"] = true;
     Space(100, 100, 100);
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
-    EXPECT_EQ(m_fake.files.created.size(), 1u);
-    EXPECT_EQ(m_fake.files.files.count("D:\\SHREDTMP.$$$\\SHRED000.TMP"), 0u);
-    ExpectCleanDrive();
+    EXPECT_EQ(m_fake.files.created, std::vector<std::string>{"D:\\SHREDTMP.$02\\SHRED000.TMP"});
+    EXPECT_EQ(m_fake.files.files["D:\\SHREDTMP.$$$\\SHRED000.TMP"], "old");
+    EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$$$"), 1u);
+    EXPECT_EQ(m_fake.files.links.count("D:\\SHREDTMP.$01"), 1u);
+    EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$02"), 0u);
+    EXPECT_EQ(m_app.m_runStatus, "");
+
+    // A link put under the second filler's name while the first is filled.
+    const std::string planted = "D:\\SHREDTMP.$02\\SHRED001.TMP";
+    m_fake.files.created.clear();
+    m_fake.ui.onPump = [this, &planted](int)
+    {
+        if (m_fake.files.folders.count("D:\\SHREDTMP.$02"))
+        {
+            m_fake.files.links[planted] = false;
+        }
+    };
+    Space(GiB + 5, GiB + 5, GiB + 5);
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
+    EXPECT_EQ(m_fake.files.created, std::vector<std::string>{"D:\\SHREDTMP.$02\\SHRED000.TMP"});
+    EXPECT_EQ(m_app.m_runStatus, "No temp file.");
+    EXPECT_EQ(m_fake.files.links.count(planted), 1u);
+    for (const std::string& event : m_fake.files.events)
+    {
+        EXPECT_EQ(event.find(planted), std::string::npos) << event;
+    }
+    EXPECT_EQ(m_fake.files.files["D:\\SHREDTMP.$$$\\SHRED000.TMP"], "old");
+}
+
+TEST_F(FreeSpaceWipeTest, EveryFolderNameTakenIsReportedAndNothingWritten)
+{
+    Unattended();
+    for (int i = 0; i < 100; ++i)
+    {
+        m_fake.files.folders.insert("D:\\" + TempFolderName(i));
+    }
+    Space(100, 100, 100);
+    WipeFreeSpace(test::Prepared(m_app), "D:\\");
+    EXPECT_EQ(m_app.m_runStatus, "No temp folder.");
+    EXPECT_TRUE(m_fake.files.created.empty());
+    EXPECT_EQ(Count("rmdir "), 0);
 }
 
 TEST_F(FreeSpaceWipeTest, CancelDuringTheFillSkipsTheThoroughPassAndCleansUp)

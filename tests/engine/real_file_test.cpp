@@ -59,6 +59,21 @@ TEST_F(RealFileTest, ThoroughShredOverwritesEveryByteOfEveryPassThenDeletes)
     EXPECT_TRUE(fs::is_empty(m_root)); // renamed and deleted
 }
 
+// The data goes under every name; the other name stays and is reported.
+TEST_F(RealFileTest, AHardLinkedFileIsOverwrittenAndItsOtherNameReported)
+{
+    fs::path file = m_root / "shared.doc";
+    std::ofstream(file) << std::string(70000, 'S');
+    fs::create_hard_link(file, m_root / "other.doc");
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), Win(file), ShredMode::Normal), 0);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(m_env.files.extents[Win(file)].end, 70000u);
+    EXPECT_EQ(fs::file_size(m_root / "other.doc"), 0u);
+    // The one report: the name that stays (POSIX cannot list it).
+    ASSERT_EQ(m_env.presenter.shown.size(), 1u);
+    EXPECT_EQ(m_env.presenter.shown[0].size, MessageSize::Middle);
+}
+
 TEST_F(RealFileTest, BinEntryLeavesAnEmptyFileUnderItsName)
 {
     fs::path file = m_root / "$R0001.txt";

@@ -437,6 +437,7 @@ std::optional<FileStatus> CFakeFileSystem::Status(const std::string& path, OsErr
         status.readOnly = flags->second.readOnly;
         status.hidden = flags->second.hidden;
         status.system = flags->second.system;
+        status.linkCount = flags->second.linkCount;
     }
     return status;
 }
@@ -552,7 +553,7 @@ std::string CFakeFileSystem::ErrorText(std::uint32_t code)
 
 bool CFakeFileSystem::CreateFolder(const std::string& path, OsError& error)
 {
-    if (folders.count(path) || files.count(path))
+    if (folders.count(path) || files.count(path) || sizeOnly.count(path) || links.count(path))
     {
         error = Fail(ErrorKind::AlreadyExists, 183);
         return false;
@@ -598,6 +599,17 @@ std::unique_ptr<IOpenFile> CFakeFileSystem::CreateForWriting(const std::string& 
     created.push_back(path);
     events.push_back("create " + path);
     return std::make_unique<CFakeOpenFile>(*this, path);
+}
+
+std::unique_ptr<IOpenFile> CFakeFileSystem::CreateNewForWriting(const std::string& path,
+                                                                OsError& error)
+{
+    if (folders.count(path) || files.count(path) || sizeOnly.count(path) || links.count(path))
+    {
+        error = Fail(ErrorKind::AlreadyExists, 80);
+        return nullptr;
+    }
+    return CreateForWriting(path, error);
 }
 
 std::optional<FreeSpaceInfo> CFakeFileSystem::QueryFreeSpace(const std::string&, bool,

@@ -49,10 +49,14 @@ class CFakeFileSystem : public IFileSystem
 public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
+    // As Win32 completes a name: rooted ones on the current folder's drive.
     std::string AbsolutePath(const std::string& path) override
     {
-        bool absolute = (path.size() > 1 && path[1] == ':') || (!path.empty() && path[0] == '\\');
-        return absolute ? path : currentFolder + "\\" + path;
+        bool absolute = (path.size() > 1 && path[1] == ':') || path.starts_with("\\\\");
+        bool rooted = !path.empty() && path[0] == '\\';
+        return absolute ? path
+               : rooted ? currentFolder.substr(0, 2) + path
+                        : currentFolder + "\\" + path;
     }
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override;
     std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override;
@@ -64,6 +68,11 @@ public:
     std::vector<std::string> Streams(IEntry& file) override;
     std::unique_ptr<IOpenFile> OpenStreamForOverwrite(IEntry& file, const std::string& stream,
                                                       OsError& error) override;
+    std::vector<std::string> OtherNames(IEntry& file) override
+    {
+        auto it = otherNames.find(file.Path());
+        return it == otherNames.end() ? std::vector<std::string>{} : it->second;
+    }
     bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                   OsError& error) override;
     bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
@@ -79,6 +88,8 @@ public:
     std::string ErrorText(std::uint32_t code) override;
     bool CreateFolder(const std::string& path, OsError& error) override;
     std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override;
+    std::unique_ptr<IOpenFile> CreateNewForWriting(const std::string& path,
+                                                   OsError& error) override;
     std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
                                                 OsError& error) override;
 
@@ -92,7 +103,10 @@ public:
     std::map<std::string, std::string> files;
     std::set<std::string> folders;
     std::map<std::string, FileStatus> attributes; // flags of files and folders
-    std::map<std::string, bool> links;            // link path -> points to a folder
+    // Hard links: a file's other names, reported by OtherNames (its link
+    // count is set in `attributes`).
+    std::map<std::string, std::vector<std::string>> otherNames;
+    std::map<std::string, bool> links; // link path -> points to a folder
     // Sizes of files whose content is not kept (huge files): writes are
     // recorded without their bytes.
     std::map<std::string, std::uint64_t> sizeOnly;

@@ -60,6 +60,7 @@ public:
         auto open = m_real.OpenStreamForOverwrite(file, stream, error);
         return open ? Wrap(file.Path() + stream, std::move(open)) : nullptr;
     }
+    std::vector<std::string> OtherNames(IEntry& file) override { return m_real.OtherNames(file); }
     bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                   OsError& error) override
     {
@@ -90,6 +91,11 @@ public:
     std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override
     {
         auto file = m_real.CreateForWriting(path, error);
+        return file ? Wrap(path, std::move(file)) : nullptr;
+    }
+    std::unique_ptr<IOpenFile> CreateNewForWriting(const std::string& path, OsError& error) override
+    {
+        auto file = m_real.CreateNewForWriting(path, error);
         return file ? Wrap(path, std::move(file)) : nullptr;
     }
     std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,

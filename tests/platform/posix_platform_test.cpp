@@ -209,6 +209,36 @@ TEST_F(PosixFilesTest, StatusDescribesTheEntryItselfNeverALinksTarget)
     EXPECT_FALSE(Open("f.txt")->Status().identity == Open("dir")->Status().identity);
 }
 
+// The free-space wipe's files and folders are made new: a link or a file
+// already holding the name fails the call, and what it leads to is kept.
+TEST_F(PosixFilesTest, MakingNewNeverOpensWhatHoldsTheName)
+{
+    Make("outside/precious", "precious");
+    fs::create_directory(L("wipe"));
+    fs::create_symlink(L("outside/precious"), L("wipe/SHRED000.TMP"));
+    fs::create_symlink(L("outside/gone"), L("wipe/SHRED001.TMP"));
+    Make("wipe/SHRED002.TMP", "user");
+    fs::create_directory_symlink(L("outside"), L("SHREDTMP.$$$"));
+    for (const char* taken : {"wipe\\SHRED000.TMP", "wipe\\SHRED001.TMP", "wipe\\SHRED002.TMP"})
+    {
+        EXPECT_FALSE(m_files.CreateNewForWriting(P(taken), m_error)) << taken;
+        EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists) << taken;
+    }
+    EXPECT_FALSE(m_files.CreateFolder(P("SHREDTMP.$$$"), m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::AlreadyExists);
+    std::ifstream precious(L("outside/precious"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(precious), {}), "precious");
+    std::ifstream user(L("wipe/SHRED002.TMP"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(user), {}), "user");
+    EXPECT_FALSE(fs::exists(L("outside/gone"))); // a dangling link made nothing
+
+    auto made = m_files.CreateNewForWriting(P("wipe\\SHRED003.TMP"), m_error);
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(made->WriteAt(0, reinterpret_cast<const std::uint8_t*>("new"), 3, m_error));
+    EXPECT_TRUE(made->Close(m_error));
+    EXPECT_EQ(fs::file_size(L("wipe/SHRED003.TMP")), 3u);
+}
+
 TEST_F(PosixFilesTest, OverwriteOpensOnlyRealFilesAndWritesPastFourGigabytes)
 {
     Make("f.txt", "old");

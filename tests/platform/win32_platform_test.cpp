@@ -201,6 +201,56 @@ TEST_F(Win32FileSystemTest, UnicodeNamesAndLongPaths)
     EXPECT_EQ(files.ReadWholeFile(m_root + "\\missing.txt"), std::nullopt);
 }
 
+// "bar." beside "bar": a rooted and a relative name of "bar." reach "bar."
+// itself, never what Win32's reading would make of it.
+TEST_F(Win32FileSystemTest, RootedAndRelativeNamesAreCompletedAsGiven)
+{
+    CWin32FileSystem files;
+    for (const char* name : {"bar", "bar."})
+    {
+        CUniqueHandle file(CreateFileW(WidePath(m_root + "\\" + name).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.Valid()) << name;
+    }
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(Utf8ToWide(m_root).c_str()));
+    const std::string rooted = m_root.substr(2) + "\\bar.";
+    const std::string relative = "bar.";
+    const std::string completedRooted = files.AbsolutePath(rooted);
+    const std::string completedRelative = files.AbsolutePath(relative);
+    SetCurrentDirectoryW(previous);
+
+    EXPECT_EQ(completedRooted, m_root + "\\bar.");
+    EXPECT_EQ(completedRelative, m_root + "\\bar.");
+    OsError error;
+    auto dotted = files.Open(m_root + "\\bar.", error);
+    auto plain = files.Open(m_root + "\\bar", error);
+    auto reached = files.Open(completedRooted, error);
+    ASSERT_TRUE(dotted && plain && reached);
+    EXPECT_EQ(reached->Status().identity, dotted->Status().identity);
+    EXPECT_FALSE(reached->Status().identity == plain->Status().identity);
+    // A rooted path that reaches the prefix unresolved gets the current drive.
+    EXPECT_EQ(WidePath("\\x\\b.").substr(0, 4), L"\\\\?\\");
+    EXPECT_EQ(WidePath("\\\\.\\pipe\\p"), L"\\\\.\\pipe\\p");
+}
+
+TEST_F(Win32FileSystemTest, AHardLinkedFileKnowsItsNames)
+{
+    CWin32FileSystem files;
+    const std::string first = m_root + "\\first.txt";
+    const std::string second = m_root + "\\second.txt";
+    ASSERT_TRUE(files.AppendToFile(first, "shared"));
+    ASSERT_TRUE(CreateHardLinkW(WidePath(second).c_str(), WidePath(first).c_str(), nullptr));
+    OsError error;
+    auto entry = files.Open(first, error);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->Status().linkCount, 2u);
+    // Listed where the system lists them; never the name itself.
+    std::vector<std::string> others = files.OtherNames(*entry);
+    EXPECT_TRUE(others.empty() || others == std::vector<std::string>{second}) << others[0];
+}
+
 TEST(Win32TextCodec, AnsiCodePageToUtf8)
 {
     CWin32TextCodec codec;

@@ -63,6 +63,7 @@ FileStatus StatusOf(int parentFd, const char* name, const struct stat& st)
     status.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                        true};
+    status.linkCount = S_ISREG(st.st_mode) ? static_cast<std::uint32_t>(st.st_nlink) : 1;
     return status;
 }
 
@@ -505,6 +506,11 @@ std::unique_ptr<IOpenFile> CPosixFileSystem::OpenStreamForOverwrite(IEntry&, con
     return nullptr;
 }
 
+std::vector<std::string> CPosixFileSystem::OtherNames(IEntry&)
+{
+    return {}; // only a search of the whole file system would find them
+}
+
 bool CPosixFileSystem::RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                                 OsError& error)
 {
@@ -592,6 +598,20 @@ std::unique_ptr<IOpenFile> CPosixFileSystem::CreateForWriting(const std::string&
     // Flushed by the caller when it has written what it wanted, as above.
     int fd = ::open(ToPosixPath(path).c_str(),
                     O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+    {
+        error = LastError();
+        return nullptr;
+    }
+    return std::make_unique<CPosixOpenFile>(fd);
+}
+
+std::unique_ptr<IOpenFile> CPosixFileSystem::CreateNewForWriting(const std::string& path,
+                                                                 OsError& error)
+{
+    // O_EXCL fails on any existing name, a link too, wherever it leads.
+    int fd = ::open(ToPosixPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
     if (fd < 0)
     {
         error = LastError();

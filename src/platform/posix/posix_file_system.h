@@ -21,6 +21,7 @@ public:
     std::vector<std::string> Streams(IEntry& file) override;
     std::unique_ptr<IOpenFile> OpenStreamForOverwrite(IEntry& file, const std::string& stream,
                                                       OsError& error) override;
+    std::vector<std::string> OtherNames(IEntry& file) override;
     bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                   OsError& error) override;
     bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
@@ -32,6 +33,8 @@ public:
     std::string ErrorText(std::uint32_t code) override;
     bool CreateFolder(const std::string& path, OsError& error) override;
     std::unique_ptr<IOpenFile> CreateForWriting(const std::string& path, OsError& error) override;
+    std::unique_ptr<IOpenFile> CreateNewForWriting(const std::string& path,
+                                                   OsError& error) override;
     std::optional<FreeSpaceInfo> QueryFreeSpace(const std::string& root, bool legacy,
                                                 OsError& error) override;
 };

@@ -152,7 +152,53 @@ std::wstring WidePath(std::string_view path)
     {
         return L"\\\\?\\UNC\\" + wide.substr(2);
     }
+    // Rooted without a drive ("\dir\file"): on the current folder's drive,
+    // and through the prefix as well.
+    if (!wide.empty() && wide[0] == L'\\' && (wide.size() == 1 || wide[1] != L'\\'))
+    {
+        std::string root = CurrentRoot();
+        if (!root.empty())
+        {
+            return WidePath(root + std::string(path));
+        }
+    }
     return wide;
+}
+
+std::string CurrentFolder()
+{
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(n, L'\0');
+    n = GetCurrentDirectoryW(n, folder.data());
+    folder.resize(n);
+    std::string text = WideToUtf8(folder);
+    if (text.rfind("\\\\?\\UNC\\", 0) == 0)
+    {
+        return "\\\\" + text.substr(8);
+    }
+    if (text.rfind("\\\\?\\", 0) == 0)
+    {
+        return text.substr(4);
+    }
+    return text;
+}
+
+std::string CurrentRoot()
+{
+    std::string folder = CurrentFolder();
+    if (folder.size() >= 2 && folder[1] == ':')
+    {
+        return folder.substr(0, 2);
+    }
+    if (folder.rfind("\\\\", 0) == 0)
+    {
+        // "\\server\share": the two names after the leading backslashes.
+        std::size_t server = folder.find('\\', 2);
+        std::size_t share =
+            server == std::string::npos ? std::string::npos : folder.find('\\', server + 1);
+        return folder.substr(0, share);
+    }
+    return {};
 }
 
 } // namespace qw

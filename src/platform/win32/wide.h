@@ -15,6 +15,10 @@ std::string WideToUtf8(std::wstring_view text);
 // (UNC paths \\?\UNC\), so that any depth can be reached and no name is
 // read otherwise than it was checked.
 std::wstring WidePath(std::string_view path);
+// The current folder without a \\?\ prefix, and its root without the last
+// backslash: "C:" or "\\server\share" (empty when there is none).
+std::string CurrentFolder();
+std::string CurrentRoot();
 // For the program's own files (language packs, the log), whose paths are
 // built from settings: Win32 reads them as usual, and only paths of 260
 // characters or more get the prefix.

@@ -4,6 +4,8 @@
 #include "platform/win32/wide.h"
 
 #include <cstring>
+#include <winioctl.h>
+
 #include <vector>
 
 namespace qw
@@ -37,6 +39,7 @@ bool QueryHandle(HANDLE handle, FileStatus& status, std::uint32_t& tag, OsError&
     status.identity = {info.dwVolumeSerialNumber,
                        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
                        true};
+    status.linkCount = info.nNumberOfLinks;
     return true;
 }
 
@@ -416,6 +419,34 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const std::string& path, const 
     {
         return nullptr;
     }
+    // NTFS compression stores a unit of zeroes as a hole: a quick pass would
+    // give the old clusters back unwritten. The file is decompressed first,
+    // so that every pass lands on allocated clusters.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle.Get(), &info))
+    {
+        error = LastError();
+        return nullptr;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_COMPRESSED) != 0)
+    {
+        // The control needs read access as well; the name is checked again.
+        handle.Reset();
+        handle = OpenAgain(WidePath(path), GENERIC_READ | GENERIC_WRITE, 0, flags, file.Status(),
+                           now, tag, error);
+        if (!handle.Valid())
+        {
+            return nullptr;
+        }
+        USHORT none = COMPRESSION_FORMAT_NONE;
+        DWORD returned = 0;
+        if (!DeviceIoControl(handle.Get(), FSCTL_SET_COMPRESSION, &none, sizeof none, nullptr, 0,
+                             &returned, nullptr))
+        {
+            error = LastError();
+            return nullptr;
+        }
+    }
     return std::make_unique<CWin32OpenFile>(handle.Release(), true);
 }
 
@@ -551,15 +582,18 @@ std::string CWin32FileSystem::AbsolutePath(const std::string& path)
     // Absolute, or relative to a drive's own folder ("C:file"), which is
     // left for the caller to refuse.
     if ((path.size() >= 2 && path[1] == ':') ||
-        (!path.empty() && (path[0] == '\\' || path[0] == '/')))
+        (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+         (path[1] == '\\' || path[1] == '/')))
     {
         return path;
     }
-    DWORD n = GetCurrentDirectoryW(0, nullptr);
-    std::wstring folder(n, L'\0');
-    n = GetCurrentDirectoryW(n, folder.data());
-    folder.resize(n);
-    return JoinPath(WideToUtf8(folder), path);
+    // Rooted ("\dir\file") and relative names are completed here, as text:
+    // Win32's own completion would drop trailing dots and blanks.
+    if (!path.empty() && (path[0] == '\\' || path[0] == '/'))
+    {
+        return CurrentRoot() + path;
+    }
+    return JoinPath(CurrentFolder(), path);
 }
 
 std::optional<FileStatus> CWin32FileSystem::Status(const std::string& path, OsError& error)
@@ -709,6 +743,68 @@ CWin32FileSystem::OpenStreamForOverwrite(IEntry& file, const std::string& stream
     return OpenCheckedForWriting(file.Path() + stream, static_cast<CWin32Entry&>(file), error);
 }
 
+std::vector<std::string> CWin32FileSystem::OtherNames(IEntry& file)
+{
+    // The names come relative to the volume's mount point ("\\dir\\file").
+    std::vector<std::string> names;
+    const std::wstring wide = WidePath(file.Path());
+    std::wstring volume(wide.size() + 1, L'\0');
+    if (!GetVolumePathNameW(wide.c_str(), volume.data(), static_cast<DWORD>(volume.size())))
+    {
+        return names;
+    }
+    volume.resize(volume.find(L'\0'));
+    while (!volume.empty() && volume.back() == L'\\')
+    {
+        volume.pop_back();
+    }
+    // Wine 8.0 has FindFirstFileNameW only as a stub that ends the process
+    // when called: there the names are not listed, only counted.
+    using FirstName = HANDLE(WINAPI*)(LPCWSTR, DWORD, LPDWORD, PWSTR);
+    using NextName = BOOL(WINAPI*)(HANDLE, LPDWORD, PWSTR);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (!kernel || (ntdll && GetProcAddress(ntdll, "wine_get_version")))
+    {
+        return names;
+    }
+    auto findFirst = reinterpret_cast<FirstName>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "FindFirstFileNameW")));
+    auto findNext = reinterpret_cast<NextName>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "FindNextFileNameW")));
+    if (!findFirst || !findNext)
+    {
+        return names;
+    }
+    std::wstring name(32768, L'\0');
+    DWORD length = static_cast<DWORD>(name.size());
+    HANDLE find = findFirst(wide.c_str(), 0, &length, name.data());
+    if (find == INVALID_HANDLE_VALUE)
+    {
+        return names;
+    }
+    const std::wstring own = Utf8ToWide(file.Path());
+    do
+    {
+        std::wstring full = volume + name.c_str();
+        if (full.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        {
+            full = L"\\\\" + full.substr(8);
+        }
+        else if (full.rfind(L"\\\\?\\", 0) == 0)
+        {
+            full = full.substr(4);
+        }
+        if (CompareStringOrdinal(full.c_str(), -1, own.c_str(), -1, TRUE) != CSTR_EQUAL)
+        {
+            names.push_back(WideToUtf8(full));
+        }
+        length = static_cast<DWORD>(name.size());
+    } while (findNext(find, &length, name.data()));
+    FindClose(find);
+    return names;
+}
+
 bool CWin32FileSystem::RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                                 OsError& error)
 {
@@ -813,6 +909,22 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateForWriting(const std::string&
 {
     HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+    {
+        error = LastError();
+        return nullptr;
+    }
+    return std::make_unique<CWin32OpenFile>(file, false);
+}
+
+std::unique_ptr<IOpenFile> CWin32FileSystem::CreateNewForWriting(const std::string& path,
+                                                                 OsError& error)
+{
+    // CREATE_NEW alone would follow a dangling symbolic link and create its
+    // target; with FILE_FLAG_OPEN_REPARSE_POINT any link is an existing name.
+    HANDLE file = CreateFileW(
+        WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
     {
         error = LastError();
