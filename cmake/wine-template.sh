@@ -10,7 +10,10 @@ if [ "$QW_WINE64_ONLY" = 1 ] && [ "${QW_ARCH:-x86_64}" != x86_64 ]; then
     echo "skipped: $qw_wine64_only_reason"
     exit 77
 fi
-if [ -f "$dir/ready" ]; then
+# A prefix made by the 64-bit loader alone lacks the 32-bit half that the
+# 32-bit loader needs, even to start a 64-bit program: one per way.
+made="wine64-only=$QW_WINE64_ONLY"
+if [ "$(cat "$dir/ready" 2>/dev/null)" = "$made" ]; then
     exit 0
 fi
 rm -rf "$dir"
@@ -25,4 +28,4 @@ for link in "$WINEPREFIX"/drive_c/users/*/*; do
         rm "$link" && mkdir "$link"
     fi
 done
-touch "$dir/ready"
+echo "$made" >"$dir/ready"

@@ -209,15 +209,16 @@ void CloseQuietly(IOpenFile& file)
 // shredded. The report names it, so that it can be shredded again.
 void ReportLeftPartly(IShredHost& host, const std::string& path)
 {
-    host.Tell({MessageSize::Middle, 1, "info", host.Text(kKeyLeftPartly), path});
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLeftPartly), path));
 }
 
 void ReportNotRenamed(IShredHost& host, const std::string& path, const OsError& error)
 {
-    host.Tell({MessageSize::Middle, 1, "info",
-               Substitute(host.Text(kKeyNotRenamed), {{"%u", std::to_string(error.code)},
-                                                      {"%t", ErrorDescription(host, error.code)}}),
-               path});
+    host.Tell(EngineMessage::Naming(
+        MessageSize::Middle,
+        Substitute(host.Text(kKeyNotRenamed), {{"%u", std::to_string(error.code)},
+                                               {"%t", ErrorDescription(host, error.code)}}),
+        path));
 }
 
 } // namespace

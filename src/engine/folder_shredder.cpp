@@ -322,9 +322,7 @@ void ReportFolderNotRemoved(IShredHost& host, const std::string& path, const OsE
         host.Text(kKeyNotRemoved) +
         Substitute(host.Text(kKeyNotRemovedDetail), {{"%s", ErrorDescription(host, error.code)},
                                                      {"%u", std::to_string(error.code)}});
-    EngineMessage message{MessageSize::Small, 1, "info", text, path};
-    message.logInserts = true;
-    host.Tell(message);
+    host.Tell(EngineMessage::Naming(MessageSize::Small, text, path));
 }
 
 int ShredFolder(IShredHost& host, const std::string& path, bool systemFlag, ShredMode mode)

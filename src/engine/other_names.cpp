@@ -35,10 +35,10 @@ void ReportOtherNames(IShredHost& host, IEntry& file)
     {
         list += "#...";
     }
-    host.Tell(
-        {MessageSize::Middle, 1, "info",
-         Substitute(host.Text(kKeyOtherNames), {{"%u", std::to_string(count - 1)}, {"%t", list}}),
-         file.Path()});
+    host.Tell(EngineMessage::Naming(
+        MessageSize::Middle,
+        Substitute(host.Text(kKeyOtherNames), {{"%u", std::to_string(count - 1)}, {"%t", list}}),
+        file.Path()));
 }
 
 } // namespace qw

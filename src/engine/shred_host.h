@@ -74,6 +74,15 @@ struct EngineMessage
     std::string secondInsert; // "%u", Small windows only
     Unattended whenUnattended = Unattended::Log;
     bool logInserts = false; // the log receives the text with its inserts
+
+    // A report about one entry that stays behind: the log names it too, since
+    // an unattended run's reader has nothing else to find it by.
+    static EngineMessage Naming(MessageSize size, std::string text, std::string path)
+    {
+        EngineMessage message{size, 1, "info", std::move(text), std::move(path)};
+        message.logInserts = true;
+        return message;
+    }
 };
 
 // Everything the engine needs from the program around it.

@@ -326,7 +326,7 @@ TEST_F(TargetsRunTest, ACancelledRunSaysSoAndNeverLogsSuccess)
     EXPECT_EQ(m_fake.files.files["C:\\top.txt"], "top"); // never reached
     // The file being written is named: it is still there, partly overwritten.
     EXPECT_EQ(m_fake.files.files["C:\\second.txt"].substr(131072, 3), "sss");
-    EXPECT_EQ(Log(), "Task Name:t\r\nLeft partly: %s\r\n\r\nCancelled.\r\n\r\n");
+    EXPECT_EQ(Log(), "Task Name:t\r\nLeft partly: C:\\second.txt\r\n\r\nCancelled.\r\n\r\n");
 }
 
 TEST_F(TargetsRunTest, AHardLinkedFileIsShreddedAndItsOtherNamesAreShown)

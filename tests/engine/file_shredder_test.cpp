@@ -467,7 +467,7 @@ TEST_F(FileShredderTest, ACancelMidFileKeepsTheFileAndNamesIt)
     m_app.m_unattended = true;
     m_fake.ui.cancelAtPump = m_fake.ui.pumps + 1;
     EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\large", ShredMode::Normal), 1);
-    EXPECT_EQ(m_app.m_runStatus, "Left partly: %s");
+    EXPECT_EQ(m_app.m_runStatus, "Left partly: C:\\data\\large");
 }
 
 TEST_F(FileShredderTest, AFailedRenameIsReportedWithItsCodeAndKeepsTheEmptiedFile)
@@ -478,7 +478,7 @@ TEST_F(FileShredderTest, AFailedRenameIsReportedWithItsCodeAndKeepsTheEmptiedFil
     EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\name.txt", ShredMode::Normal), 0);
     EXPECT_EQ(m_fake.files.files["C:\\data\\name.txt"], "");
     EXPECT_EQ(Count("delete "), 0);
-    EXPECT_EQ(m_app.m_runStatus, "Not renamed: %s (5: System error 5)");
+    EXPECT_EQ(m_app.m_runStatus, "Not renamed: C:\\data\\name.txt (5: System error 5)");
     m_app.ExitInstance();
     EXPECT_EQ(m_fake.files.files["C:\\Qw\\log.txt"].find("Success"), std::string::npos);
 }
