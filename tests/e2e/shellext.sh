@@ -133,6 +133,14 @@ check "each launch holds only whole quoted paths after the program" test "$malfo
 check "all 400 paths arrive, each once, none cut, in selection order" \
     test "$(received_paths)" = "$selected"
 
+# A path that cannot fit even alone: nothing starts, not even for the others.
+rm -f "$started"
+{ head -3 "$list"; printf 'C:\\sel\\%s\r\n' "$(printf 'y%.0s' $(seq 32100))"; } >"$c/sel/huge.lst"
+check "a path longer than any command line refuses the whole selection" \
+    test "$(harness invoke --no-ui '@C:\sel\huge.lst')" = 0x800700ce
+sleep 2
+check "and starts nothing" test ! -e "$started"
+
 # --- a start that fails is reported --------------------------------------------
 # A Quellwipe.exe that is no program: the person sees why, the caller gets
 # the error, and Explorer does not take it for done.
