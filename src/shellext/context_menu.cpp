@@ -2,6 +2,7 @@
 
 #include "app/setting_names.h"
 #include "lang/language_pack.h"
+#include "lang/placeholders.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_system.h"
@@ -11,7 +12,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <mutex>
+#include <string_view>
 
 namespace qw
 {
@@ -33,26 +36,152 @@ bool IsFile(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string MenuText()
+std::string PackText(int key, std::string_view defaultText, std::size_t limit)
 {
     const ModuleSettings& settings = Settings();
     // Without an application folder there is no pack to read; a relative
     // "\Lang\" would be looked up on the current drive.
     if (settings.appPath.empty())
     {
-        return std::string(kMenuTextDefault);
+        return std::string(defaultText);
     }
     CWin32FileSystem files;
     CWin32TextCodec codec;
     return CLanguagePack(files, codec)
-        .Lookup(settings.appPath, settings.language, kPackSection, kMenuTextKey, kMenuTextDefault,
-                kMenuTextLimit);
+        .Lookup(settings.appPath, settings.language, kPackSection, key, defaultText, limit);
 }
 
-// The verb field holds a command offset in its low word, or points to text.
-template <typename Char> bool VerbIsText(const Char* verb)
+std::string MenuText()
 {
-    return HIWORD(reinterpret_cast<UINT_PTR>(verb)) != 0;
+    return PackText(kMenuTextKey, kMenuTextDefault, kMenuTextLimit);
+}
+
+constexpr int kKeyStartFailed = 9620;
+constexpr std::string_view kStartFailedDefault =
+    "Quellwipe could not be started; %n of %c selected items were not given to it and stay as "
+    "they are.#%s#Error %u: %t";
+constexpr int kKeyPathTooLong = 9621;
+constexpr std::string_view kPathTooLongDefault =
+    "The path of the following item is too long to be passed to Quellwipe, so none of the "
+    "selected items was shredded:#%s";
+
+// The system's text for `code`; its "%1", where it has one, names `subject`.
+std::string ErrorDescription(DWORD code, std::string_view subject)
+{
+    std::string text = Substitute(CWin32FileSystem().ErrorText(code), {{"%1", subject}});
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+    {
+        text.pop_back();
+    }
+    return text;
+}
+
+// Tells the person why nothing or not everything was started, unless the
+// caller asked for no user interface.
+void Report(const CMINVOKECOMMANDINFO& info, int key, std::string_view defaultText,
+            std::initializer_list<std::pair<std::string_view, std::string_view>> pairs)
+{
+    if (info.fMask & CMIC_MASK_FLAG_NO_UI)
+    {
+        return;
+    }
+    // Line breaks first: a path may hold '#'.
+    std::string text = PackText(key, defaultText, kTextLimit);
+    for (char& c : text)
+    {
+        c = c == '#' ? '\n' : c;
+    }
+    MessageBoxW(info.hwnd, Utf8ToWide(Substitute(text, pairs)).c_str(),
+                Utf8ToWide(MenuText()).c_str(), MB_OK | MB_ICONERROR);
+}
+
+// A path of thousands of characters would make a box taller than the screen.
+std::string ShortenedPath(const std::string& path)
+{
+    std::wstring wide = Utf8ToWide(path);
+    if (wide.size() <= 300)
+    {
+        return path;
+    }
+    return WideToUtf8(wide.substr(0, 140) + L"\u2026" + wide.substr(wide.size() - 140));
+}
+
+// What the ANSI verb field and, when the caller filled it, the wide one ask for.
+std::vector<VerbField> VerbFields(const CMINVOKECOMMANDINFO& info)
+{
+    // An offset has nothing above its low word, in 64-bit pointers too.
+    auto isOffset = [](const void* verb) { return (reinterpret_cast<UINT_PTR>(verb) >> 16) == 0; };
+    std::vector<VerbField> fields;
+    if (isOffset(info.lpVerb))
+    {
+        fields.push_back({false, reinterpret_cast<UINT_PTR>(info.lpVerb), {}});
+    }
+    else
+    {
+        std::string ansi(info.lpVerb);
+        std::wstring wide(ansi.size(), L'\0');
+        int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                    wide.data(), static_cast<int>(wide.size()));
+        wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        fields.push_back({true, 0, WideToUtf8(wide)});
+    }
+    if ((info.fMask & CMIC_MASK_UNICODE) && info.cbSize >= sizeof(CMINVOKECOMMANDINFOEX))
+    {
+        const wchar_t* verb = reinterpret_cast<const CMINVOKECOMMANDINFOEX&>(info).lpVerbW;
+        if (isOffset(verb))
+        {
+            fields.push_back({false, reinterpret_cast<UINT_PTR>(verb), {}});
+        }
+        else
+        {
+            fields.push_back({true, 0, WideToUtf8(verb)});
+        }
+    }
+    return fields;
+}
+
+// Starts the program with exactly this command line: 0, or the system's
+// error code taken at once.
+DWORD StartProgram(const ProgramToStart& program, const std::vector<std::string>& paths)
+{
+    std::wstring line = Utf8ToWide(LaunchCommandLine(program.program, LaunchArguments(paths)));
+    // The hard limit, terminating null included: the system would cut the
+    // line, and a cut path can name another file.
+    if (line.size() >= 32767)
+    {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    // A console of its own, as the shell gives it: the program takes none of
+    // its host's standard handles (under wine 8 it would hold the host's
+    // output pipe open until it ends).
+    if (!CreateProcessW(Utf8ToWide(program.program).c_str(), line.data(), nullptr, nullptr, FALSE,
+                        CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_CONSOLE, nullptr,
+                        Utf8ToWide(program.folder).c_str(), &startup, &process))
+    {
+        DWORD error = GetLastError();
+        return error ? error : ERROR_GEN_FAILURE;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
+template <typename Char>
+HRESULT CopyText(Char* buffer, UINT size, std::basic_string_view<Char> text)
+{
+    if (!buffer || size <= text.size())
+    {
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = Char(0);
+    return S_OK;
 }
 
 } // namespace
@@ -288,43 +417,94 @@ STDMETHODIMP CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info)
     return Guarded(
         [&]
         {
-            if (!info)
+            if (!info || info->cbSize < sizeof(CMINVOKECOMMANDINFO))
             {
                 return E_INVALIDARG;
             }
-            // A verb given by name is not ours to run, in either character set.
-            if (VerbIsText(info->lpVerb))
+            // Another handler's offset or verb reaches us when a caller mixes
+            // them up; running the shredder on it would destroy what nobody
+            // asked to shred.
+            switch (MatchCommand(VerbFields(*info)))
             {
-                return S_OK;
-            }
-            if ((info->fMask & CMIC_MASK_UNICODE) &&
-                info->cbSize >= sizeof(CMINVOKECOMMANDINFOEX) &&
-                VerbIsText(reinterpret_cast<CMINVOKECOMMANDINFOEX*>(info)->lpVerbW))
-            {
-                return S_OK;
+            case CommandMatch::ForeignVerb:
+                return E_FAIL;
+            case CommandMatch::ForeignOffset:
+                return E_INVALIDARG;
+            case CommandMatch::Ours:
+                break;
             }
             if (m_paths.empty())
             {
                 return S_OK;
             }
+            const std::string count = std::to_string(m_paths.size());
             const ModuleSettings& settings = Settings();
             auto program = ChooseProgram(settings.appPath, settings.moduleFolder, IsFile);
             if (!program)
             {
-                return S_OK;
+                Report(*info, kKeyStartFailed, kStartFailedDefault,
+                       {{"%n", count},
+                        {"%c", count},
+                        {"%s", "Quellwipe.exe"},
+                        {"%u", std::to_string(ERROR_FILE_NOT_FOUND)},
+                        {"%t", ErrorDescription(ERROR_FILE_NOT_FOUND, "Quellwipe.exe")}});
+                return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
             }
-            // What the main program does with the selection it reports itself.
-            ShellExecuteW(nullptr, L"open", Utf8ToWide(program->program).c_str(),
-                          Utf8ToWide(LaunchArguments(m_paths)).c_str(),
-                          Utf8ToWide(program->folder).c_str(), SW_SHOWNORMAL);
+            LaunchPlan plan = PlanLaunches(program->program, m_paths);
+            if (plan.tooLong)
+            {
+                Report(*info, kKeyPathTooLong, kPathTooLongDefault,
+                       {{"%s", ShortenedPath(*plan.tooLong)}});
+                return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+            }
+            // A long selection goes in several launches; what the main
+            // program does with its part it reports itself.
+            std::size_t started = 0;
+            for (const std::vector<std::string>& paths : plan.launches)
+            {
+                if (DWORD error = StartProgram(*program, paths))
+                {
+                    Report(*info, kKeyStartFailed, kStartFailedDefault,
+                           {{"%n", std::to_string(m_paths.size() - started)},
+                            {"%c", count},
+                            {"%s", program->program},
+                            {"%u", std::to_string(error)},
+                            {"%t", ErrorDescription(error, program->program)}});
+                    return HRESULT_FROM_WIN32(error);
+                }
+                started += paths.size();
+            }
             return S_OK;
         });
 }
 
-STDMETHODIMP CContextMenuHandler::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT)
+STDMETHODIMP CContextMenuHandler::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name,
+                                                   UINT size)
 {
-    // No help text and no verb name: the item is reached by its position only.
-    return S_OK;
+    // Only our one item has strings: a caller validating another offset
+    // must learn that it is not ours.
+    if (command != 0)
+    {
+        return E_INVALIDARG;
+    }
+    const std::wstring verb = Utf8ToWide(kVerbName);
+    switch (type)
+    {
+    case GCS_VALIDATEA:
+    case GCS_VALIDATEW:
+        return S_OK;
+    case GCS_VERBA:
+        return CopyText(name, size, std::string_view(kVerbName));
+    case GCS_VERBW:
+        return CopyText(reinterpret_cast<wchar_t*>(name), size, std::wstring_view(verb));
+    case GCS_HELPTEXTA:
+        // The item has no help text.
+        return CopyText(name, size, std::string_view());
+    case GCS_HELPTEXTW:
+        return CopyText(reinterpret_cast<wchar_t*>(name), size, std::wstring_view());
+    default:
+        return E_INVALIDARG;
+    }
 }
 
 } // namespace qw

@@ -41,6 +41,84 @@ std::string LaunchArguments(const std::vector<std::string>& paths)
     return text;
 }
 
+std::size_t Utf16Length(std::string_view utf8)
+{
+    std::size_t units = 0;
+    for (unsigned char byte : utf8)
+    {
+        // Every byte but a continuation byte starts a character; four-byte
+        // ones lie outside the basic plane and take a surrogate pair.
+        if ((byte & 0xC0) != 0x80)
+        {
+            units += byte >= 0xF0 ? 2 : 1;
+        }
+    }
+    return units;
+}
+
+std::string LaunchCommandLine(std::string_view program, std::string_view arguments)
+{
+    return "\"" + std::string(program) + "\" " + std::string(arguments);
+}
+
+LaunchPlan PlanLaunches(std::string_view program, const std::vector<std::string>& paths,
+                        std::size_t lineLimit)
+{
+    LaunchPlan plan;
+    const std::size_t fixed = Utf16Length(program) + 2; // the quoted program
+    std::vector<std::string> chunk;
+    std::size_t length = fixed;
+    for (const std::string& path : paths)
+    {
+        // A blank and the quoted path.
+        const std::size_t added = Utf16Length(path) + 3;
+        if (fixed + added > lineLimit)
+        {
+            plan.launches.clear();
+            plan.tooLong = path;
+            return plan;
+        }
+        if (length + added > lineLimit)
+        {
+            plan.launches.push_back(std::move(chunk));
+            chunk.clear();
+            length = fixed;
+        }
+        chunk.push_back(path);
+        length += added;
+    }
+    if (!chunk.empty())
+    {
+        plan.launches.push_back(std::move(chunk));
+    }
+    return plan;
+}
+
+CommandMatch MatchCommand(const std::vector<VerbField>& fields)
+{
+    auto lower = [](std::string text)
+    {
+        for (char& c : text)
+        {
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        return text;
+    };
+    CommandMatch match = CommandMatch::Ours;
+    for (const VerbField& field : fields)
+    {
+        if (field.isText && lower(field.text) != kVerbName)
+        {
+            return CommandMatch::ForeignVerb;
+        }
+        if (!field.isText && field.offset != 0)
+        {
+            match = CommandMatch::ForeignOffset;
+        }
+    }
+    return match;
+}
+
 std::string MenuLanguage(std::string_view stored)
 {
     std::string language(stored);

@@ -21,6 +21,54 @@ inline constexpr std::size_t kMenuTextLimit = 199;
 // Each path in double quotes, one blank between two, nothing after the last.
 std::string LaunchArguments(const std::vector<std::string>& paths);
 
+// CreateProcess takes at most 32,767 UTF-16 characters, its terminating null
+// included. Each launch stays well below that, so that a system which adds to
+// the line (a compatibility layer, a debugger set for the program) cannot
+// push it over.
+inline constexpr std::size_t kLaunchLineLimit = 32000;
+
+// Length of UTF-8 text in UTF-16 code units, the unit of that limit.
+std::size_t Utf16Length(std::string_view utf8);
+
+// The program's full path in double quotes, a blank, the arguments.
+std::string LaunchCommandLine(std::string_view program, std::string_view arguments);
+
+// The selection in launches whose command lines fit `lineLimit`: each holds
+// only whole paths, in selection order, and every path lies in exactly one.
+// A path that cannot fit even alone is named in `tooLong`, and then there is
+// no launch at all, so that nothing runs on a part of what was picked.
+struct LaunchPlan
+{
+    std::vector<std::vector<std::string>> launches; // the paths of each launch
+    std::optional<std::string> tooLong;
+};
+LaunchPlan PlanLaunches(std::string_view program, const std::vector<std::string>& paths,
+                        std::size_t lineLimit = kLaunchLineLimit);
+
+// The name by which a program may call our menu item instead of its offset.
+inline constexpr std::string_view kVerbName = "quellwipe";
+
+// One verb field of an invocation: a command offset or a verb text.
+struct VerbField
+{
+    bool isText = false;
+    std::size_t offset = 0;
+    std::string text; // UTF-8
+};
+
+enum class CommandMatch
+{
+    Ours,
+    ForeignOffset,
+    ForeignVerb,
+};
+
+// Ours only when every field given names our item: offset 0 or our verb
+// (verbs compare without case, as the shell compares them). Callers fill the
+// ANSI and the wide field differently; a request on which they disagree is
+// not ours.
+CommandMatch MatchCommand(const std::vector<VerbField>& fields);
+
 // The Language setting as a pack name: its first ".ini" removed; empty means
 // English.
 std::string MenuLanguage(std::string_view stored);

@@ -2,14 +2,20 @@
 // context-menu handlers): the class made through COM from the registry, a
 // data object of our own serving CF_HDROP, a real menu, InvokeCommand.
 //
-//   shell_harness objects            reference and object counts, interfaces
+//   shell_harness objects            reference and object counts, interfaces,
+//                                    command strings
 //   shell_harness menu               prints the text of the inserted item
-//   shell_harness invoke PATH...     picks the item for these paths
-//   shell_harness verb PATH...       invokes a verb given as text (both sets)
+//   shell_harness invoke [--no-ui] PATH...|@LIST
+//                                    picks the item for these paths, or for
+//                                    the lines of the UTF-8 file LIST
+//   shell_harness offset N PATH...   invokes command offset N
+//   shell_harness verb TEXT PATH...  invokes the verb TEXT, the ANSI way and
+//                                    Explorer's way (offset 0, wide verb)
 //   shell_harness bare               invokes without a selection
 //   shell_harness unregister DLL     prints what DllUnregisterServer returns
 //
-// Prints "ok: ..." or "FAIL: ..." per check; exit 1 when one failed.
+// Invocations print the HRESULT of each call; objects prints "ok: ..." or
+// "FAIL: ..." per check; exit 1 when one failed.
 
 #include "platform/win32/wide.h"
 
@@ -21,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -185,6 +192,31 @@ int Objects()
     Check(init->Initialize(nullptr, &data, nullptr) == S_OK && data.References() == 2,
           "a second Initialize releases the first hold");
 
+    // Only offset 0 is ours, whatever the caller asks about it.
+    bool foreign = true;
+    for (UINT_PTR offset : {1, 3, 5})
+    {
+        for (UINT type : {GCS_VALIDATEW, GCS_VALIDATEA, GCS_VERBW, GCS_VERBA, GCS_HELPTEXTW})
+        {
+            wchar_t buffer[64] = {};
+            foreign = foreign &&
+                      menu->GetCommandString(offset, type, nullptr, reinterpret_cast<CHAR*>(buffer),
+                                             64) == E_INVALIDARG;
+        }
+    }
+    Check(foreign, "GetCommandString for another offset is E_INVALIDARG");
+    wchar_t verb[64] = {};
+    char verbA[64] = {};
+    Check(menu->GetCommandString(0, GCS_VALIDATEW, nullptr, nullptr, 0) == S_OK &&
+              menu->GetCommandString(0, GCS_VERBW, nullptr, reinterpret_cast<CHAR*>(verb), 64) ==
+                  S_OK &&
+              std::wstring(verb) == L"quellwipe" &&
+              menu->GetCommandString(0, GCS_VERBA, nullptr, verbA, 64) == S_OK &&
+              std::string(verbA) == "quellwipe",
+          "offset 0 is valid and its verb is \"quellwipe\"");
+    Check(FAILED(menu->GetCommandString(0, GCS_VERBW, nullptr, reinterpret_cast<CHAR*>(verb), 4)),
+          "a verb buffer too small is refused");
+
     Check(menu->AddRef() == 4 && menu->Release() == 3, "AddRef and Release count the references");
     unknown->Release();
     init->Release();
@@ -251,7 +283,15 @@ int Menu()
     return 0;
 }
 
-int Invoke(const std::vector<std::wstring>& paths, bool initialize, bool asVerb)
+// One InvokeCommand call: its ANSI verb field, and the wide one when set.
+struct Request
+{
+    const char* verb;
+    const wchar_t* verbW; // null: the ANSI field alone, as old callers do
+};
+
+int Invoke(const std::vector<std::wstring>& paths, bool initialize,
+           const std::vector<Request>& requests, bool noUi)
 {
     IContextMenu* handler = NewHandler();
     CDropData data(paths);
@@ -262,31 +302,45 @@ int Invoke(const std::vector<std::wstring>& paths, bool initialize, bool asVerb)
     }
     HMENU menu = CreatePopupMenu();
     handler->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL);
-    CMINVOKECOMMANDINFOEX info{};
-    info.cbSize = sizeof info;
-    info.nShow = SW_SHOWNORMAL;
-    info.lpVerb = MAKEINTRESOURCEA(0);
-    info.lpVerbW = MAKEINTRESOURCEW(0);
-    HRESULT result = S_OK;
-    if (asVerb)
+    bool allSucceeded = true;
+    std::string results;
+    for (const Request& request : requests)
     {
-        info.lpVerb = "open";
-        HRESULT ansi = handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
-        // Explorer's way: the offset in lpVerb, the text verb in lpVerbW.
-        info.fMask = CMIC_MASK_UNICODE;
-        info.lpVerb = MAKEINTRESOURCEA(0);
-        info.lpVerbW = L"open";
-        result = handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
-        result = FAILED(ansi) ? ansi : result;
+        CMINVOKECOMMANDINFOEX info{};
+        info.cbSize = sizeof info;
+        info.nShow = SW_SHOWNORMAL;
+        info.fMask = (request.verbW ? CMIC_MASK_UNICODE : 0) | (noUi ? CMIC_MASK_FLAG_NO_UI : 0);
+        info.lpVerb = request.verb;
+        info.lpVerbW = request.verbW;
+        HRESULT result = handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
+        allSucceeded = allSucceeded && result == S_OK;
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(result));
+        results += (results.empty() ? "" : " ") + std::string(text);
     }
-    else
-    {
-        result = handler->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
-    }
-    std::printf("0x%08lx\n", static_cast<unsigned long>(result));
+    std::printf("%s\n", results.c_str());
     DestroyMenu(menu);
     handler->Release();
-    return result == S_OK ? 0 : 1;
+    return allSucceeded ? 0 : 1;
+}
+
+// The selection from a list file: more paths than one command line holds.
+std::vector<std::wstring> ListedPaths(const std::wstring& list)
+{
+    std::ifstream file(qw::WideToUtf8(list));
+    std::vector<std::wstring> paths;
+    for (std::string line; std::getline(file, line);)
+    {
+        if (!line.empty() && line.back() == '\r')
+        {
+            line.pop_back();
+        }
+        if (!line.empty())
+        {
+            paths.push_back(qw::Utf8ToWide(line));
+        }
+    }
+    return paths;
 }
 
 int Unregister(const std::wstring& library)
@@ -333,9 +387,36 @@ int main()
     {
         code = Unregister(paths[0]);
     }
-    else if (command == L"invoke" || command == L"verb" || command == L"bare")
+    else if (command == L"invoke")
     {
-        code = Invoke(paths, command != L"bare", command == L"verb");
+        bool noUi = !paths.empty() && paths.front() == L"--no-ui";
+        if (noUi)
+        {
+            paths.erase(paths.begin());
+        }
+        if (paths.size() == 1 && paths[0].rfind(L"@", 0) == 0)
+        {
+            paths = ListedPaths(paths[0].substr(1));
+        }
+        code = Invoke(paths, true, {{MAKEINTRESOURCEA(0), nullptr}}, noUi);
+    }
+    else if (command == L"offset" && !paths.empty())
+    {
+        auto offset = static_cast<WORD>(std::wcstoul(paths[0].c_str(), nullptr, 10));
+        paths.erase(paths.begin());
+        code = Invoke(paths, true, {{MAKEINTRESOURCEA(offset), MAKEINTRESOURCEW(offset)}}, true);
+    }
+    else if (command == L"verb" && !paths.empty())
+    {
+        std::wstring verbW = paths[0];
+        std::string verb = qw::WideToUtf8(verbW);
+        paths.erase(paths.begin());
+        code = Invoke(paths, true, {{verb.c_str(), nullptr}, {MAKEINTRESOURCEA(0), verbW.c_str()}},
+                      true);
+    }
+    else if (command == L"bare")
+    {
+        code = Invoke(paths, false, {{MAKEINTRESOURCEA(0), nullptr}}, true);
     }
     CoUninitialize();
     return code;

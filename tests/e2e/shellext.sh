@@ -83,14 +83,88 @@ check "the program in the application folder gets exactly the quoted paths (${#l
 check "its working folder is the application folder" \
     test "$(sed -n 2p "$started" 2>/dev/null)" = "folder=$stand_win"
 
+# Only our own offset and verb run the program.
 rm -f "$started"
-check "a verb given as text returns S_OK" test "$(harness verb 'C:\sel\with blank.txt')" = 0x00000000
+check "command offset 3 is E_INVALIDARG" \
+    test "$(harness offset 3 'C:\sel\with blank.txt')" = 0x80070057
+check "a foreign verb is E_FAIL, given the ANSI way and Explorer's way" \
+    test "$(harness verb open 'C:\sel\with blank.txt')" = "0x80004005 0x80004005"
 check "InvokeCommand without a selection returns S_OK" test "$(harness bare)" = 0x00000000
 sleep 2
-check "and neither starts anything" test ! -e "$started"
+check "and none of them starts anything" test ! -e "$started"
+check "our own verb, in any case, runs either way" \
+    test "$(harness verb QuellWipe 'C:\sel\with blank.txt')" = "0x00000000 0x00000000"
+for _ in $(seq 50); do [ "$(grep -c '^line=' "$started" 2>/dev/null)" = 2 ] && break; sleep 0.2; done
+check "and starts the program once for each call" test "$(grep '^line=' "$started" 2>/dev/null)" = \
+    "$(printf 'line="%s\\Quellwipe.exe" "C:\\sel\\with blank.txt"\n' "$stand_win"{,})"
+
+# --- a selection longer than one command line ---------------------------------
+# 400 paths of 105 characters: about 43,000 characters, more than the 32,767
+# of a command line. Each launch must hold only whole quoted paths.
+rm -f "$started"
+mkdir -p "$c/sel/long"
+list="$c/sel/long.lst"
+: >"$list"
+pad=$(printf 'x%.0s' $(seq 78))
+for i in $(seq 1000 1399); do
+    : >"$c/sel/long/$i long name $pad"
+    printf 'C:\\sel\\long\\%s\r\n' "$i long name $pad" >>"$list"
+done
+selected=$(tr -d '\r' <"$list")
+check "400 long paths: InvokeCommand succeeds" test "$(harness invoke '@C:\sel\long.lst')" = 0x00000000
+program_token="\"$stand_win\\Quellwipe.exe\""
+received_paths() { # every quoted path, the launches ordered by their first path
+    grep '^line=' "$started" 2>/dev/null | sort -t'"' -k4 | grep -o '"[^"]*"' |
+        grep -vxF "$program_token" | tr -d '"'
+}
+for _ in $(seq 100); do [ "$(received_paths | wc -l)" -ge 400 ] && break; sleep 0.2; done
+launches=$(grep -c '^line=' "$started")
+malformed=0 longest=0
+while IFS= read -r body; do
+    # Rebuilt from its quoted texts, the line must be itself: a cut path
+    # leaves an unclosed quote, which is dropped here.
+    [ "$(grep -o '"[^"]*"' <<<"$body" | paste -sd' ')" = "$body" ] || malformed=$((malformed + 1))
+    [[ $body == "$program_token "* ]] || malformed=$((malformed + 1))
+    [ ${#body} -gt "$longest" ] && longest=${#body}
+done < <(grep '^line=' "$started" | sed 's/^line=//')
+check "the selection goes in $launches launches, the longest line $longest characters" \
+    test "$launches" -ge 2 -a "$longest" -le 32000
+check "each launch holds only whole quoted paths after the program" test "$malformed" -eq 0
+check "all 400 paths arrive, each once, none cut, in selection order" \
+    test "$(received_paths)" = "$selected"
+
+# A path that cannot fit even alone: nothing starts, not even for the others.
+rm -f "$started"
+{ head -3 "$list"; printf 'C:\\sel\\%s\r\n' "$(printf 'y%.0s' $(seq 32100))"; } >"$c/sel/huge.lst"
+check "a path longer than any command line refuses the whole selection" \
+    test "$(harness invoke --no-ui '@C:\sel\huge.lst')" = 0x800700ce
+sleep 2
+check "and starts nothing" test ! -e "$started"
+
+# --- a start that fails is reported --------------------------------------------
+# A Quellwipe.exe that is no program: the person sees why, the caller gets
+# the error, and Explorer does not take it for done.
+mkdir -p "$c/Broken"
+echo "not a program" >"$c/Broken/Quellwipe.exe"
+wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Broken' /f >/dev/null 2>&1
+harness invoke 'C:\sel\with blank.txt' >"$c/broken.out" &
+invoker=$!
+check "a failed start shows a message box" wine "$tool" wait '#32770' 'Quell Wipe' 30000
+shown=$(wine "$tool" text '#32770' 'Quell Wipe' | tr -d '\r')
+echo "$shown" | sed 's/^/    /'
+check "it names the program and the system's error" \
+    grep -qF 'C:\Broken\Quellwipe.exe' <<<"$shown"
+wine "$tool" click '#32770' 'Quell Wipe' OK
+wait "$invoker"
+failed=$(cat "$c/broken.out")
+check "InvokeCommand returns that error ($failed)" grep -qx '0x8007....' <<<"$failed"
+grep -qF "Error $((0x${failed:6:4}))" <<<"$shown"
+check "the message shows the same error code" test $? -eq 0
+wine reg add "$key" /v AppPath /t REG_SZ /d "$stand_win" /f >/dev/null 2>&1
 
 # Without AppPath the extension's own folder is used; when that has no
 # Quellwipe.exe, nothing is started, not even one in the current folder.
+rm -f "$started"
 wine reg delete "$key" /v AppPath /f >/dev/null 2>&1
 harness invoke 'C:\sel\with blank.txt' >/dev/null
 for _ in $(seq 50); do [ -s "$started" ] && break; sleep 0.2; done
@@ -101,10 +175,10 @@ mkdir -p "$lonely" "$c/cwd"
 cp "$QW_DIST/Shellvane.dll" "$lonely/"
 cp "$QW_RECORDER" "$c/cwd/Quellwipe.exe"
 regsvr 'C:\Lonely\Shellvane.dll'
-(cd "$c/cwd" && harness invoke 'C:\sel\with blank.txt' >/dev/null)
+check "no Quellwipe.exe beside the extension: InvokeCommand says the file is missing" \
+    test "$(cd "$c/cwd" && harness invoke --no-ui 'C:\sel\with blank.txt')" = 0x80070002
 sleep 2
-check "no Quellwipe.exe beside the extension: none is started, not the current folder's" \
-    test ! -e "$c/cwd/started.txt"
+check "and none is started, not the current folder's" test ! -e "$c/cwd/started.txt"
 
 # --- unregistration ----------------------------------------------------------
 $native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1

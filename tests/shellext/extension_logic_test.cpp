@@ -32,6 +32,132 @@ TEST(LaunchArguments, EachPathQuotedOneBlankBetween)
     EXPECT_EQ(LaunchArguments({deep}), "\"" + deep + "\"");
 }
 
+// `units` UTF-16 code units made of `piece` (worth `pieceUnits` each).
+std::string Text(std::size_t units, std::string_view piece = "a", std::size_t pieceUnits = 1)
+{
+    std::string text;
+    for (std::size_t i = 0; i < units / pieceUnits; ++i)
+    {
+        text += piece;
+    }
+    return text + std::string(units % pieceUnits, 'a');
+}
+
+TEST(PlanLaunches, WholePathsInOrderEachLineWithinTheLimit)
+{
+    const std::string program = "C:\\Q\\Quellwipe.exe"; // 18 units
+    // The quoted program, then a blank and a quoted path for each path.
+    auto line = [&](const std::vector<std::string>& paths, auto unitsOf)
+    {
+        std::size_t length = 18 + 2;
+        for (const std::string& path : paths)
+        {
+            length += unitsOf(path) + 3;
+        }
+        return length;
+    };
+    const std::size_t limit = 100;
+    const std::size_t alone = limit - 23; // one path that fills a line exactly
+    std::vector<std::string> many;
+    for (int i = 0; i < 400; ++i)
+    {
+        many.push_back("C:\\sel\\" + std::to_string(1000 + i) + " " + Text(93)); // 105 characters
+    }
+    struct Case
+    {
+        const char* what;
+        std::vector<std::string> paths;
+        std::size_t limit;
+        std::size_t launches;
+        int tooLong;       // index of the refused path, or -1
+        std::size_t units; // UTF-16 units of each path, for the check of every line
+    };
+    const Case cases[] = {
+        {"nothing selected", {}, limit, 0, -1, 0},
+        {"one path exactly at the limit", {Text(alone)}, limit, 1, -1, alone},
+        {"one path one over", {Text(alone + 1)}, limit, 0, 0, alone + 1},
+        {"two paths exactly filling one line", {Text(30), Text(alone - 33)}, limit, 1, -1, 0},
+        {"two paths one over", {Text(30), Text(alone - 32)}, limit, 2, -1, 0},
+        // Counted in UTF-16 units: twice as many bytes still fit.
+        {"two-byte characters", {Text(alone, "\xC3\xA4")}, limit, 1, -1, alone},
+        // A character outside the basic plane takes two units.
+        {"surrogate pairs", {Text(alone + 1, "\xF0\x9F\x98\x80", 2)}, limit, 0, 0, alone + 1},
+        {"a too long path among others",
+         {Text(10), Text(10), Text(alone + 5), Text(10)},
+         limit,
+         0,
+         2,
+         0},
+        {"400 long paths", many, kLaunchLineLimit, 2, -1, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        auto unitsOf = [&](const std::string& path) { return c.units ? c.units : path.size(); };
+        LaunchPlan plan = PlanLaunches(program, c.paths, c.limit);
+        ASSERT_EQ(plan.launches.size(), c.launches);
+        if (c.tooLong >= 0)
+        {
+            EXPECT_EQ(plan.tooLong, c.paths[static_cast<std::size_t>(c.tooLong)]);
+            continue;
+        }
+        EXPECT_FALSE(plan.tooLong);
+        std::vector<std::string> joined;
+        for (std::size_t i = 0; i < plan.launches.size(); ++i)
+        {
+            const auto& launch = plan.launches[i];
+            ASSERT_FALSE(launch.empty());
+            EXPECT_LE(line(launch, unitsOf), c.limit);
+            EXPECT_EQ(Utf16Length(LaunchCommandLine(program, LaunchArguments(launch))),
+                      line(launch, unitsOf));
+            // No launch is split early: the next path would not have fitted.
+            if (i + 1 < plan.launches.size())
+            {
+                auto grown = launch;
+                grown.push_back(plan.launches[i + 1].front());
+                EXPECT_GT(line(grown, unitsOf), c.limit);
+            }
+            joined.insert(joined.end(), launch.begin(), launch.end());
+        }
+        EXPECT_EQ(joined, c.paths);
+    }
+}
+
+TEST(MatchCommand, OnlyOffsetZeroAndOurVerb)
+{
+    auto offset = [](std::size_t n) { return VerbField{false, n, {}}; };
+    auto verb = [](std::string text) { return VerbField{true, 0, std::move(text)}; };
+    struct Case
+    {
+        std::vector<VerbField> fields;
+        CommandMatch match;
+    };
+    const Case cases[] = {
+        {{offset(0)}, CommandMatch::Ours},
+        {{offset(0), offset(0)}, CommandMatch::Ours},
+        {{verb("quellwipe")}, CommandMatch::Ours},
+        {{verb("QuellWipe"), offset(0)}, CommandMatch::Ours},
+        {{offset(3)}, CommandMatch::ForeignOffset},
+        {{offset(0), offset(3)}, CommandMatch::ForeignOffset},
+        {{verb("quellwipe"), offset(1)}, CommandMatch::ForeignOffset},
+        {{verb("open")}, CommandMatch::ForeignVerb},
+        // Explorer's way: the offset field zero, the verb in the wide field.
+        {{offset(0), verb("delete")}, CommandMatch::ForeignVerb},
+        {{offset(3), verb("open")}, CommandMatch::ForeignVerb},
+        {{verb("quellwipe2")}, CommandMatch::ForeignVerb},
+        {{verb("")}, CommandMatch::ForeignVerb},
+    };
+    for (const Case& c : cases)
+    {
+        std::string shown;
+        for (const VerbField& f : c.fields)
+        {
+            shown += f.isText ? "'" + f.text + "' " : std::to_string(f.offset) + " ";
+        }
+        EXPECT_EQ(MatchCommand(c.fields), c.match) << shown;
+    }
+}
+
 TEST(MenuLanguage, FirstIniRemovedEmptyIsEnglish)
 {
     const std::pair<std::string, std::string> cases[] = {
