@@ -371,8 +371,9 @@ template <typename FileSystem> struct FakePlatformOver
     CFakeUserInterface ui;
     CFakeMainWindow mainWindow;
     CFakeTargetsRun targetsRun;
-    Platform platform{settings,  system, runtime, modules,    files,     codec,
-                      presenter, shell,  ui,      mainWindow, targetsRun};
+    CFakeNamedMutexes mutexes;
+    Platform platform{settings,  system, runtime, modules,    files,      codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun, mutexes};
 };
 
 // Every fake at once; the fake shell's bin works on the fake file system.
