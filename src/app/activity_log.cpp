@@ -2,29 +2,86 @@
 
 #include "app/setting_names.h"
 #include "platform/file_system.h"
+#include "platform/named_mutex.h"
 #include "platform/settings_store.h"
+
+#include <memory>
 
 namespace qw
 {
+namespace
+{
+
+std::string TaskLine(std::string_view taskName)
+{
+    std::string line = "Task Name:";
+    line += taskName;
+    line += "\r\n";
+    return line;
+}
+
+} // namespace
 
 std::string CActivityLog::Path() const
 {
     return m_settings.ReadText(kAppPath, "") + "\\log.txt";
 }
 
+std::string CActivityLog::MutexName(const std::string& path) const
+{
+    // Windows names are case-blind; a hash keeps the name free of
+    // backslashes and within the length a mutex name may have.
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (char c : m_files.AbsolutePath(path))
+    {
+        if (c >= 'a' && c <= 'z')
+        {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string name = "Quellwipe log ";
+    for (int shift = 60; shift >= 0; shift -= 4)
+    {
+        name += kDigits[(hash >> shift) & 0xF];
+    }
+    return name;
+}
+
 void CActivityLog::AppendTaskLine(std::string_view taskName)
 {
-    std::string entry = "Task Name:";
-    entry += taskName;
-    entry += "\r\n";
-    m_files.AppendToFile(Path(), entry);
+    m_taskName = std::string(taskName);
+    Append(TaskLine(taskName), false);
 }
 
 void CActivityLog::AppendStatus(std::string_view status)
 {
     std::string entry(status);
     entry += "\r\n\r\n";
-    m_files.AppendToFile(Path(), entry);
+    Append(std::move(entry), true);
+}
+
+void CActivityLog::Append(std::string entry, bool isStatus)
+{
+    const std::string path = Path();
+    std::unique_ptr<IHeldMutex> held = m_mutexes.Hold(MutexName(path), kWaitLimit);
+    if (isStatus && m_taskName)
+    {
+        // Only under the mutex does an unchanged size mean that nobody wrote
+        // since; without it the task line always goes first.
+        const bool stillLast =
+            held && m_lastEnd && path == m_lastPath && m_files.FileSize(path) == m_lastEnd;
+        if (!stillLast)
+        {
+            entry.insert(0, TaskLine(*m_taskName));
+        }
+    }
+    // One write: even without the mutex the task line and its status stay
+    // together.
+    const bool written = m_files.AppendToFile(path, entry);
+    m_lastPath = path;
+    m_lastEnd = held && written && m_taskName ? m_files.FileSize(path) : std::nullopt;
 }
 
 } // namespace qw

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,16 +10,20 @@ namespace qw
 {
 
 class IFileSystem;
+class INamedMutexes;
 class ISettingsStore;
 
 // "log.txt" in the application folder, found through the AppPath setting
-// anew at every write. Each entry goes out in one append, so two runs
-// writing at once never mix inside an entry. Write errors are ignored.
+// anew at every write. One object per run: runs started at once share the
+// file, and a reader gives each status entry to the nearest task line above
+// it. So every append happens under a mutex named after the file, and a
+// status whose run no longer wrote the file's last bytes goes out behind its
+// task line again. Write errors are ignored.
 class CActivityLog
 {
 public:
-    CActivityLog(ISettingsStore& settings, IFileSystem& files)
-        : m_settings(settings), m_files(files)
+    CActivityLog(ISettingsStore& settings, IFileSystem& files, INamedMutexes& mutexes)
+        : m_settings(settings), m_files(files), m_mutexes(mutexes)
     {
     }
 
@@ -24,9 +31,24 @@ public:
     void AppendTaskLine(std::string_view taskName);
     void AppendStatus(std::string_view status);
 
+    // Another run holds the mutex for one append only; a longer wait means
+    // it hangs (a stalled share), and the entry goes out without the mutex.
+    static constexpr std::chrono::milliseconds kWaitLimit{2000};
+
+    // The mutex of a log file: one name for every spelling of its path.
+    std::string MutexName(const std::string& path) const;
+
 private:
+    void Append(std::string entry, bool isStatus);
+
     ISettingsStore& m_settings;
     IFileSystem& m_files;
+    INamedMutexes& m_mutexes;
+    std::optional<std::string> m_taskName;
+    // The file and its size right after this run's last append, when that
+    // append was made under the mutex.
+    std::string m_lastPath;
+    std::optional<std::uint64_t> m_lastEnd;
 };
 
 } // namespace qw

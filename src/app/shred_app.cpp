@@ -1,6 +1,5 @@
 #include "app/shred_app.h"
 
-#include "app/activity_log.h"
 #include "app/command_line.h"
 #include "app/setting_names.h"
 #include "app/sid_text.h"
@@ -43,7 +42,8 @@ std::string FolderOf(const std::string& path)
 
 CShredApp::CShredApp(Platform& platform)
     : m_exeFolder(FolderOf(platform.system.ProgramPath())), m_platform(platform),
-      m_pack(platform.files, platform.codec)
+      m_pack(platform.files, platform.codec),
+      m_log(platform.settings, platform.files, platform.mutexes)
 {
 }
 
@@ -99,7 +99,7 @@ std::string CShredApp::ShowOrLog(CMessageWindow& window)
 void CShredApp::RecordStatus(std::string_view text)
 {
     m_runStatus = text;
-    CActivityLog(m_platform.settings, m_platform.files).AppendStatus(m_runStatus);
+    m_log.AppendStatus(m_runStatus);
 }
 
 IFileSystem& CShredApp::Files()
@@ -238,7 +238,7 @@ bool CShredApp::HandleArgument(std::string_view argument)
     else if (m_taskNameNext)
     {
         m_taskNameNext = false;
-        CActivityLog(m_platform.settings, m_platform.files).AppendTaskLine(argument);
+        m_log.AppendTaskLine(argument);
     }
     else if (argument.empty() || argument.front() != '/')
     {

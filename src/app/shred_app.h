@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/activity_log.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
 #include "lang/language_pack.h"
@@ -21,6 +22,7 @@ namespace qw
 class CShredApp;
 class IFileSystem;
 class IMessagePresenter;
+class INamedMutexes;
 class IProgressWindow;
 class IShell;
 class IUserInterface;
@@ -66,6 +68,7 @@ struct Platform
     IUserInterface& ui;
     IMainWindow& mainWindow;
     ITargetsRun& targetsRun;
+    INamedMutexes& mutexes;
     ICompanionChecks* companions = nullptr; // none: scheduling unavailable, nothing checked
 };
 
@@ -200,6 +203,9 @@ private:
 
     Platform& m_platform;
     CLanguagePack m_pack;
+    // Remembers this run's task name and last append for runs at the same
+    // time.
+    CActivityLog m_log;
     bool m_comInitialized = false;
     ShredOptions m_shredOptions;
 };

@@ -137,6 +137,9 @@ public:
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
     // Appends in one write, creating the file when missing.
     virtual bool AppendToFile(const std::string& path, std::string_view bytes) = 0;
+    // The size of one of the program's own files (the log) as it is now,
+    // appends of other processes included; nothing when it cannot be read.
+    virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
 
     // The absolute form of a path the user gave, relative to the current
     // folder when it is not absolute; names are not otherwise changed.

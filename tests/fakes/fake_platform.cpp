@@ -1,5 +1,7 @@
 #include "fakes/fake_platform.h"
 
+#include <algorithm>
+
 namespace qw::test
 {
 
@@ -59,6 +61,37 @@ std::optional<std::string> CFakeFileSystem::ReadWholeFile(const std::string& pat
         return std::nullopt;
     }
     return it->second;
+}
+
+namespace
+{
+
+class CFakeHeldMutex : public IHeldMutex
+{
+public:
+    CFakeHeldMutex(CFakeNamedMutexes& owner, std::string name)
+        : m_owner(owner), m_name(std::move(name))
+    {
+    }
+    ~CFakeHeldMutex() override { m_owner.held.erase(m_name); }
+
+private:
+    CFakeNamedMutexes& m_owner;
+    std::string m_name;
+};
+
+} // namespace
+
+std::unique_ptr<IHeldMutex> CFakeNamedMutexes::Hold(const std::string& name,
+                                                    std::chrono::milliseconds)
+{
+    holds.push_back(name);
+    // One thread: a mutex still held is never let go while waiting.
+    if (unavailable.count(name) || !held.insert(name).second)
+    {
+        return nullptr;
+    }
+    return std::make_unique<CFakeHeldMutex>(*this, name);
 }
 
 bool CFakeFileSystem::AppendToFile(const std::string& path, std::string_view bytes)

@@ -6,6 +6,7 @@
 #include "app/shred_app.h"
 #include "platform/file_system.h"
 #include "platform/modules.h"
+#include "platform/named_mutex.h"
 #include "platform/presenter.h"
 #include "platform/progress.h"
 #include "platform/runtime.h"
@@ -49,6 +50,12 @@ class CFakeFileSystem : public IFileSystem
 public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
+    std::optional<std::uint64_t> FileSize(const std::string& path) override
+    {
+        auto file = files.find(path);
+        return file == files.end() ? std::nullopt
+                                   : std::optional<std::uint64_t>(file->second.size());
+    }
     // As Win32 completes a name: rooted ones on the current folder's drive.
     std::string AbsolutePath(const std::string& path) override
     {
@@ -255,6 +262,19 @@ public:
     int sidReads = 0;
 };
 
+// The named mutexes of one machine, shared by the runs of a test. Every
+// hold is recorded; a name in `unavailable` is never had.
+class CFakeNamedMutexes : public INamedMutexes
+{
+public:
+    std::unique_ptr<IHeldMutex> Hold(const std::string& name,
+                                     std::chrono::milliseconds timeout) override;
+
+    std::set<std::string> held;
+    std::set<std::string> unavailable;
+    std::vector<std::string> holds;
+};
+
 class CFakeRuntime : public IRuntime
 {
 public:
@@ -351,8 +371,9 @@ template <typename FileSystem> struct FakePlatformOver
     CFakeUserInterface ui;
     CFakeMainWindow mainWindow;
     CFakeTargetsRun targetsRun;
-    Platform platform{settings,  system, runtime, modules,    files,     codec,
-                      presenter, shell,  ui,      mainWindow, targetsRun};
+    CFakeNamedMutexes mutexes;
+    Platform platform{settings,  system, runtime, modules,    files,      codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun, mutexes};
 };
 
 // Every fake at once; the fake shell's bin works on the fake file system.

@@ -23,6 +23,10 @@ public:
     {
         return m_real.AppendToFile(path, bytes);
     }
+    std::optional<std::uint64_t> FileSize(const std::string& path) override
+    {
+        return m_real.FileSize(path);
+    }
     std::string AbsolutePath(const std::string& path) override { return m_real.AbsolutePath(path); }
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override
     {

@@ -1,4 +1,5 @@
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_named_mutexes.h"
 #include "platform/posix/posix_settings_store.h"
 #include "platform/posix/posix_text_codec.h"
 
@@ -113,7 +114,27 @@ TEST(PosixFileSystem, AppendsCreateAndGrowTheFile)
     EXPECT_TRUE(files.AppendToFile(log, "one\r\n"));
     EXPECT_TRUE(files.AppendToFile(log, "two\r\n"));
     EXPECT_EQ(files.ReadWholeFile(log), "one\r\ntwo\r\n");
+    EXPECT_EQ(files.FileSize(log), 10u);
+    EXPECT_EQ(files.FileSize(dir.Backslashed() + "\\missing.txt"), std::nullopt);
     EXPECT_FALSE(files.AppendToFile(dir.Backslashed() + "\\no\\such\\folder\\log.txt", "x"));
+}
+
+TEST(PosixNamedMutexes, HeldUntilLetGoAndWaitedForNoLongerThanAsked)
+{
+    TempFolder dir;
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    CPosixNamedMutexes mutexes;
+    auto held = mutexes.Hold("Quellwipe log 1", std::chrono::milliseconds(0));
+    ASSERT_TRUE(held);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(mutexes.Hold("Quellwipe log 1", std::chrono::milliseconds(60)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+    EXPECT_TRUE(mutexes.Hold("Quellwipe log 2", std::chrono::milliseconds(0)));
+    held.reset();
+    EXPECT_TRUE(mutexes.Hold("Quellwipe log 1", std::chrono::milliseconds(0)));
+    previous ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
 }
 
 TEST(PosixFileSystem, ConcurrentAppendsNeverInterleaveInsideAnEntry)

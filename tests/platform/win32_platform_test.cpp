@@ -1,18 +1,24 @@
 // The Win32 platform layer against the real registry, kernel and shell of
 // the machine (wine in CI).
 
+#include "app/activity_log.h"
+#include "app/log_reader.h"
 #include "app/sid_text.h"
+#include "fakes/fake_platform.h"
 #include "platform/win32/message_box_presenter.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_named_mutexes.h"
 #include "platform/win32/win32_runtime.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include <windows.h>
 
@@ -233,6 +239,60 @@ TEST_F(Win32FileSystemTest, RootedAndRelativeNamesAreCompletedAsGiven)
     // A rooted path that reaches the prefix unresolved gets the current drive.
     EXPECT_EQ(WidePath("\\x\\b.").substr(0, 4), L"\\\\?\\");
     EXPECT_EQ(WidePath("\\\\.\\pipe\\p"), L"\\\\.\\pipe\\p");
+}
+
+// Runs as threads: a named mutex belongs to a thread, so they exclude each
+// other as processes do.
+TEST_F(Win32FileSystemTest, RunsAtOnceKeepTheirStatusesUnderTheirTaskLines)
+{
+    constexpr int kRuns = 6;
+    constexpr int kStatuses = 40;
+    test::CFakeSettingsStore settings;
+    settings.WriteText("AppPath", m_root);
+    CWin32FileSystem files;
+    CWin32NamedMutexes mutexes;
+    std::map<std::string, std::vector<std::string>> expected;
+    for (int run = 0; run < kRuns; ++run)
+    {
+        const std::string task = "task " + std::to_string(run);
+        for (int i = 0; i < kStatuses; ++i)
+        {
+            expected[task].push_back(task + (run == 2 && i % 7 == 0 ? " failed " : " done ") +
+                                     std::to_string(i));
+        }
+    }
+    std::vector<std::thread> runs;
+    for (int run = 0; run < kRuns; ++run)
+    {
+        runs.emplace_back(
+            [&, run]
+            {
+                const std::string task = "task " + std::to_string(run);
+                CActivityLog log(settings, files, mutexes);
+                log.AppendTaskLine(task);
+                for (const std::string& status : expected.at(task))
+                {
+                    log.AppendStatus(status);
+                }
+            });
+    }
+    for (std::thread& run : runs)
+    {
+        run.join();
+    }
+    const std::string log = files.ReadWholeFile(m_root + "\\log.txt").value_or("");
+    EXPECT_EQ(test::Attributed(log), expected);
+
+    // Held by another thread, the mutex is not had within the time asked.
+    const std::string name = "QuellwipeTest log " + std::to_string(GetCurrentProcessId());
+    auto held = mutexes.Hold(name, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held);
+    bool had = true;
+    std::thread([&] { had = mutexes.Hold(name, std::chrono::milliseconds(50)) != nullptr; }).join();
+    EXPECT_FALSE(had);
+    held.reset();
+    std::thread([&] { had = mutexes.Hold(name, std::chrono::milliseconds(50)) != nullptr; }).join();
+    EXPECT_TRUE(had);
 }
 
 TEST_F(Win32FileSystemTest, AHardLinkedFileKnowsItsNames)

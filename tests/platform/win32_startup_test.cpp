@@ -11,6 +11,7 @@
 #include "platform/win32/win32_class_registry.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_named_mutexes.h"
 #include "platform/win32/win32_runtime.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
@@ -55,8 +56,9 @@ struct RealPlatform
     test::CFakeUserInterface ui;
     test::CFakeMainWindow mainWindow;
     test::CFakeTargetsRun targetsRun;
-    Platform platform{settings,  system, runtime, modules,    files,     codec,
-                      presenter, shell,  ui,      mainWindow, targetsRun};
+    CWin32NamedMutexes mutexes;
+    Platform platform{settings,  system, runtime, modules,    files,      codec,
+                      presenter, shell,  ui,      mainWindow, targetsRun, mutexes};
 };
 
 class Win32StartupTest : public ::testing::Test

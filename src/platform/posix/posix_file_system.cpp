@@ -687,4 +687,16 @@ bool CPosixFileSystem::AppendToFile(const std::string& path, std::string_view by
     return wrote == static_cast<ssize_t>(bytes.size());
 }
 
+std::optional<std::uint64_t> CPosixFileSystem::FileSize(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(ToPosixPath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 } // namespace qw

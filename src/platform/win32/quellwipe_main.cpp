@@ -13,6 +13,7 @@
 #include "platform/win32/win32_class_registry.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_modules.h"
+#include "platform/win32/win32_named_mutexes.h"
 #include "platform/win32/win32_runtime.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system_info.h"
@@ -47,8 +48,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     ui.SetMovieFace({files, progressPresenter, programFolder, language});
     qw::CPlaceholderMainWindow mainWindow;
     qw::CTargetsRun targetsRun;
-    qw::Platform platform{settings,  system, runtime, modules,    files,     codec,
-                          presenter, shell,  ui,      mainWindow, targetsRun};
+    qw::CWin32NamedMutexes mutexes;
+    qw::Platform platform{settings,  system, runtime, modules,    files,      codec,
+                          presenter, shell,  ui,      mainWindow, targetsRun, mutexes};
     qw::CWin32ClassRegistry classes;
     qw::CCompanionChecks companions(classes);
     platform.companions = &companions;

@@ -1025,4 +1025,19 @@ bool CWin32FileSystem::AppendToFile(const std::string& path, std::string_view by
            wrote == bytes.size();
 }
 
+std::optional<std::uint64_t> CWin32FileSystem::FileSize(const std::string& path)
+{
+    // Asked of an open handle: a directory entry's size may lag behind
+    // another process's appends.
+    CUniqueHandle file(CreateFileW(WideProgramPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size))
+    {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 } // namespace qw
