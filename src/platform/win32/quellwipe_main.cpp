@@ -9,6 +9,7 @@
 #include "platform/win32/movie_presenter.h"
 #include "platform/win32/placeholder_main_window.h"
 #include "platform/win32/registry_settings_store.h"
+#include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_class_registry.h"
 #include "platform/win32/win32_file_system.h"
@@ -25,6 +26,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    qw::timeline::Mark("main");
     qw::CRegistrySettingsStore settings(qw::kSettingsCompany, qw::kSettingsProfile);
     qw::CWin32SystemInfo system;
     qw::CWin32Runtime runtime;
@@ -68,5 +70,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     case qw::StartOutcome::Failed:
         break;
     }
-    return app.ExitInstance();
+    const int code = app.ExitInstance();
+    qw::timeline::Write();
+    return code;
 }

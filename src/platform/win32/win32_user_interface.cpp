@@ -1,6 +1,7 @@
 #include "platform/win32/win32_user_interface.h"
 
 #include "platform/win32/movie_dialog.h"
+#include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/window_actions.h"
 #include "player/win32/win32_movie.h"
@@ -127,6 +128,7 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
                                                                    std::function<void()> onCancel,
                                                                    const MovieFace* face)
 {
+    timeline::Mark("progress window");
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_PROGRESS_CLASS;
