@@ -7,6 +7,7 @@
 #                          [--methods quick,thorough,folder,depth]
 #                          [--files N] [--depth N] [--no-window-cost]
 #                          [--dist DIR] [--wintool EXE] [--engine QW_BENCH]
+#                          [--baseline DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -14,6 +15,7 @@ if [ "${1:-}" = --inner ]; then
     # Inside wine-run.sh --shell: a fresh prefix, its wineserver and Xvfb.
     shift
     size_mb=$1 repeat=$2 methods=$3 window_cost=$4 arch=$5 engine=$6 empty=$7 files=$8 depth=$9
+    baseline=${10}
     . "$root/tests/e2e/common.sh"
     wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
     # Xvfb has no window manager, and wine 8.0 waits 2 s for one to withdraw
@@ -75,12 +77,20 @@ if [ "${1:-}" = --inner ]; then
         fi
     }
     exe_win=$(win_path "$exe")
+    # Another build of the program, timed in the same run (before and after
+    # a change); it reads the same settings and language files.
+    if [ -n "$baseline" ]; then
+        mkdir -p "$app_dir.base"
+        cp -r "$baseline/." "$app_dir.base/"
+        base_win=$(win_path "$app_dir.base/Quellwipe.exe")
+    fi
     # The program's own time, from its start to its end, as a scheduled
     # task starts it; not the helper that starts it.
     qw_time() { # arguments after "/s" "bench"
-        local line="\"$exe_win\" \"/s\" \"bench\"" a
+        local program=${QW_PROGRAM:-$exe_win}
+        local line="\"$program\" \"/s\" \"bench\"" a
         for a in "$@"; do line+=" \"$a\""; done
-        wine "$tool" timedrun "$exe_win" "$line" 2>/dev/null | tr -d '\r' | tail -1
+        wine "$tool" timedrun "$program" "$line" 2>/dev/null | tr -d '\r' | tail -1
     }
     shred_tree() { find "$tree" -type f -exec shred -n0 -z -u {} + && rm -rf "$tree"; }
     dd_passes() { # n: n passes of zeroes over the file, each synced, as the disk allows
@@ -95,7 +105,7 @@ if [ "${1:-}" = --inner ]; then
 
     # Start-up and shut-down: wine's own (an empty program) and the
     # program's on an empty file.
-    declare -a t_empty=() t_startup=()
+    declare -a t_empty=() t_startup=() t_base_startup=()
     empty_win=$(win_path "$empty")
     for ((r = 0; r < repeat; r++)); do
         t_empty+=("$(wine "$tool" timedrun "$empty_win" "\"$empty_win\"" 2>/dev/null | tr -d '\r' | tail -1)")
@@ -103,12 +113,23 @@ if [ "${1:-}" = --inner ]; then
         sync
         t_startup+=("$(qw_time /O0 /T1 "$wintarget")")
         gone "Quellwipe (empty file)" "$target"
+        if [ -n "$baseline" ]; then
+            : >"$target"
+            sync
+            t_base_startup+=("$(QW_PROGRAM=$base_win qw_time /O0 /T1 "$wintarget")")
+            gone "the baseline (empty file)" "$target"
+        fi
     done
     e=$(median "${t_empty[@]}")
     s=$(median "${t_startup[@]}")
     printf 'an empty program under wine:             %6.3f s\n' "$e"
     printf 'Quellwipe on an empty file (start, end): %6.3f s, %+.3f s above the empty program\n' \
         "$s" "$(echo "$s - $e" | bc -l)"
+    if [ -n "$baseline" ]; then
+        b=$(median "${t_base_startup[@]}")
+        printf 'the baseline on an empty file:           %6.3f s, %+.3f s above the empty program\n' \
+            "$b" "$(echo "$b - $e" | bc -l)"
+    fi
     echo "median of $repeat; ratios: shred/Quellwipe above 1 = Quellwipe faster; Quellwipe/engine"
     echo "and Quellwipe/dd: how far the whole program is from the engine and from the disk"
     echo
@@ -116,6 +137,7 @@ if [ "${1:-}" = --inner ]; then
     printf '%-6s %-9s %9s %9s %9s %9s %8s %8s %8s' arch method Quellwipe shred engine dd \
         shred/qw qw/eng qw/dd
     [ "$window_cost" = 1 ] && printf ' %10s %7s' no-window window
+    [ -n "$baseline" ] && printf ' %9s %8s' baseline base/qw
     printf '\n'
     IFS=, read -ra method_list <<<"$methods"
     for method in "${method_list[@]}"; do
@@ -133,7 +155,8 @@ if [ "${1:-}" = --inner ]; then
         *) echo "unknown method $method" >&2 && exit 2 ;;
         esac
         [ "$window_cost" = 1 ] && tools+=(bare)
-        declare -a t_qw=() t_shred=() t_engine=() t_dd=() t_bare=()
+        [ -n "$baseline" ] && tools+=(base)
+        declare -a t_qw=() t_shred=() t_engine=() t_dd=() t_bare=() t_base=()
         for ((r = 0; r < repeat; r++)); do
             # The order rotates so that no tool always runs on a cache or
             # disk left busy by the same neighbour.
@@ -154,6 +177,7 @@ if [ "${1:-}" = --inner ]; then
                     ;;
                 dd) t_dd+=("$(seconds dd_passes $passes)") ;;
                 bare) t_bare+=("$(QW_BENCH_NO_PROGRESS=1 qw_time "${qw_args[@]}")") ;;
+                base) t_base+=("$(QW_PROGRAM=$base_win qw_time "${qw_args[@]}")") ;;
                 esac
                 gone "$tool_name" "$data"
             done
@@ -176,15 +200,21 @@ if [ "${1:-}" = --inner ]; then
             bare=$(median "${t_bare[@]}")
             printf ' %10.3f %6.1f%%' "$bare" "$(echo "($qw - $bare) * 100 / $qw" | bc -l)"
         fi
+        if [ -n "$baseline" ]; then
+            base=$(median "${t_base[@]}")
+            printf ' %9.3f %8.2f' "$base" "$(ratio "$base" "$qw")"
+        fi
         printf '\n'
-        [ "${QW_BENCH_RUNS:-0}" = 1 ] && echo "  runs: qw ${t_qw[*]} | shred ${t_shred[*]} | engine ${t_engine[*]} | dd ${t_dd[*]:-}"
+        if [ "${QW_BENCH_RUNS:-0}" = 1 ]; then
+            echo "  runs: qw ${t_qw[*]} | shred ${t_shred[*]} | engine ${t_engine[*]} | dd ${t_dd[*]:-} | base ${t_base[*]:-}"
+        fi
     done
     rm -rf "$dir"
     exit 0
 fi
 
 archs=win64 size_mb=512 repeat=3 methods=quick,thorough,folder window_cost=1 dist= wintool=
-files=3000 depth=1000 engine=
+files=3000 depth=1000 engine= baseline=
 while [ $# -gt 0 ]; do
     case $1 in
     --arch) archs=$2 && shift ;;
@@ -197,7 +227,8 @@ while [ $# -gt 0 ]; do
     --dist) dist=$2 && shift ;;
     --wintool) wintool=$2 && shift ;;
     --engine) engine=$2 && shift ;;
-    *) sed -n '2,10s/^# \{0,1\}//p' "$0" && exit 2 ;;
+    --baseline) baseline=$(cd "$2" && pwd) && shift ;;
+    *) sed -n '2,11s/^# \{0,1\}//p' "$0" && exit 2 ;;
     esac
     shift
 done
@@ -231,6 +262,6 @@ for arch in $archs; do
     QW_WINE_TEMPLATE="$scratch/template" QW_WINE_DISPLAY=1 TMPDIR="$scratch" \
         QW_DIST="$app" QW_WINTOOL="$tool" QW_ARCH=$machine \
         "$root/cmake/wine-run.sh" --shell bash "$0" --inner "$size_mb" "$repeat" "$methods" \
-        "$window_cost" "$arch" "$engine" "$empty" "$files" "$depth" 2>&1 |
+        "$window_cost" "$arch" "$engine" "$empty" "$files" "$depth" "$baseline" 2>&1 |
         grep -v -e '^X connection' -e 'Read access denied'
 done

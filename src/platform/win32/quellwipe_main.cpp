@@ -60,7 +60,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     std::string commandLine = qw::WideToUtf8(GetCommandLineW());
     std::string arguments(
         qw::ArgumentsAfterProgramName(commandLine, system.ProgramPath(), files.AbsolutePath(".")));
-    switch (app.InitInstance(arguments))
+    qw::timeline::Mark("start-up");
+    const qw::StartOutcome outcome = app.InitInstance(arguments);
+    qw::timeline::Mark("run done");
+    switch (outcome)
     {
     case qw::StartOutcome::ExitAtOnce:
         ExitProcess(0);

@@ -166,6 +166,7 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
         return nullptr;
     }
     self->m_throttle.TextChanged(CProgressThrottle::kCaption, caption);
+    timeline::Mark("progress window made");
     return self;
 }
 
