@@ -17,6 +17,7 @@
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "engine/file_shredder.h"
+#include "engine/folder_shredder.h"
 #include "engine/free_space_wipe.h"
 #include "engine/pattern.h"
 #include "fakes/fake_platform.h"
@@ -68,6 +69,10 @@ struct Options
     bool ioProbe = false;
     bool wipe = false;
     std::uint64_t imageMiB = 256;
+    // --time-path: one engine run on a given file or folder, for scripts
+    // that time other tools on the same data in the same run.
+    std::string timePath;
+    std::string method = "quick";
 };
 
 // The run's own folder, removed on failure too: it may hold large files.
@@ -198,7 +203,10 @@ void Usage(FILE* out)
                       "  --wipe        time the free-space wipe against dd instead, on an ext4 "
                       "image\n"
                       "                made and loop-mounted for it (needs root)\n"
-                      "  --image-mb N  size of that image in MiB (default 256)\n");
+                      "  --image-mb N  size of that image in MiB (default 256)\n"
+                      "       qw_bench --time-path PATH [--method quick|thorough|folder]\n"
+                      "  shreds the existing file (or, with folder, the whole folder, quick\n"
+                      "  method) once with the engine and prints the seconds it took\n");
 }
 
 long long PositiveNumber(const char* option, const char* text)
@@ -256,6 +264,19 @@ Options ParseOptions(int argc, char** argv)
         {
             options.imageMiB = static_cast<std::uint64_t>(
                 std::min(PositiveNumber("--image-mb", value), 1LL << 24));
+        }
+        else if (arg == "--time-path")
+        {
+            options.timePath = value;
+        }
+        else if (arg == "--method")
+        {
+            options.method = value;
+            if (options.method != "quick" && options.method != "thorough" &&
+                options.method != "folder")
+            {
+                Fail("--method is quick, thorough or folder, not '" + options.method + "'");
+            }
         }
         else if (arg == "--repeat")
         {
@@ -1146,9 +1167,55 @@ int WipeMain(const Options& options, const std::string& folder)
     return anomalies.empty() ? 0 : 1;
 }
 
+// One engine run on data a script made: a file by the method, or a whole
+// folder tree quick, subfolders shredded and removed (as "/F2 /R2").
+int TimePathMain(const Options& options)
+{
+    std::error_code ec;
+    const fs::path target = fs::absolute(options.timePath);
+    if (!fs::exists(target, ec))
+    {
+        Fail("nothing at " + target.string());
+    }
+    const bool folder = options.method == "folder";
+    if (folder != fs::is_directory(target, ec))
+    {
+        Fail(target.string() + (folder ? " is no folder" : " is no file"));
+    }
+    BenchEngine engine(target.parent_path().string());
+    CShredApp& app = *engine.app;
+    app.m_cmdMethod = options.method == "thorough" ? 1 : 0;
+    app.m_cmdPasses = options.method == "thorough" ? options.passes : 1;
+    app.m_cmdFolderRule = 2;
+    app.m_cmdRemoveRule = 2;
+    app.PrepareShredOptions();
+    const std::string path = FromPosixPath(target.string());
+    Clock::time_point start = Clock::now();
+    if (folder)
+    {
+        ShredFolderTarget(app, path, false);
+    }
+    else
+    {
+        ShredFile(app, path, ShredMode::Normal);
+    }
+    double seconds = Seconds(Clock::now() - start);
+    app.DestroyProgressWindow();
+    if (!app.m_runStatus.empty() || fs::exists(target, ec))
+    {
+        Fail("the engine did not shred " + target.string() + " (" + app.m_runStatus + ")");
+    }
+    std::printf("%.3f\n", seconds);
+    return 0;
+}
+
 int Main(int argc, char** argv)
 {
     Options options = ParseOptions(argc, argv);
+    if (!options.timePath.empty())
+    {
+        return TimePathMain(options);
+    }
     if (options.wipe && ::geteuid() != 0)
     {
         Fail("--wipe needs root: it makes an ext4 image and loop-mounts it, so the wipe fills "

@@ -277,6 +277,58 @@ TEST_F(Win32ShredTest, AFolderTreeIsEmptiedByTheRules)
     EXPECT_TRUE(left.empty());
 }
 
+// Entries of a folder are opened relative to its handle and read without
+// the volume query: who they are must still be who their full paths say, or
+// protected folders and the identity checks would compare unlike values.
+TEST_F(Win32ShredTest, EntriesOpenedInAFolderAreWhoTheirPathsSay)
+{
+    CWin32FileSystem& files = m_env.files.RealFiles();
+    std::string top = Folder("in");
+    Folder("in\\sub");
+    Folder("in\\turned");
+    Make("in\\f.txt", "12345");
+    std::unique_ptr<IEntry> folder = files.Open(top, m_error);
+    ASSERT_TRUE(folder);
+    std::vector<FolderEntry> listed;
+    ASSERT_TRUE(files.List(*folder, listed, m_error));
+    // A name listed as a folder that is a file by the time it is opened.
+    ASSERT_TRUE(RemoveDirectoryW(WidePath(top + "\\turned").c_str()));
+    Make("in\\turned", "now a file");
+    for (const char* name : {"f.txt", "sub", "turned"})
+    {
+        SCOPED_TRACE(name);
+        std::unique_ptr<IEntry> inside = files.OpenIn(*folder, name, m_error);
+        std::unique_ptr<IEntry> byPath = files.Open(top + "\\" + name, m_error);
+        ASSERT_TRUE(inside && byPath);
+        EXPECT_TRUE(inside->Status().identity == byPath->Status().identity);
+        EXPECT_EQ(inside->Status().isFolder, byPath->Status().isFolder);
+        EXPECT_EQ(inside->Status().size, byPath->Status().size);
+        EXPECT_EQ(inside->Status().linkCount, byPath->Status().linkCount);
+        std::vector<FolderEntry> below;
+        EXPECT_EQ(files.List(*inside, below, m_error), std::string(name) == "sub")
+            << "only a folder is held and listable";
+    }
+    std::unique_ptr<IEntry> file = files.OpenIn(*folder, "f.txt", m_error);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->Status().size, 5u);
+    // An entry holds the folder it was opened in: closed, both can go.
+    file.reset();
+
+    // A chain deeper than any path of 260 characters goes, level by level.
+    std::string chain = "in\\sub";
+    for (int level = 0; level < 150; ++level)
+    {
+        chain += "\\d";
+        Folder(chain);
+    }
+    Make(chain + "\\last.txt", "x");
+    m_env.settings.WriteInt(kFolder, 2);
+    m_env.settings.WriteInt(kRemove, 2);
+    folder.reset();
+    ShredFolderTarget(test::Prepared(m_app), top, false);
+    EXPECT_FALSE(Exists(top));
+}
+
 TEST_F(Win32ShredTest, AFileOverTwoGigabytesIsOverwrittenToItsLastByte)
 {
     const std::uint64_t size = (2ull << 30) + 65536 + 3;

@@ -9,6 +9,7 @@
 #include "platform/win32/movie_presenter.h"
 #include "platform/win32/placeholder_main_window.h"
 #include "platform/win32/registry_settings_store.h"
+#include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_class_registry.h"
 #include "platform/win32/win32_file_system.h"
@@ -26,6 +27,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    qw::timeline::Mark("main");
     qw::CRegistrySettingsStore settings(qw::kSettingsCompany, qw::kSettingsProfile);
     qw::CWin32SystemInfo system;
     qw::CWin32Runtime runtime;
@@ -60,7 +62,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     std::string commandLine = qw::WideToUtf8(GetCommandLineW());
     std::string arguments(
         qw::ArgumentsAfterProgramName(commandLine, system.ProgramPath(), files.AbsolutePath(".")));
-    switch (app.InitInstance(arguments))
+    qw::timeline::Mark("start-up");
+    const qw::StartOutcome outcome = app.InitInstance(arguments);
+    qw::timeline::Mark("run done");
+    switch (outcome)
     {
     case qw::StartOutcome::ExitAtOnce:
         ExitProcess(0);
@@ -70,5 +75,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     case qw::StartOutcome::Failed:
         break;
     }
-    return app.ExitInstance();
+    const int code = app.ExitInstance();
+    qw::timeline::Write();
+    return code;
 }

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_user_interface.h"
 
 #include "platform/win32/movie_dialog.h"
+#include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/window_actions.h"
 #include "player/win32/win32_movie.h"
@@ -127,6 +128,7 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
                                                                    std::function<void()> onCancel,
                                                                    const MovieFace* face)
 {
+    timeline::Mark("progress window");
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_PROGRESS_CLASS;
@@ -164,6 +166,7 @@ std::unique_ptr<CWin32ProgressWindow> CWin32ProgressWindow::Create(const std::st
         return nullptr;
     }
     self->m_throttle.TextChanged(CProgressThrottle::kCaption, caption);
+    timeline::Mark("progress window made");
     return self;
 }
 
@@ -375,14 +378,35 @@ void CWin32ProgressWindow::SetLine(int line, const std::string& text)
     {
         return;
     }
+    // A file's name changes with every file: shown with the next frame,
+    // not once per file.
     if (m_throttle.TextChanged(line, text))
     {
-        SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
-        if (m_face)
+        m_heldLines |= 1u << line;
+        if (m_throttle.TextDue())
         {
-            m_face->SetLine(line, text);
+            const std::uint64_t start = m_throttle.Now();
+            ShowHeldLines();
+            m_throttle.DrawCost(m_throttle.Now() - start);
         }
     }
+}
+
+void CWin32ProgressWindow::ShowHeldLines()
+{
+    for (int line = 1; line <= CProgressThrottle::kLineCount; ++line)
+    {
+        if ((m_heldLines & (1u << line)) != 0)
+        {
+            const std::string& text = m_throttle.Text(line);
+            SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
+            if (m_face)
+            {
+                m_face->SetLine(line, text);
+            }
+        }
+    }
+    m_heldLines = 0;
 }
 
 int CWin32ProgressWindow::ToBar(std::uint64_t value) const
@@ -401,9 +425,13 @@ void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
     {
         return;
     }
+    m_throttle.NewRange(low, high);
+    if (low == m_low && high == m_high)
+    {
+        return; // the next file of a folder of equal sizes
+    }
     m_low = low;
     m_high = high;
-    m_throttle.NewRange(low, high);
     // Scale by a power of two so that low, high and every position keep
     // their proportions within the bar's 32-bit range.
     const int oldShift = m_shift;
@@ -435,20 +463,29 @@ void CWin32ProgressWindow::SetPosition(std::uint64_t position)
     }
     m_shown = clamped;
     const std::uint64_t start = m_throttle.Now();
+    ShowHeldLines();
     SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(ToBar(clamped)),
                         0);
     ShowBarOnFace();
     m_throttle.DrawCost(m_throttle.Now() - start);
 }
 
+// Asked once per file: each call to wine's server is saved when nothing
+// would change.
 void CWin32ProgressWindow::Show()
 {
-    ShowWindow(m_window, SW_SHOWNORMAL);
+    if (!IsWindowVisible(m_window) || IsIconic(m_window))
+    {
+        ShowWindow(m_window, SW_SHOWNORMAL);
+    }
 }
 
 void CWin32ProgressWindow::Enable()
 {
-    EnableWindow(m_window, TRUE);
+    if (!IsWindowEnabled(m_window))
+    {
+        EnableWindow(m_window, TRUE);
+    }
 }
 
 void CWin32ProgressWindow::Repaint()
@@ -456,7 +493,21 @@ void CWin32ProgressWindow::Repaint()
     // Only what changed is invalid (the controls invalidate themselves), so
     // painting that is enough; a redraw of the whole window took 1.2 ms
     // under wine 8.0 (x86_64).
-    if (!m_updatesOff && m_throttle.TakeRedraw())
+    if (m_updatesOff)
+    {
+        return;
+    }
+    if (m_heldLines != 0)
+    {
+        // Nothing else changed since the last frame, or the lines would
+        // have been shown with it.
+        if (!m_throttle.TextDue())
+        {
+            return;
+        }
+        ShowHeldLines();
+    }
+    if (m_throttle.TakeRedraw())
     {
         const std::uint64_t start = m_throttle.Now();
         RedrawWindow(m_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
