@@ -15,12 +15,6 @@ void CProgressThrottle::NewRange(std::uint64_t low, std::uint64_t high)
 {
     m_high = std::max(low, high);
     m_rangeStart = true;
-    m_rangeSeen = false;
-}
-
-bool CProgressThrottle::FrameDue(std::uint64_t now) const
-{
-    return !m_everShown || now - m_lastShownUs >= Interval();
 }
 
 std::uint64_t CProgressThrottle::Interval() const
@@ -39,27 +33,13 @@ bool CProgressThrottle::ShowPosition(std::uint64_t position)
         return false;
     }
     const std::uint64_t now = m_clock();
-    if (!FrameDue(now) && !(m_rangeSeen && (passStart || position >= m_high)))
+    const bool due = !m_everShown || now - m_lastShownUs >= Interval();
+    if (!(rangeStart || passStart || position >= m_high || due))
     {
         return false;
     }
-    m_rangeSeen = true;
     m_everShown = true;
     m_shown = position;
-    m_lastShownUs = now;
-    m_frameCostUs = 0;
-    m_redrawOwed = true;
-    return true;
-}
-
-bool CProgressThrottle::TextDue()
-{
-    const std::uint64_t now = m_clock();
-    if (!FrameDue(now))
-    {
-        return false;
-    }
-    m_everShown = true;
     m_lastShownUs = now;
     m_frameCostUs = 0;
     m_redrawOwed = true;

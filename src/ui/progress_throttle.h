@@ -29,22 +29,14 @@ public:
     explicit CProgressThrottle(MicrosecondClock clock,
                                std::uint64_t intervalUs = kDefaultIntervalUs);
 
-    // A new range (a file): its first position is shown as soon as a frame
-    // is due.
+    // A new range: its first position is always shown.
     void NewRange(std::uint64_t low, std::uint64_t high);
-    // True when the bar is to show `position` now: at most one frame a draw
-    // interval. Once a range has been seen, its end and a position below
-    // the one before (the next pass) always are, so a pass is never seen to
-    // stop short or start late. A range not seen yet waits for the rate
-    // like any frame: a folder of small files, each a range, would
-    // otherwise draw every file twice.
+    // True when the bar is to show `position` now. The first position of a
+    // range, its end, and a position below the one before (the next pass
+    // of the same range) always are, so a pass is never seen to stop short
+    // and a new one never seen to start late; in between at most one a
+    // draw interval.
     bool ShowPosition(std::uint64_t position);
-    // True when a changed text may be shown now; it then counts as a frame.
-    // Otherwise the caller holds it until a position is shown or a frame is
-    // due.
-    bool TextDue();
-    // What slot kCaption or a line holds.
-    const std::string& Text(int slot) const { return m_texts[static_cast<std::size_t>(slot)]; }
     // True when a repaint request should redraw the window: something was
     // shown or changed since the last redraw.
     bool TakeRedraw();
@@ -59,7 +51,6 @@ public:
 
 private:
     std::uint64_t Interval() const;
-    bool FrameDue(std::uint64_t now) const;
 
     MicrosecondClock m_clock;
     std::uint64_t m_intervalUs;
@@ -67,7 +58,6 @@ private:
     std::uint64_t m_reported = 0;
     std::uint64_t m_shown = 0;
     bool m_rangeStart = true;
-    bool m_rangeSeen = false;
     bool m_everShown = false;
     std::uint64_t m_lastShownUs = 0;
     // What drawing the frame on screen took so far.

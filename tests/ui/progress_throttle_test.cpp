@@ -128,37 +128,19 @@ TEST_F(ProgressThrottleTest, EveryPassOfARangeShowsItsFirstAndLastBlockAtOnce)
     }
 }
 
-TEST_F(ProgressThrottleTest, AFolderOfSmallFilesDrawsAtTheRateAndEndsEveryFileItShowed)
+TEST_F(ProgressThrottleTest, EachNewRangeShowsItsStartEvenAtTheSameInstantAndPosition)
 {
-    // 200 files, each a range 0..2, one every 0.5 ms, the file's name set
-    // as each starts: 100 ms in all.
-    std::size_t frames = 0;
-    for (int file = 0; file < 200; ++file)
+    // A folder of small files: every file is a range 0..2, all within a
+    // millisecond.
+    for (int file = 0; file < 5; ++file)
     {
         SCOPED_TRACE(file);
         m_throttle.NewRange(0, 2);
-        const bool named = m_throttle.TextDue();
-        const bool started = m_throttle.ShowPosition(0);
-        const bool middle = m_throttle.ShowPosition(1);
-        const bool ended = m_throttle.ShowPosition(2);
-        if (file == 0)
-        {
-            EXPECT_TRUE(named) << "the first name is shown at once";
-            EXPECT_FALSE(started) << "the name was this instant's frame";
-        }
-        if (started || middle)
-        {
-            EXPECT_TRUE(ended) << "a file seen going is seen to its end";
-        }
-        frames += named + started + middle + (ended && !(started || middle));
-        m_now += 500;
+        EXPECT_TRUE(m_throttle.ShowPosition(0));
+        EXPECT_FALSE(m_throttle.ShowPosition(1));
+        EXPECT_TRUE(m_throttle.ShowPosition(2));
     }
-    EXPECT_GE(frames, 100'000 / kInterval);
-    EXPECT_LE(frames, 100'000 / kInterval + 2) << "no more frames than the rate";
-
-    // A file that comes after a pause starts at once; a reversed range
-    // still ends at its larger bound.
-    m_now += kInterval;
+    // A reversed range still ends at its larger bound.
     m_throttle.NewRange(10, 4);
     EXPECT_TRUE(m_throttle.ShowPosition(4));
     EXPECT_FALSE(m_throttle.ShowPosition(5));

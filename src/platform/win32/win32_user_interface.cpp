@@ -378,35 +378,14 @@ void CWin32ProgressWindow::SetLine(int line, const std::string& text)
     {
         return;
     }
-    // A file's name changes with every file: shown with the next frame,
-    // not once per file.
     if (m_throttle.TextChanged(line, text))
     {
-        m_heldLines |= 1u << line;
-        if (m_throttle.TextDue())
+        SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
+        if (m_face)
         {
-            const std::uint64_t start = m_throttle.Now();
-            ShowHeldLines();
-            m_throttle.DrawCost(m_throttle.Now() - start);
+            m_face->SetLine(line, text);
         }
     }
-}
-
-void CWin32ProgressWindow::ShowHeldLines()
-{
-    for (int line = 1; line <= CProgressThrottle::kLineCount; ++line)
-    {
-        if ((m_heldLines & (1u << line)) != 0)
-        {
-            const std::string& text = m_throttle.Text(line);
-            SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
-            if (m_face)
-            {
-                m_face->SetLine(line, text);
-            }
-        }
-    }
-    m_heldLines = 0;
 }
 
 int CWin32ProgressWindow::ToBar(std::uint64_t value) const
@@ -425,13 +404,9 @@ void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
     {
         return;
     }
-    m_throttle.NewRange(low, high);
-    if (low == m_low && high == m_high)
-    {
-        return; // the next file of a folder of equal sizes
-    }
     m_low = low;
     m_high = high;
+    m_throttle.NewRange(low, high);
     // Scale by a power of two so that low, high and every position keep
     // their proportions within the bar's 32-bit range.
     const int oldShift = m_shift;
@@ -463,29 +438,20 @@ void CWin32ProgressWindow::SetPosition(std::uint64_t position)
     }
     m_shown = clamped;
     const std::uint64_t start = m_throttle.Now();
-    ShowHeldLines();
     SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(ToBar(clamped)),
                         0);
     ShowBarOnFace();
     m_throttle.DrawCost(m_throttle.Now() - start);
 }
 
-// Asked once per file: each call to wine's server is saved when nothing
-// would change.
 void CWin32ProgressWindow::Show()
 {
-    if (!IsWindowVisible(m_window) || IsIconic(m_window))
-    {
-        ShowWindow(m_window, SW_SHOWNORMAL);
-    }
+    ShowWindow(m_window, SW_SHOWNORMAL);
 }
 
 void CWin32ProgressWindow::Enable()
 {
-    if (!IsWindowEnabled(m_window))
-    {
-        EnableWindow(m_window, TRUE);
-    }
+    EnableWindow(m_window, TRUE);
 }
 
 void CWin32ProgressWindow::Repaint()
@@ -493,21 +459,7 @@ void CWin32ProgressWindow::Repaint()
     // Only what changed is invalid (the controls invalidate themselves), so
     // painting that is enough; a redraw of the whole window took 1.2 ms
     // under wine 8.0 (x86_64).
-    if (m_updatesOff)
-    {
-        return;
-    }
-    if (m_heldLines != 0)
-    {
-        // Nothing else changed since the last frame, or the lines would
-        // have been shown with it.
-        if (!m_throttle.TextDue())
-        {
-            return;
-        }
-        ShowHeldLines();
-    }
-    if (m_throttle.TakeRedraw())
+    if (!m_updatesOff && m_throttle.TakeRedraw())
     {
         const std::uint64_t start = m_throttle.Now();
         RedrawWindow(m_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);

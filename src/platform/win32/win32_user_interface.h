@@ -77,7 +77,6 @@ private:
     bool CreateControls(const std::string& cancelLabel);
     void RequestCancel();
     int ToBar(std::uint64_t value) const;
-    void ShowHeldLines();
     std::uint64_t Clamp(std::uint64_t position) const;
 
     HWND m_window = nullptr;
@@ -95,8 +94,6 @@ private:
     std::unique_ptr<CWin32Skin> m_skin;
     std::unique_ptr<CProgressFlashWindow> m_face;
     int m_facePerMille = -1;
-    // Lines changed but not shown yet, one bit per line.
-    unsigned m_heldLines = 0;
 };
 
 // Pumps at most once a pump interval: a long loop calls PumpMessages after
