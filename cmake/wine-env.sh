@@ -46,6 +46,16 @@ qw_wine_decide() {
     fi
 }
 
+# Ends a 32-bit run (QW_ARCH other than x86_64) where none can execute: 77,
+# which CTest reports as skipped.
+qw_wine_skip_32bit_here() {
+    qw_wine_decide
+    if [ "$QW_WINE64_ONLY" = 1 ] && [ "${QW_ARCH:-x86_64}" != x86_64 ]; then
+        echo "skipped: $qw_wine64_only_reason"
+        exit 77
+    fi
+}
+
 # Debian's wine starts the 32-bit loader whenever wine32 is installed, and
 # its helpers (winepath, wineboot ...) start wine-stable by name. Where 32-bit
 # programs cannot run, both names lead to the 64-bit loader instead.

@@ -8,11 +8,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
-qw_wine_decide
-if [ "$QW_WINE64_ONLY" = 1 ] && [ "${QW_ARCH:-x86_64}" != x86_64 ]; then
-    echo "skipped: $qw_wine64_only_reason"
-    exit 77
-fi
+qw_wine_skip_32bit_here
 template=${QW_WINE_TEMPLATE:?QW_WINE_TEMPLATE names the prepared wine prefix}
 run=$(mktemp -d "${TMPDIR:-/tmp}/qw-wine.XXXXXX")
 cp -a "$template/." "$run/"

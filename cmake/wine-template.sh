@@ -5,11 +5,7 @@ set -euo pipefail
 dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
-qw_wine_decide
-if [ "$QW_WINE64_ONLY" = 1 ] && [ "${QW_ARCH:-x86_64}" != x86_64 ]; then
-    echo "skipped: $qw_wine64_only_reason"
-    exit 77
-fi
+qw_wine_skip_32bit_here
 # A prefix made by the 64-bit loader alone lacks the 32-bit half that the
 # 32-bit loader needs, even to start a 64-bit program: one per way.
 made="wine64-only=$QW_WINE64_ONLY"
