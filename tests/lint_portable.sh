@@ -25,4 +25,10 @@ if [ -d "$root/src/engine" ] && hits=$(grep -rnE '#include "(app|ui)/' "$root/sr
     echo "$hits"
     exit 1
 fi
+# The platform layer is the ground the rest stands on: it never reaches up.
+if [ -d "$root/src/platform" ] && hits=$(grep -rnE '#include "(ui|player|app)/' "$root/src/platform"); then
+    echo "The platform layer includes code above it:"
+    echo "$hits"
+    exit 1
+fi
 echo "portable core is free of Win32 names (${#folders[@]} folders)"

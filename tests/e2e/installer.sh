@@ -93,7 +93,7 @@ snapshot before
 # --- An older build, installed and used --------------------------------------
 older="$WINEPREFIX/QuellwipeSetup-older.exe"
 cmake -DDIST="$QW_DIST" -DNSI="$source_dir/installer/quellwipe.nsi" -DPUBLISHER=Quellwipe \
-    -DICON="$source_dir/src/platform/win32/quellwipe.ico" -DARCH=$arch -DVERSION=0.0.1 \
+    -DICON="$source_dir/src/app/win32/quellwipe.ico" -DARCH=$arch -DVERSION=0.0.1 \
     -DOUT="$older" -DWORK="$WINEPREFIX/older" -P "$source_dir/cmake/make-installer.cmake" >/dev/null
 check "an older build installs silently" wine "$older" /S
 check "its Apps & Features entry shows its version" test "$(entry_value DisplayVersion)" = 0.0.1

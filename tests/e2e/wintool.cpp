@@ -31,7 +31,7 @@
 //
 // CLASS or TITLE "-" matches any.
 
-#include "platform/win32/movie_presenter.h"
+#include "ui/win32/movie_presenter.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_system.h"
 

@@ -5,7 +5,7 @@
 #include "app/log_reader.h"
 #include "app/sid_text.h"
 #include "fakes/fake_platform.h"
-#include "platform/win32/message_box_presenter.h"
+#include "ui/win32/message_box_presenter.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"

@@ -1,4 +1,4 @@
-#include "platform/win32/message_box_presenter.h"
+#include "ui/win32/message_box_presenter.h"
 
 #include "platform/win32/wide.h"
 

@@ -6,8 +6,8 @@
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
-#include "platform/win32/movie_presenter.h"
-#include "platform/win32/placeholder_main_window.h"
+#include "ui/win32/movie_presenter.h"
+#include "ui/win32/placeholder_main_window.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
@@ -19,7 +19,7 @@
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
-#include "platform/win32/win32_user_interface.h"
+#include "ui/win32/win32_user_interface.h"
 
 #include <windows.h>
 

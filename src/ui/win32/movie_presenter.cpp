@@ -1,6 +1,6 @@
-#include "platform/win32/movie_presenter.h"
+#include "ui/win32/movie_presenter.h"
 
-#include "platform/win32/movie_dialog.h"
+#include "ui/win32/movie_dialog.h"
 #include "ui/movie_windows.h"
 
 namespace qw

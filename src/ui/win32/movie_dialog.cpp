@@ -1,4 +1,4 @@
-#include "platform/win32/movie_dialog.h"
+#include "ui/win32/movie_dialog.h"
 
 #include "platform/win32/wide.h"
 #include "platform/win32/window_actions.h"

@@ -3,7 +3,7 @@
 // its variables, placed at the window's DPI; a broken movie still closes.
 
 #include "platform/presenter.h"
-#include "platform/win32/movie_dialog.h"
+#include "ui/win32/movie_dialog.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_system.h"
 

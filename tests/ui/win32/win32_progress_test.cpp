@@ -1,7 +1,7 @@
 // The Win32 progress window and message pump against real windows (wine
 // under Xvfb in CI).
 
-#include "platform/win32/win32_user_interface.h"
+#include "ui/win32/win32_user_interface.h"
 
 #include <gtest/gtest.h>
 

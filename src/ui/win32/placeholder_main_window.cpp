@@ -1,4 +1,4 @@
-#include "platform/win32/placeholder_main_window.h"
+#include "ui/win32/placeholder_main_window.h"
 
 #include "platform/win32/wide.h"
 

@@ -1,6 +1,6 @@
-#include "platform/win32/win32_user_interface.h"
+#include "ui/win32/win32_user_interface.h"
 
-#include "platform/win32/movie_dialog.h"
+#include "ui/win32/movie_dialog.h"
 #include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/window_actions.h"
