@@ -106,7 +106,8 @@ void RemoveLinkTarget(CShredApp& app, const std::string& path, const FileStatus&
     }
 }
 
-// False when the run is to end.
+} // namespace
+
 bool RunTarget(CShredApp& app, const std::string& target)
 {
     if (target == kRecycleTarget)
@@ -171,8 +172,6 @@ bool RunTarget(CShredApp& app, const std::string& target)
     }
     return true;
 }
-
-} // namespace
 
 void ShredRecycleBinAfterWarning(CShredApp& app)
 {

@@ -443,6 +443,27 @@ private:
                 return false;
             }
         }
+        else if (name == "labels")
+        {
+            const std::size_t colon = value.find(':');
+            if (colon == std::string::npos)
+            {
+                Error(line.number, "expected \"labels=<prefix>:<count variable>\"");
+                return false;
+            }
+            control.labelPrefix = value.substr(0, colon);
+            control.labelCount = value.substr(colon + 1);
+            return Variable(line, control.labelPrefix + "0") && Variable(line, control.labelCount);
+        }
+        else if (name == "chosen")
+        {
+            control.chosen = value;
+            return Variable(line, value);
+        }
+        else if (name == "commands")
+        {
+            control.pageCommands = SplitList(value);
+        }
         else if (name == "choice")
         {
             control.choice = value;
@@ -565,9 +586,9 @@ private:
             break;
         case ControlKind::List:
         case ControlKind::Combo:
-            if (control.items.empty())
+            if (control.items.empty() == control.labelPrefix.empty())
             {
-                return missing("items");
+                return missing("either items or labels");
             }
             break;
         case ControlKind::Tabs:

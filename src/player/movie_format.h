@@ -62,13 +62,19 @@ struct Control
     // Position and size at 96 DPI, in the movie's own coordinates.
     int x = 0, y = 0, width = 0, height = 0;
     TextRef text;
-    std::string value;          // the variable its state reads and writes
-    std::string items;          // the array variable its entries come from
-    std::string choice;         // a radio button's value in its group
-    std::string image;          // icon: info, warning, question, error; image: a file
-    std::vector<TextRef> pages; // tab captions
-    std::string panel;          // "tabs-id:page" when shown on one tab page only
-    std::vector<int> frames;    // empty: every frame
+    std::string value; // the variable its state reads and writes
+    std::string items; // the array variable its entries come from
+    // Or entries from numbered variables: labelPrefix + 0, 1, ... below the
+    // number labelCount holds.
+    std::string labelPrefix;
+    std::string labelCount;
+    std::string chosen;                    // receives the text of the entry the user picks
+    std::vector<std::string> pageCommands; // tabs: raised when that page is picked
+    std::string choice;                    // a radio button's value in its group
+    std::string image;                     // icon: info, warning, question, error; image: a file
+    std::vector<TextRef> pages;            // tab captions
+    std::string panel;                     // "tabs-id:page" when shown on one tab page only
+    std::vector<int> frames;               // empty: every frame
     std::optional<Condition> when;
     int low = 0, high = 100; // stepper and progress bar range
     std::string command;
@@ -87,6 +93,9 @@ enum class ActionKind
 };
 
 // What writing `value` to `variable` starts.
+inline constexpr std::string_view kAnyValue = "*";
+
+// Started by a write of `value` to `variable`, or of any value for "*".
 struct Behaviour
 {
     std::string variable;

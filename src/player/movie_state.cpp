@@ -60,7 +60,8 @@ void CMovieState::RunBehaviours(const std::string& name, const std::string& valu
 {
     for (const Behaviour& behaviour : m_definition.behaviours)
     {
-        if (behaviour.variable != name || behaviour.value != value)
+        if (behaviour.variable != name ||
+            (behaviour.value != value && behaviour.value != kAnyValue))
         {
             continue;
         }
@@ -183,9 +184,23 @@ bool CMovieState::Checked(const Control& control) const
     return !control.value.empty() && m_store.Get(control.value) == "true";
 }
 
-const std::vector<std::string>& CMovieState::Items(const Control& control) const
+std::vector<std::string> CMovieState::Items(const Control& control) const
 {
-    return m_store.Items(control.items);
+    if (control.labelPrefix.empty())
+    {
+        return m_store.Items(control.items);
+    }
+    // A count the program set wrong must not make a list of a million
+    // "undefined" entries.
+    constexpr int kMostLabels = 1000;
+    const int count =
+        ParseInt(m_store.Get(control.labelCount), 0, std::numeric_limits<int>::max()).value_or(0);
+    std::vector<std::string> items;
+    for (int i = 0; i < std::min(count, kMostLabels); ++i)
+    {
+        items.push_back(m_store.Get(control.labelPrefix + std::to_string(i)));
+    }
+    return items;
 }
 
 std::optional<std::size_t> CMovieState::Selection(const Control& control) const
@@ -280,7 +295,30 @@ std::optional<MovieCommand> CMovieState::Select(const Control& control,
         m_store.Select(control.items, index);
         ++m_revision;
     }
-    return Raise(control);
+    if (!control.chosen.empty() && index)
+    {
+        const std::vector<std::string> items = Items(control);
+        if (*index < items.size())
+        {
+            SetVariable(control.chosen, items[*index]);
+        }
+    }
+    if (control.kind == ControlKind::Tabs && !control.pageCommands.empty())
+    {
+        auto command = Raise(control);
+        if (index && *index < control.pageCommands.size() && !control.pageCommands[*index].empty())
+        {
+            return MovieCommand{control.pageCommands[*index], std::to_string(*index)};
+        }
+        return command;
+    }
+    auto command = Raise(control);
+    // A pick in a drop-down list tells its index unless the movie says more.
+    if (command && control.kind == ControlKind::Combo && control.argument.empty() && index)
+    {
+        command->argument = std::to_string(*index);
+    }
+    return command;
 }
 
 std::optional<MovieCommand> CMovieState::Change(const Control& control, const std::string& text)

@@ -48,7 +48,7 @@ public:
     // What a label, message, edit or button shows.
     std::string Caption(const Control& control) const;
     bool Checked(const Control& control) const;
-    const std::vector<std::string>& Items(const Control& control) const;
+    std::vector<std::string> Items(const Control& control) const;
     std::optional<std::size_t> Selection(const Control& control) const;
     // A stepper's or progress bar's value within its range; a tab's page.
     int Number(const Control& control) const;

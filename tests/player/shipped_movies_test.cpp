@@ -55,7 +55,7 @@ TEST(ShippedMovies, EveryMovieParsesAndFitsItsSkinRegion)
     const std::pair<const char*, const char*> windows[] = {
         {"small_warnings.movie", "Small_Mask"}, {"middle_warnings.movie", "Middle_Mask"},
         {"Big_warnings.movie", "Big_Mask"},     {"Shell_Alert.movie", "Shell_Mask"},
-        {"shredding.movie", "Shredding_Mask"},
+        {"shredding.movie", "Shredding_Mask"}, {"Quellwipe.movie", "Mask"},
     };
     for (const auto& [movieName, region] : windows)
     {

@@ -1,0 +1,119 @@
+#include "app/main_window_host.h"
+
+#include "app/shred_app.h"
+#include "app/targets_run.h"
+#include "engine/free_space_wipe.h"
+#include "lang/ini_file.h"
+#include "platform/file_system.h"
+
+namespace qw
+{
+namespace
+{
+
+constexpr int kKeyNotFound = 9053;
+
+} // namespace
+
+ISettingsStore& CAppMainWindowHost::Settings()
+{
+    return m_app.Env().settings;
+}
+
+std::string CAppMainWindowHost::Text(int key)
+{
+    return m_app.LanguageText(key);
+}
+
+std::string CAppMainWindowHost::Language()
+{
+    return m_app.m_language;
+}
+
+void CAppMainWindowHost::SetLanguage(const std::string& language)
+{
+    m_app.m_language = language;
+}
+
+std::string CAppMainWindowHost::AppPath()
+{
+    return m_app.m_appPath.empty() ? m_app.m_exeFolder : m_app.m_appPath;
+}
+
+std::string CAppMainWindowHost::ShowSmall(int frame, std::string_view type, const std::string& text,
+                                          const std::string& insert)
+{
+    CMessageWindow window = m_app.NewMessage(MessageSize::Small);
+    window.SetFrame(frame);
+    window.SetType(std::string(type));
+    window.SetMessage(text);
+    window.SetInsert(insert);
+    return m_app.ShowMessage(window);
+}
+
+bool CAppMainWindowHost::FileExists(const std::string& path)
+{
+    OsError error;
+    const auto status = m_app.Files().Status(path, error);
+    return status && !status->isFolder;
+}
+
+std::vector<std::string> CAppMainWindowHost::DriveNames()
+{
+    std::vector<std::string> names;
+    for (const std::string& root : m_app.m_driveRoots)
+    {
+        if (!root.empty())
+        {
+            names.push_back(root.substr(0, 2));
+        }
+    }
+    return names;
+}
+
+void CAppMainWindowHost::BeginRun()
+{
+    m_app.m_cancel = 0;
+    m_app.PrepareShredOptions();
+}
+
+bool CAppMainWindowHost::ShredTarget(const std::string& path)
+{
+    return RunTarget(m_app, path);
+}
+
+bool CAppMainWindowHost::Cancelled()
+{
+    return m_app.m_cancel != 0;
+}
+
+void CAppMainWindowHost::EndRun()
+{
+    m_app.DestroyProgressWindow();
+}
+
+void CAppMainWindowHost::WipeFreeSpace(const std::string& root)
+{
+    // Only a drive of the table: a name the movie did not define
+    // ("undefined\") reaches nothing.
+    for (const std::string& known : m_app.m_driveRoots)
+    {
+        if (!known.empty() && EqualsNoCase(known, root))
+        {
+            BeginRun();
+            qw::WipeFreeSpace(m_app, known);
+            EndRun();
+            return;
+        }
+    }
+    ShowSmall(1, "info", Text(kKeyNotFound), root);
+}
+
+void CAppMainWindowHost::ShredRecycleBin()
+{
+    BeginRun();
+    ShredRecycleBinAfterWarning(m_app);
+    EndRun();
+}
+
+} // namespace qw

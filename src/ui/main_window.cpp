@@ -1,0 +1,420 @@
+#include "ui/main_window.h"
+
+#include "app/setting_names.h"
+#include "engine/shred_host.h"
+#include "lang/ini_file.h"
+#include "platform/settings_store.h"
+#include "player/splash.h"
+#include "ui/movie_windows.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace qw
+{
+namespace
+{
+
+constexpr int kKeyNoScheduler = 9060;
+constexpr int kKeyLanguageChanged = 9061;
+constexpr int kKeyFileListed = 1000;
+constexpr int kKeyFolderListed = 1003;
+constexpr int kKeyNoFiles = 9021;
+constexpr int kKeyNoFolders = 9022;
+constexpr int kKeyConfirmFiles = 9023;
+constexpr int kKeyConfirmFolders = 9032;
+constexpr int kKeyFileListEmpty = 9068;
+constexpr int kKeyFolderListEmpty = 9069;
+constexpr int kKeyNoFileSelected = 9018;
+constexpr int kKeyNoFolderSelected = 9025;
+constexpr int kKeyConfirmRemoveFiles = 9066;
+constexpr int kKeyConfirmRemoveFolders = 9067;
+
+constexpr std::string_view kLanguageCount = "_root.NoSupportedLanguage";
+constexpr std::string_view kLanguageLabel = "_root.LanguageLabel";
+constexpr std::string_view kSelectedLanguage = "_root.LastSelectedLang";
+constexpr std::string_view kMethodVar = "_root.QkShred_Selected";
+constexpr std::string_view kPassCountVar = "_root.RepeatCount";
+constexpr std::string_view kRemoveVar = "_root.Remove";
+
+// Text to number as the movie's values convert: leading blanks and a sign,
+// then digits; anything else ends it, and no digit at all is 0.
+int ToInt(const std::string& text)
+{
+    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+std::string TrimLeadingBars(const std::string& text)
+{
+    const std::size_t start = text.find_first_not_of(" |");
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+bool Listed(const std::vector<std::string>& list, const std::string& path)
+{
+    return std::find(list.begin(), list.end(), path) != list.end();
+}
+
+} // namespace
+
+void CSchedulingUnavailable::Run(std::string_view)
+{
+    m_host.ShowSmall(1, "warning", m_host.Text(kKeyNoScheduler));
+}
+
+CMainWindow::CMainWindow(IMovie& movie, ISkinControl* skin, IWindowFrame& frame,
+                         IMessagePresenter& presenter, std::string programFolder,
+                         IMainWindowHost& host, IMainWindowServices& services,
+                         IScheduling& scheduling, ISplashControl* splash)
+    : CFlashWindow(movie, skin, frame, presenter, programFolder,
+                   {std::string(kMainMovie), "Mask", 0}),
+      m_host(host), m_services(services), m_scheduling(scheduling), m_splash(splash),
+      m_programFolder(std::move(programFolder))
+{
+}
+
+void CMainWindow::Prepare()
+{
+    m_services.PrepareFrame();
+    if (m_splash != nullptr)
+    {
+        m_splash->Load(m_programFolder + std::string(kSplashFile));
+        m_splash->SetDelay(0);
+        m_splash->SetModal(false);
+    }
+}
+
+void CMainWindow::SetVariables()
+{
+    IMovie& movie = Movie();
+    ISettingsStore& settings = m_host.Settings();
+    movie.SetVariable(std::string(kLanguageCount), "1");
+    movie.SetVariable(std::string(kLanguageLabel) + "0", "English");
+    const std::string language = settings.ReadText(kLanguage, kDefaultLanguage);
+    movie.SetVariable(std::string(kLanguageVar), language);
+
+    m_method = settings.ReadInt(kMethod, kDefaultMethod);
+    if (CorrectedMethod(m_method) != m_method)
+    {
+        m_method = CorrectedMethod(m_method);
+        settings.WriteInt(kMethod, m_method);
+    }
+    m_passCount = settings.ReadInt(kPassCount, kDefaultPassCount);
+    if (CorrectedPasses(m_passCount) != m_passCount)
+    {
+        m_passCount = CorrectedPasses(m_passCount);
+        settings.WriteInt(kPassCount, m_passCount);
+    }
+
+    const int count = std::max(0, ToInt(movie.GetVariable(std::string(kLanguageCount))));
+    for (int i = 0; i < count; ++i)
+    {
+        const std::string label =
+            movie.GetVariable(std::string(kLanguageLabel) + std::to_string(i));
+        if (EqualsNoCase(label, language))
+        {
+            movie.SetVariable(std::string(kSelectedLanguage), std::to_string(i));
+        }
+    }
+    movie.SetVariable(std::string(kMethodVar), std::to_string(m_method));
+    movie.SetVariable(std::string(kPassCountVar), std::to_string(m_passCount));
+    // The update button shows only where there is something to start.
+    movie.SetVariable("_root.UpdateAvailable",
+                      m_host.FileExists(m_host.AppPath() + std::string(kUpdateProgram)) ? "true"
+                                                                                        : "false");
+}
+
+std::vector<CFlashWindow::CommandEntry> CMainWindow::Commands()
+{
+    auto plain = [](void (CMainWindow::*action)(), CMainWindow* self)
+    { return [self, action](const std::string&) { (self->*action)(); }; };
+    auto schedule = [this](std::string_view command)
+    { return [this, command](const std::string&) { m_scheduling.Run(command); }; };
+    return {
+        {"IDC_FS_Close", plain(&CMainWindow::Close, this)},
+        {"IDC_FS_About", plain(&CMainWindow::About, this)},
+        {"IDC_FS_Help", plain(&CMainWindow::Help, this)},
+        {"IDC_FS_Minimize", [this](const std::string&) { m_services.Minimise(); }},
+        DragCommand(),
+        {"IDC_FS_LiveUpdate", [this](const std::string&)
+         { m_services.Open("Update.exe", m_host.AppPath() + "\\Update", false); }},
+        {"IDC_FS_ComboChange", [this](const std::string& argument) { ChangeLanguage(argument); }},
+        {"IDC_FS_RadioChange", plain(&CMainWindow::ReadMethod, this)},
+        {"IDC_FS_NumericChange", plain(&CMainWindow::ReadPassCount, this)},
+        {"IDC_FS_FileBrowse", plain(&CMainWindow::BrowseFiles, this)},
+        {"IDC_FS_FileSchedule", schedule("IDC_FS_FileSchedule")},
+        {"IDC_FS_FileShredNow", plain(&CMainWindow::ShredFiles, this)},
+        {"IDC_FS_RemoveItem", [this](const std::string&) { RemoveOne(true); }},
+        {"IDC_FS_RemoveAll", plain(&CMainWindow::RemoveAllFiles, this)},
+        {"IDC_FS_SubFolderOptions", plain(&CMainWindow::SubfolderOptions, this)},
+        {"IDC_FS_FolderBrowse", plain(&CMainWindow::BrowseFolder, this)},
+        {"IDC_FS_FolderSchedule", schedule("IDC_FS_FolderSchedule")},
+        {"IDC_FS_FdShredNow", plain(&CMainWindow::ShredFolders, this)},
+        {"IDC_FS_FdRemoveItem", [this](const std::string&) { RemoveOne(false); }},
+        {"IDC_FS_FdRemoveAll", plain(&CMainWindow::RemoveAllFolders, this)},
+        {"IDC_FS_Scheduler", schedule("IDC_FS_Scheduler")},
+        {"IDC_FS_TaskProperties", schedule("IDC_FS_TaskProperties")},
+        {"IDC_FS_RunNow", schedule("IDC_FS_RunNow")},
+        {"IDC_FS_DeleteTask", schedule("IDC_FS_DeleteTask")},
+        {"IDC_FS_DeleteAll", schedule("IDC_FS_DeleteAll")},
+        {"IDC_FS_ViewLog",
+         [this](const std::string&) { m_services.Open("log.txt", m_host.AppPath(), false); }},
+        {"IDC_FS_Drive", plain(&CMainWindow::FillDrives, this)},
+        {"IDC_FS_DriveSchedule", schedule("IDC_FS_DriveSchedule")},
+        {"IDC_FS_DrShredNow", plain(&CMainWindow::WipeSelectedDrive, this)},
+        {"IDC_FS_RecycleSchedule", schedule("IDC_FS_RecycleSchedule")},
+        {"IDC_FS_RecycleShredNow", [this](const std::string&) { m_host.ShredRecycleBin(); }},
+    };
+}
+
+void CMainWindow::Help()
+{
+    m_services.Open(m_host.AppPath() + "\\HLP\\Quellwipe.chm", {}, true);
+}
+
+void CMainWindow::About()
+{
+    m_services.ShowAbout(kMainWindowAboutFrame);
+}
+
+void CMainWindow::Close()
+{
+    // The movie's values are corrected before they are kept: the settings
+    // never hold what the next start would have to repair.
+    m_method = CorrectedMethod(ToInt(Movie().GetVariable(std::string(kMethodVar))));
+    m_passCount = CorrectedPasses(ToInt(Movie().GetVariable(std::string(kPassCountVar))));
+    m_host.Settings().WriteInt(kMethod, m_method);
+    m_host.Settings().WriteInt(kPassCount, m_passCount);
+    Frame().EndModal();
+}
+
+void CMainWindow::ReadMethod()
+{
+    m_method = CorrectedMethod(ToInt(Movie().GetVariable(std::string(kMethodVar))));
+    m_host.Settings().WriteInt(kMethod, m_method);
+}
+
+void CMainWindow::ReadPassCount()
+{
+    m_passCount = CorrectedPasses(ToInt(Movie().GetVariable(std::string(kPassCountVar))));
+    m_host.Settings().WriteInt(kPassCount, m_passCount);
+}
+
+void CMainWindow::ChangeLanguage(const std::string& argument)
+{
+    Movie().SetVariable(std::string(kSelectedLanguage), argument);
+    const std::string language = Movie().GetVariable(std::string(kLanguageVar));
+    m_host.SetLanguage(language);
+    m_host.Settings().WriteText(kLanguage, language);
+    m_host.ShowSmall(1, "info", m_host.Text(kKeyLanguageChanged));
+}
+
+void CMainWindow::AddFiles(const std::vector<std::string>& paths)
+{
+    std::string batch;
+    for (const std::string& path : paths)
+    {
+        if (Listed(m_files, path))
+        {
+            m_host.ShowSmall(1, "info", m_host.Text(kKeyFileListed), path);
+            continue;
+        }
+        batch += "|" + path;
+        m_files.push_back(path);
+    }
+    batch = TrimLeadingBars(batch);
+    if (!batch.empty())
+    {
+        Movie().SetVariable("_root.FilesStr", batch);
+        Movie().SetVariable("_root.bAddFile", "1");
+    }
+}
+
+bool CMainWindow::AddFolder(const std::string& path)
+{
+    if (path.empty())
+    {
+        return false;
+    }
+    if (Listed(m_folders, path))
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(kKeyFolderListed), path);
+        return false;
+    }
+    Movie().SetVariable("_root.FoldersStr", path);
+    Movie().SetVariable("_root.bAddFolder", "1");
+    m_folders.push_back(path);
+    return true;
+}
+
+void CMainWindow::BrowseFiles()
+{
+    if (auto chosen = m_services.ChooseFiles())
+    {
+        AddFiles(*chosen);
+    }
+}
+
+void CMainWindow::BrowseFolder()
+{
+    if (auto chosen = m_services.ChooseFolder())
+    {
+        AddFolder(*chosen);
+    }
+}
+
+void CMainWindow::AddDropped(const std::vector<std::string>& paths,
+                             const std::vector<bool>& isFolder)
+{
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+    {
+        if (i < isFolder.size() && isFolder[i])
+        {
+            AddFolder(paths[i]);
+        }
+        else
+        {
+            files.push_back(paths[i]);
+        }
+    }
+    AddFiles(files);
+}
+
+void CMainWindow::RunList(std::vector<std::string>& list, std::string_view removeCode)
+{
+    m_host.BeginRun();
+    // A copy: what a report shows during the run must not change the list
+    // the loop walks.
+    const std::vector<std::string> items = list;
+    for (const std::string& item : items)
+    {
+        if (!m_host.ShredTarget(item) || m_host.Cancelled())
+        {
+            break;
+        }
+    }
+    Movie().SetVariable(std::string(kRemoveVar), std::string(removeCode));
+    list.clear();
+    m_services.EnableWindow(true);
+    m_host.EndRun();
+}
+
+void CMainWindow::ShredFiles()
+{
+    if (m_files.empty())
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(kKeyNoFiles));
+        return;
+    }
+    if (m_host.ShowSmall(3, "warning", m_host.Text(kKeyConfirmFiles)) != kAnswerYes)
+    {
+        return;
+    }
+    RunList(m_files, "RAFL");
+}
+
+void CMainWindow::ShredFolders()
+{
+    if (m_folders.empty())
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(kKeyNoFolders));
+        return;
+    }
+    if (m_host.ShowSmall(3, "warning", m_host.Text(kKeyConfirmFolders)) != kAnswerYes)
+    {
+        return;
+    }
+    RunList(m_folders, "RAFD");
+}
+
+void CMainWindow::RemoveOne(bool files)
+{
+    IMovie& movie = Movie();
+    const std::string length =
+        movie.GetVariable(files ? "_root.FilesAry.length" : "_root.FoldersAry.length");
+    if (length == "0")
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(files ? kKeyFileListEmpty : kKeyFolderListEmpty));
+        return;
+    }
+    const std::string selected = movie.GetVariable("_root.SelectedIndex");
+    if (selected == "undefined")
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(files ? kKeyNoFileSelected : kKeyNoFolderSelected));
+        return;
+    }
+    std::vector<std::string>& list = files ? m_files : m_folders;
+    const int index = ToInt(selected);
+    if (index >= 0 && static_cast<std::size_t>(index) < list.size())
+    {
+        list.erase(list.begin() + index);
+        movie.SetVariable(std::string(kRemoveVar), files ? "RFL" : "RFD");
+    }
+}
+
+void CMainWindow::RemoveAllFiles()
+{
+    if (Movie().GetVariable("_root.FilesAry.length") == "0")
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(kKeyFileListEmpty));
+        return;
+    }
+    if (m_host.ShowSmall(3, "warning", m_host.Text(kKeyConfirmRemoveFiles)) == kAnswerYes)
+    {
+        m_files.clear();
+        Movie().SetVariable(std::string(kRemoveVar), "RAFL");
+    }
+}
+
+void CMainWindow::RemoveAllFolders()
+{
+    if (m_folders.empty())
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(kKeyFolderListEmpty));
+        return;
+    }
+    if (m_host.ShowSmall(3, "info", m_host.Text(kKeyConfirmRemoveFolders)) == kAnswerYes)
+    {
+        m_folders.clear();
+        Movie().SetVariable(std::string(kRemoveVar), "RAFD");
+    }
+}
+
+void CMainWindow::SubfolderOptions()
+{
+    ISettingsStore& settings = m_host.Settings();
+    const int shredBefore = settings.ReadInt(kFolder, 0);
+    const int removeBefore = settings.ReadInt(kRemove, 0);
+    int shredRule = shredBefore;
+    int removeRule = removeBefore;
+    if (!m_services.EditSubfolderRules(shredRule, removeRule))
+    {
+        return;
+    }
+    if (shredRule != shredBefore)
+    {
+        settings.WriteInt(kFolder, shredRule);
+    }
+    if (removeRule != removeBefore)
+    {
+        settings.WriteInt(kRemove, removeRule);
+    }
+}
+
+void CMainWindow::FillDrives()
+{
+    std::string names;
+    for (const std::string& drive : m_host.DriveNames())
+    {
+        names += "|" + drive;
+    }
+    Movie().SetVariable("_root.DrivesNames", TrimLeadingBars(names));
+}
+
+void CMainWindow::WipeSelectedDrive()
+{
+    m_host.WipeFreeSpace(Movie().GetVariable("_root.SelectedDriveName") + "\\");
+}
+
+} // namespace qw
