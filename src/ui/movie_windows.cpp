@@ -1,5 +1,7 @@
 #include "ui/movie_windows.h"
 
+#include <cstdlib>
+
 namespace qw
 {
 
@@ -123,6 +125,84 @@ std::vector<CFlashWindow::CommandEntry> CProgressFlashWindow::Commands()
              {
                  m_onCancel();
              }
+         }},
+    };
+}
+
+CSubfolderOptionsWindow::CSubfolderOptionsWindow(IMovie& movie, IWindowFrame& frame,
+                                                 IMessagePresenter& presenter,
+                                                 std::string programFolder, std::string language,
+                                                 int shredRule, int removeRule)
+    : CFlashWindow(movie, nullptr, frame, presenter, std::move(programFolder),
+                   {"\\Lang\\subfolder.movie", "", 1}),
+      m_language(std::move(language)), m_shredRule(shredRule), m_removeRule(removeRule)
+{
+}
+
+void CSubfolderOptionsWindow::SetVariables()
+{
+    Movie().SetVariable(std::string(kLanguageVar), m_language);
+    Movie().SetVariable("_root.ShredSubfolder", std::to_string(m_shredRule));
+    Movie().SetVariable("_root.RemoveSubfolder", std::to_string(m_removeRule));
+}
+
+std::vector<CFlashWindow::CommandEntry> CSubfolderOptionsWindow::Commands()
+{
+    return {
+        DragCommand(),
+        {"IDC_FS_Cancel", [this](const std::string&) { Close("Cancel"); }},
+        {"IDC_FS_Help",
+         [this](const std::string&)
+         {
+             if (m_help)
+             {
+                 m_help();
+             }
+         }},
+        {"IDC_FS_Ok",
+         [this](const std::string&)
+         {
+             // Out of range reads as "never": a rule the folder shredder
+             // does not know must not reach the settings.
+             const auto rule = [this](const char* name)
+             {
+                 const int value = std::atoi(Movie().GetVariable(name).c_str());
+                 return value >= 0 && value <= 2 ? value : 0;
+             };
+             m_shredRule = rule("_root.ShredSubfolder");
+             m_removeRule = rule("_root.RemoveSubfolder");
+             Close("Ok");
+         }},
+    };
+}
+
+CAboutWindow::CAboutWindow(IMovie& movie, IWindowFrame& frame, IMessagePresenter& presenter,
+                           std::string programFolder, std::string language, int frameNumber,
+                           std::string version, std::function<void()> systemInfo)
+    : CFlashWindow(movie, nullptr, frame, presenter, std::move(programFolder),
+                   {"\\Lang\\about.movie", "", 1}),
+      m_language(std::move(language)), m_frameNumber(frameNumber), m_version(std::move(version)),
+      m_systemInfo(std::move(systemInfo))
+{
+}
+
+void CAboutWindow::SetVariables()
+{
+    Movie().SetVariable(std::string(kLanguageVar), m_language);
+    Movie().SetVariable("_root.Version", m_version);
+    Movie().GotoFrame(m_frameNumber);
+}
+
+std::vector<CFlashWindow::CommandEntry> CAboutWindow::Commands()
+{
+    return {
+        DragCommand(),
+        {"IDC_FS_Cancel", [this](const std::string&) { Close("Cancel"); }},
+        {"IDC_FS_SysInfo",
+         [this](const std::string&)
+         {
+             m_systemInfo();
+             Close("Cancel");
          }},
     };
 }

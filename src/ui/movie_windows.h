@@ -82,4 +82,48 @@ private:
     std::array<std::string, 3> m_lines;
 };
 
+// The sub-folder rules (0 never, 1 ask, 2 always): shown, and taken back
+// on OK.
+class CSubfolderOptionsWindow : public CFlashWindow
+{
+public:
+    CSubfolderOptionsWindow(IMovie& movie, IWindowFrame& frame, IMessagePresenter& presenter,
+                            std::string programFolder, std::string language, int shredRule,
+                            int removeRule);
+
+    int ShredRule() const { return m_shredRule; }
+    int RemoveRule() const { return m_removeRule; }
+    // The Help button's page.
+    void SetHelp(std::function<void()> help) { m_help = std::move(help); }
+
+protected:
+    void SetVariables() override;
+    std::vector<CommandEntry> Commands() override;
+
+private:
+    std::string m_language;
+    int m_shredRule;
+    int m_removeRule;
+    std::function<void()> m_help;
+};
+
+// The product's name and version, on the frame its caller chose.
+class CAboutWindow : public CFlashWindow
+{
+public:
+    CAboutWindow(IMovie& movie, IWindowFrame& frame, IMessagePresenter& presenter,
+                 std::string programFolder, std::string language, int frameNumber,
+                 std::string version, std::function<void()> systemInfo);
+
+protected:
+    void SetVariables() override;
+    std::vector<CommandEntry> Commands() override;
+
+private:
+    std::string m_language;
+    int m_frameNumber;
+    std::string m_version;
+    std::function<void()> m_systemInfo;
+};
+
 } // namespace qw

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace qw
@@ -55,11 +57,16 @@ TEST(ShippedMovies, EveryMovieParsesAndFitsItsSkinRegion)
     const std::pair<const char*, const char*> windows[] = {
         {"small_warnings.movie", "Small_Mask"}, {"middle_warnings.movie", "Middle_Mask"},
         {"Big_warnings.movie", "Big_Mask"},     {"Shell_Alert.movie", "Shell_Mask"},
-        {"shredding.movie", "Shredding_Mask"}, {"Quellwipe.movie", "Mask"},
+        {"shredding.movie", "Shredding_Mask"},  {"Quellwipe.movie", "Mask"},
+        {"subfolder.movie", nullptr},           {"about.movie", nullptr},
     };
     for (const auto& [movieName, region] : windows)
     {
         const CMovieState movie = Shipped(movieName);
+        if (region == nullptr)
+        {
+            continue; // drawn by the movie alone
+        }
         const Shape& outline = skin->regions.at(region).shapes.at(0);
         EXPECT_EQ(outline.numbers[2], movie.Definition().width) << movieName;
         EXPECT_EQ(outline.numbers[3], movie.Definition().height) << movieName;
@@ -74,6 +81,76 @@ TEST(ShippedMovies, EveryMovieParsesAndFitsItsSkinRegion)
         }
     }
     EXPECT_EQ(movies, std::size(windows));
+}
+
+// In every language, frame and page, the keys Alt+letter reach one control
+// each, and every button or option other than OK and Cancel has one.
+TEST(ShippedMovies, MnemonicsAreThereAndUniqueOnEveryFace)
+{
+    for (const char* name : {"Quellwipe.movie", "subfolder.movie", "about.movie"})
+    {
+        CMovieState movie = Shipped(name);
+        const Control* tabs = nullptr;
+        for (const Control& control : movie.Definition().controls)
+        {
+            tabs = control.kind == ControlKind::Tabs ? &control : tabs;
+        }
+        const std::size_t pages = tabs ? tabs->pages.size() : 1;
+        std::vector<int> frames = movie.Definition().frames;
+        if (frames.empty())
+        {
+            frames.push_back(1);
+        }
+        for (const char* language : {"English", "Deutsch"})
+        {
+            movie.SetVariable("_root.strLanguage", language);
+            for (int frame : frames)
+            {
+                movie.GotoFrame(frame);
+                for (std::size_t page = 0; page < pages; ++page)
+                {
+                    if (tabs)
+                    {
+                        movie.SetVariable(tabs->value, std::to_string(page));
+                    }
+                    std::map<std::string, std::string> owners;
+                    for (const Control& control : movie.Definition().controls)
+                    {
+                        const bool keyed = control.kind == ControlKind::Button ||
+                                           control.kind == ControlKind::Radio ||
+                                           control.kind == ControlKind::CheckBox ||
+                                           control.kind == ControlKind::Label;
+                        if (!keyed || !movie.IsVisible(control))
+                        {
+                            continue;
+                        }
+                        const std::string caption = movie.Caption(control);
+                        const std::size_t amp = caption.find('&');
+                        const std::string where = std::string(name) + " " + language + " frame " +
+                                                  std::to_string(frame) + " page " +
+                                                  std::to_string(page) + ": " + control.id;
+                        if (amp == std::string::npos || amp + 1 >= caption.size())
+                        {
+                            EXPECT_TRUE(control.kind == ControlKind::Label || control.isDefault ||
+                                        control.isCancel)
+                                << where << " has no mnemonic";
+                            continue;
+                        }
+                        // The letter, folded; a UTF-8 letter keeps its bytes.
+                        std::string key = caption.substr(amp + 1, 1);
+                        if (static_cast<unsigned char>(key[0]) >= 0x80)
+                        {
+                            key = caption.substr(amp + 1, 2);
+                        }
+                        key[0] =
+                            static_cast<char>(std::tolower(static_cast<unsigned char>(key[0])));
+                        const auto [it, fresh] = owners.emplace(key, control.id);
+                        EXPECT_TRUE(fresh) << where << " shares &" << key << " with " << it->second;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(ShippedMovies, MessageWindowsShowEachFramesButtonsInTheirLanguage)
