@@ -22,7 +22,9 @@ ISettingsStore& CAppMainWindowHost::Settings()
 
 std::string CAppMainWindowHost::Text(int key)
 {
-    return m_app.LanguageText(key);
+    // The lists' messages live in the pack's message section.
+    std::string text = m_app.LanguageText(key);
+    return text == kMissingText ? m_app.MessageText(key) : text;
 }
 
 std::string CAppMainWindowHost::Language()

@@ -163,7 +163,8 @@ std::vector<CFlashWindow::CommandEntry> CMainWindow::Commands()
         {"IDC_FS_DriveSchedule", schedule("IDC_FS_DriveSchedule")},
         {"IDC_FS_DrShredNow", plain(&CMainWindow::WipeSelectedDrive, this)},
         {"IDC_FS_RecycleSchedule", schedule("IDC_FS_RecycleSchedule")},
-        {"IDC_FS_RecycleShredNow", [this](const std::string&) { m_host.ShredRecycleBin(); }},
+        {"IDC_FS_RecycleShredNow",
+         [this](const std::string&) { WhileDisabled([this] { m_host.ShredRecycleBin(); }); }},
     };
 }
 
@@ -283,6 +284,9 @@ void CMainWindow::AddDropped(const std::vector<std::string>& paths,
 
 void CMainWindow::RunList(std::vector<std::string>& list, std::string_view removeCode)
 {
+    // The window waits while its run pumps messages: a second run started
+    // inside the first would shred from a list being emptied.
+    m_services.EnableWindow(false);
     m_host.BeginRun();
     // A copy: what a report shows during the run must not change the list
     // the loop walks.
@@ -414,7 +418,15 @@ void CMainWindow::FillDrives()
 
 void CMainWindow::WipeSelectedDrive()
 {
-    m_host.WipeFreeSpace(Movie().GetVariable("_root.SelectedDriveName") + "\\");
+    const std::string root = Movie().GetVariable("_root.SelectedDriveName") + "\\";
+    WhileDisabled([this, &root] { m_host.WipeFreeSpace(root); });
+}
+
+void CMainWindow::WhileDisabled(const std::function<void()>& run)
+{
+    m_services.EnableWindow(false);
+    run();
+    m_services.EnableWindow(true);
 }
 
 } // namespace qw

@@ -2,6 +2,7 @@
 
 #include "ui/flash_window.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -135,6 +136,7 @@ private:
     void SubfolderOptions();
     void FillDrives();
     void WipeSelectedDrive();
+    void WhileDisabled(const std::function<void()>& run);
 
     IMainWindowHost& m_host;
     IMainWindowServices& m_services;

@@ -3,11 +3,11 @@
 
 #include "app/command_line.h"
 #include "app/companion_checks.h"
+#include "app/main_window_host.h"
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
-#include "ui/win32/movie_presenter.h"
-#include "ui/win32/placeholder_main_window.h"
+#include "app/version.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
@@ -19,11 +19,49 @@
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
+#include "ui/win32/movie_presenter.h"
+#include "ui/win32/win32_main_window.h"
 #include "ui/win32/win32_user_interface.h"
 
 #include <windows.h>
 
 #include <cstdlib>
+
+namespace
+{
+
+// The program's own window over the application object.
+class CProgramMainWindow : public qw::IMainWindow
+{
+public:
+    CProgramMainWindow(qw::IFileSystem& files, qw::IMessagePresenter& presenter,
+                       std::string programFolder)
+        : m_files(files), m_presenter(presenter), m_programFolder(std::move(programFolder))
+    {
+    }
+
+    void RunModal(qw::CShredApp& app) override
+    {
+        qw::CAppMainWindowHost host(app);
+        // The scheduling client fills this seam; until then the commands say
+        // that scheduling is not available.
+        qw::CSchedulingUnavailable scheduling(host);
+        qw::CWin32MainWindow window({m_files, m_presenter, m_programFolder,
+                                     app.m_title.empty() ? "Quellwipe" : app.m_title,
+                                     [&app] { return app.m_language; },
+                                     [&app](int key, std::string_view defaultText)
+                                     { return app.CaptionText(key, defaultText); },
+                                     std::string(qw::kVersion)});
+        window.Run(host, scheduling, nullptr);
+    }
+
+private:
+    qw::IFileSystem& m_files;
+    qw::IMessagePresenter& m_presenter;
+    std::string m_programFolder;
+};
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -48,7 +86,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     qw::CWin32Shell shell;
     qw::CWin32UserInterface ui;
     ui.SetMovieFace({files, progressPresenter, programFolder, language});
-    qw::CPlaceholderMainWindow mainWindow;
+    CProgramMainWindow mainWindow(files, presenter, programFolder);
     qw::CTargetsRun targetsRun;
     qw::CWin32NamedMutexes mutexes;
     qw::Platform platform{settings,  system, runtime, modules,    files,      codec,

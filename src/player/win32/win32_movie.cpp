@@ -254,7 +254,13 @@ void CWin32Movie::Build()
             break; // drawn by the movie, under the mouse for dragging
         case ControlKind::Label:
             className = L"STATIC";
-            style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS;
+            style |= SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS;
+            // The movie's own texts carry mnemonics that move the focus to
+            // the next control; a value (a path) shows its "&" as it is.
+            if (!control.value.empty() || control.text.isVariable)
+            {
+                style |= SS_NOPREFIX;
+            }
             break;
         case ControlKind::Message:
             className = L"EDIT";

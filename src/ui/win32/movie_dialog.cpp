@@ -38,8 +38,24 @@ std::vector<WORD> CMovieDialog::Template() const
     std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
     auto* dialog = reinterpret_cast<DLGTEMPLATE*>(words.data());
     dialog->style = style;
-    dialog->dwExtendedStyle = WS_EX_CONTROLPARENT;
-    // Sized by its movie at start-up; menu, class and title follow, all none.
+    dialog->dwExtendedStyle = WS_EX_CONTROLPARENT | (m_mainWindow ? WS_EX_APPWINDOW : 0);
+    if (m_mainWindow)
+    {
+        dialog->style |= WS_MINIMIZEBOX;
+    }
+    // Sized by its movie at start-up; menu, class and title follow, all
+    // none but the main window's class.
+    if (m_mainWindow)
+    {
+        words.pop_back();
+        words.pop_back();
+        for (const wchar_t* c = kMainWindowClass; *c; ++c)
+        {
+            words.push_back(static_cast<WORD>(*c));
+        }
+        words.push_back(0);
+        words.push_back(0);
+    }
     return words;
 }
 
@@ -50,6 +66,44 @@ void CMovieDialog::RunModal(HWND owner)
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                             reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner, Proc,
                             reinterpret_cast<LPARAM>(this));
+    m_window = nullptr;
+}
+
+void CMovieDialog::RunAsMainWindow(std::function<bool(MSG&)> filter)
+{
+    m_mainWindow = true;
+    // A dialog of its own class, so that tools and tests can tell it.
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    if (GetClassInfoExW(nullptr, WC_DIALOG, &windowClass))
+    {
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kMainWindowClass;
+        RegisterClassExW(&windowClass);
+    }
+    if (!CreateModeless(nullptr))
+    {
+        return;
+    }
+    if (!m_ended)
+    {
+        ShowWindow(m_window, SW_SHOWNORMAL);
+        SetForegroundWindow(m_window);
+    }
+    MSG message;
+    while (!m_ended && GetMessageW(&message, nullptr, 0, 0) > 0)
+    {
+        if (filter && filter(message))
+        {
+            continue;
+        }
+        if (!IsDialogMessageW(m_window, &message))
+        {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    DestroyWindow(m_window);
     m_window = nullptr;
 }
 
@@ -113,6 +167,10 @@ void CMovieDialog::OnInit()
 
 INT_PTR CMovieDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (INT_PTR handled = 0; m_hook && m_hook(message, wParam, lParam, handled))
+    {
+        return handled;
+    }
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
     {
         // Esc: the movie's cancel button, else close with no answer.
@@ -169,6 +227,12 @@ void CMovieDialog::EndModal()
     if (m_modal)
     {
         EndDialog(m_window, 0);
+    }
+    else if (m_mainWindow)
+    {
+        m_ended = true;
+        ShowWindow(m_window, SW_HIDE);
+        PostMessageW(nullptr, WM_NULL, 0, 0);
     }
     else
     {

@@ -15,6 +15,9 @@ namespace qw
 
 class IFileSystem;
 
+// End-to-end tests find the program's own window by this class.
+inline constexpr wchar_t kMainWindowClass[] = L"QuellwipeMainWindow";
+
 // A dialog whose face is a movie: the system window under a CFlashWindow.
 // The dialog manager gives it the keyboard (Tab, mnemonics, Enter for the
 // default button, Esc).
@@ -31,6 +34,12 @@ public:
 
     // Shows the window and returns once it has closed.
     void RunModal(HWND owner);
+    // Handles a message before the movie does; true when it took it.
+    using MessageHook = std::function<bool(UINT, WPARAM, LPARAM, INT_PTR&)>;
+    void SetMessageHook(MessageHook hook) { m_hook = std::move(hook); }
+    // The program's own window: on the task bar, runs its own message loop
+    // so that `filter` sees every message first (true: swallowed).
+    void RunAsMainWindow(std::function<bool(MSG&)> filter);
     // Creates the window hidden; false when it cannot be made.
     bool CreateModeless(HWND owner);
 
@@ -64,6 +73,9 @@ private:
     std::unique_ptr<CWin32Skin> m_skin;
     std::unique_ptr<CFlashWindow> m_flash;
     std::function<void()> m_onClose;
+    MessageHook m_hook;
+    bool m_mainWindow = false;
+    bool m_ended = false;
 };
 
 // The program's name as the system shows it: the executable's base name.

@@ -1,7 +1,7 @@
 #include "ui/win32/movie_presenter.h"
 
-#include "ui/win32/movie_dialog.h"
 #include "ui/movie_windows.h"
+#include "ui/win32/movie_dialog.h"
 
 namespace qw
 {

@@ -1,12 +1,12 @@
 #include "ui/win32/win32_user_interface.h"
 
-#include "ui/win32/movie_dialog.h"
 #include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/window_actions.h"
 #include "player/win32/win32_movie.h"
 #include "player/win32/win32_skin.h"
 #include "ui/movie_windows.h"
+#include "ui/win32/movie_dialog.h"
 
 #include <commctrl.h>
 
