@@ -66,8 +66,6 @@ LangString RegisterFailed ${LANG_ENGLISH} "$0 could not be registered (regsvr32 
 LangString RegisterFailed ${LANG_GERMAN} "$0 konnte nicht registriert werden (regsvr32 endete mit Code $1). Quellwipe weist bei jedem Start darauf hin, bis es erneut installiert wird."
 LangString HelpShortcut ${LANG_ENGLISH} "Quellwipe Help"
 LangString HelpShortcut ${LANG_GERMAN} "Quellwipe-Hilfe"
-LangString HelpFile ${LANG_ENGLISH} "Quellwipe.html"
-LangString HelpFile ${LANG_GERMAN} "Quellwipe-de.html"
 LangString UninstallShortcut ${LANG_ENGLISH} "Uninstall Quellwipe"
 LangString UninstallShortcut ${LANG_GERMAN} "Quellwipe deinstallieren"
 LangString OptionsTitle ${LANG_ENGLISH} "Your settings and activity log"
@@ -187,7 +185,9 @@ Section "Quellwipe"
     SetShellVarContext all
     CreateDirectory "$SMPROGRAMS\Quellwipe"
     CreateShortcut "$SMPROGRAMS\Quellwipe\Quellwipe.lnk" "$INSTDIR\Quellwipe.exe"
-    CreateShortcut "$SMPROGRAMS\Quellwipe\$(HelpShortcut).lnk" "$INSTDIR\HLP\$(HelpFile)"
+    ; One help file for both languages: it opens in English and leads to
+    ; the German part from its first page.
+    CreateShortcut "$SMPROGRAMS\Quellwipe\$(HelpShortcut).lnk" "$INSTDIR\HLP\Quellwipe.chm"
     CreateShortcut "$SMPROGRAMS\Quellwipe\$(UninstallShortcut).lnk" "$INSTDIR\Uninstall.exe"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quellwipe"

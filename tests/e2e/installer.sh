@@ -118,6 +118,8 @@ check "installing twice leaves what installing once does" same once twice
 # --- What the install holds -----------------------------------------------------
 check "the application folder holds the build's files" \
     diff -r --exclude=Uninstall.exe --exclude=log.txt "$QW_DIST" "$app_dir"
+check "with the help file and the sub-folder options page" \
+    test -s "$app_dir/HLP/Quellwipe.chm" -a -s "$app_dir/HLP/ShredHlp.html"
 check "Taskloom.dll in the system folder the program checks" \
     cmp -s "$QW_DIST/Taskloom.dll" "$system_dir/Taskloom.dll"
 check "and not in the other architecture's" test ! -e "$other_system/Taskloom.dll"
@@ -151,7 +153,7 @@ while IFS='|' read -r shortcut target; do
     check "Start menu: $shortcut" grep -aqF "$target" "$menu/$shortcut.lnk"
 done <<EOF
 Quellwipe|Quellwipe.exe
-Quellwipe Help|Quellwipe.html
+Quellwipe Help|Quellwipe.chm
 Uninstall Quellwipe|Uninstall.exe
 EOF
 
