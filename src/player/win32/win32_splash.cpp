@@ -92,9 +92,9 @@ bool CWin32Splash::Load(const std::string& path)
 void CWin32Splash::SetDelay(int milliseconds)
 {
     m_delay = std::max(0, milliseconds);
-    if (m_window)
+    if (m_window && !StartTimer())
     {
-        StartTimer();
+        Close();
     }
 }
 
@@ -173,17 +173,22 @@ bool CWin32Splash::Show()
     {
         return false;
     }
+    // Without its timer the splash would stay: then it is not shown at all.
+    if (!StartTimer())
+    {
+        Close();
+        return false;
+    }
     CreateFonts();
-    StartTimer();
     ShowWindow(m_window, SW_SHOWNOACTIVATE);
     UpdateWindow(m_window);
     return true;
 }
 
-void CWin32Splash::StartTimer()
+bool CWin32Splash::StartTimer()
 {
     const int delay = m_delay > 0 ? m_delay : m_splash->milliseconds;
-    SetTimer(m_window, kCloseTimer, static_cast<UINT>(delay), nullptr);
+    return SetTimer(m_window, kCloseTimer, static_cast<UINT>(delay), nullptr) != 0;
 }
 
 void CWin32Splash::CreateFonts()

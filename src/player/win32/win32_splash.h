@@ -44,7 +44,7 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Unload();
     bool Show();
-    void StartTimer();
+    bool StartTimer();
     void CreateFonts();
     void DeleteFonts();
     void Paint(HDC dc, const RECT& client);
