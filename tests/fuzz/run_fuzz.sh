@@ -4,7 +4,7 @@
 # files and the documented examples. Any crash, leak or undefined behaviour
 # fails the test.
 set -euo pipefail
-target=$1 # movie or skin
+target=$1 # movie, skin or splash
 src=$(cd "$2" && pwd)
 out=$(realpath -m "$3/$target")
 seconds=${QW_FUZZ_SECONDS:-60}
@@ -15,6 +15,7 @@ case $target in
 movie) sources+=("$src/src/player/movie_format.cpp" "$src/src/player/movie_state.cpp"
                  "$src/src/player/variable_store.cpp") ;;
 skin) sources+=("$src/src/player/skin_format.cpp") ;;
+splash) sources+=("$src/src/player/splash_format.cpp") ;;
 *) echo "unknown fuzz target $target" >&2; exit 2 ;;
 esac
 binary=$out/${target}_fuzz
@@ -27,7 +28,11 @@ fi
 
 # Seeds: the shipped files of this kind and the examples of the format's
 # document.
-ext=$([ "$target" = movie ] && echo movie || echo skn)
+case $target in
+movie) ext=movie ;;
+skin) ext=skn ;;
+splash) ext=spl ;;
+esac
 find "$src/data" -name "*.$ext" -exec cp {} "$out/corpus/" \; 2>/dev/null || true
 doc=$src/docs/$target-format.md
 if [ -f "$doc" ]; then

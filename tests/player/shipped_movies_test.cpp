@@ -2,10 +2,12 @@
 // commands and honour the variables the program relies on.
 #include "player/movie_state.h"
 #include "player/skin_format.h"
+#include "player/splash_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -210,6 +212,42 @@ TEST(ShippedMovies, ShellAlertAndProgressWindow)
         EXPECT_EQ(progress.GetVariable(line), "") << line;
     }
     EXPECT_EQ(Buttons(progress), "IDC_FS_Cancel(Cancel) enter=IDC_FS_Cancel esc=IDC_FS_Cancel");
+}
+
+TEST(ShippedSplash, ParsesNamesTheProductAndVersionAndItsPictureFits)
+{
+    Diagnostics diagnostics;
+    const auto splash = ParseSplash(ReadData("Mask/QW_Splash.spl"), "QW_Splash.spl", diagnostics);
+    ASSERT_TRUE(splash.has_value()) << FormatDiagnostic(diagnostics.at(0));
+    std::string shown;
+    for (const SplashText& text : splash->texts)
+    {
+        shown += ExpandSplashText(text.text, "Quellwipe", "9.8.7") + "|";
+    }
+    EXPECT_NE(shown.find("Quellwipe|"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("9.8.7"), std::string::npos) << shown;
+
+    // The picture: an uncompressed 24-bit BMP drawn at the splash's size, so
+    // that it is not stretched at 96 DPI.
+    const std::string bmp = ReadData("Mask/" + splash->image);
+    ASSERT_GE(bmp.size(), 54u);
+    const auto u32 = [&](std::size_t at)
+    {
+        std::uint32_t v = 0;
+        for (int k = 3; k >= 0; --k)
+        {
+            v = (v << 8) | static_cast<unsigned char>(bmp[at + k]);
+        }
+        return v;
+    };
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(u32(2), bmp.size());
+    EXPECT_EQ(u32(18), static_cast<std::uint32_t>(splash->width));
+    EXPECT_EQ(u32(22), static_cast<std::uint32_t>(splash->height));
+    EXPECT_EQ(u32(28) & 0xFFFF, 24u);
+    EXPECT_EQ(u32(30), 0u);
+    EXPECT_EQ(u32(10) + std::uint32_t(splash->height) * ((splash->width * 3 + 3) / 4 * 4),
+              bmp.size());
 }
 
 } // namespace
