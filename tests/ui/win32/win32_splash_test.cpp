@@ -177,6 +177,17 @@ TEST_F(Win32SplashTest, ModalWaitsForTheFilesTimeAndAClickOrItsEndCloseItEarly)
     EXPECT_LT(PumpUntil([] { return !SplashShown(); }, 2000), 1000u);
     EXPECT_FALSE(SplashShown());
 
+    // The program told to end during a modal splash: it closes at once and
+    // the program's own loop still sees the quit.
+    PostQuitMessage(3);
+    start = GetTickCount64();
+    splash.SetModal(true);
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_FALSE(SplashShown());
+    MSG quit;
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 3u);
+
     {
         CWin32Splash shortLived(m_files, nullptr);
         ASSERT_TRUE(shortLived.Load(path));
