@@ -19,6 +19,7 @@
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
+#include "player/win32/win32_splash.h"
 #include "ui/win32/movie_presenter.h"
 #include "ui/win32/win32_main_window.h"
 #include "ui/win32/win32_user_interface.h"
@@ -52,7 +53,9 @@ public:
                                      [&app](int key, std::string_view defaultText)
                                      { return app.CaptionText(key, defaultText); },
                                      std::string(qw::kVersion)});
-        window.Run(host, scheduling, nullptr);
+        // Shown on the primary monitor while the window starts.
+        qw::CWin32Splash splash(m_files, nullptr);
+        window.Run(host, scheduling, &splash);
     }
 
 private:
