@@ -646,6 +646,22 @@ bool CWin32Movie::PressCancel()
     return true;
 }
 
+bool CWin32Movie::StepPage(int step)
+{
+    for (const Control& control : State().Definition().controls)
+    {
+        if (control.kind != ControlKind::Tabs || !State().IsVisible(control))
+        {
+            continue;
+        }
+        const int pages = static_cast<int>(control.pages.size());
+        const int page = ((State().Number(control) + step) % pages + pages) % pages;
+        Raise(MutableState().Select(control, static_cast<std::size_t>(page)));
+        return true;
+    }
+    return false;
+}
+
 void CWin32Movie::FocusFirst()
 {
     const Control* preferred = State().DefaultButton();

@@ -30,6 +30,9 @@ public:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // Esc: presses the visible cancel button; false when there is none.
     bool PressCancel();
+    // Ctrl+Tab: the next (or, with a negative step, an earlier) page of the
+    // visible tabs, as a click on its caption; false without tabs.
+    bool StepPage(int step);
     // The movie's size at the window's DPI.
     SIZE ScaledSize() const;
     int Dpi() const { return m_dpi; }

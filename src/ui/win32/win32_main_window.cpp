@@ -95,6 +95,11 @@ bool CWin32MainWindow::Filter(MSG& message)
             m_window->Help();
             return true;
         }
+        // Ctrl+Tab pages through the panels, as in a property sheet.
+        if (message.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000) && m_dialog->Movie())
+        {
+            return m_dialog->Movie()->StepPage((GetKeyState(VK_SHIFT) & 0x8000) ? -1 : 1);
+        }
         if (message.wParam == VK_RETURN || message.wParam == VK_APPS)
         {
             message.wParam = 0;
