@@ -120,6 +120,23 @@ done
 wine "$tool" close QuellwipeMainWindow -
 closed
 
+# A file and a folder dragged from a Linux file manager join their lists.
+echo dropped >"$c/dropped.txt"
+mkdir -p "$c/dropdir"
+start
+check "an X drag source drops a file and a folder on the window" \
+    /usr/bin/python3 "$(dirname "$0")/xdnd_drop.py" "$(xid)" 300 200 "$c/dropped.txt" "$c/dropdir"
+sleep 1
+items=$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')
+check "the dropped file is listed as $(win_path "$c/dropped.txt")" grep -qixF "$(win_path "$c/dropped.txt")" <<<"$items"
+check "the dropped folder is not among the files" test "$(grep -ic dropdir <<<"$items")" -eq 0
+photo dropped
+tab 104
+check "the dropped folder is listed as $(win_path "$c/dropdir")" \
+    grep -qixF "$(win_path "$c/dropdir")" <<<"$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')"
+wine "$tool" close QuellwipeMainWindow -
+closed
+
 # Twice the DPI: the window and its fonts double.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
 dpi=192

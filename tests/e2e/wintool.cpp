@@ -14,6 +14,8 @@
 //                                      shows the program's message window
 //                                      from the application folder FOLDER
 //                                      and prints its answer
+//   wintool items CLASS TITLE          prints the items of every visible list
+//                                      box of the window, one per line
 //   wintool scrolls CLASS TITLE        exit 0 when a visible child of the
 //                                      window shows a vertical scroll bar
 //   wintool run   PROGRAM LINE         starts PROGRAM with exactly LINE as its
@@ -141,6 +143,30 @@ BOOL CALLBACK FindButton(HWND child, LPARAM param)
     {
         search->found = child;
         return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK PrintItems(HWND child, LPARAM)
+{
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    if (!IsWindowVisible(child) || _wcsicmp(cls, L"ListBox") != 0)
+    {
+        return TRUE;
+    }
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(child, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+    for (WPARAM i = 0; i < count; ++i)
+    {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(child, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 2000, &length);
+        // Carried across processes in a buffer of at least 1024 characters.
+        std::vector<wchar_t> text(std::max<size_t>(length + 1, 1024));
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(child, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_ABORTIFHUNG, 2000, &ignored);
+        std::printf("%s\n", qw::WideToUtf8(text.data()).c_str());
     }
     return TRUE;
 }
@@ -354,6 +380,11 @@ int main()
                   static_cast<double>(frequency.QuadPart);
         std::printf("%.1f\n", elapsed);
         return elapsed <= limit ? 0 : 1;
+    }
+    if (command == "items")
+    {
+        EnumChildWindows(window, PrintItems, 0);
+        return 0;
     }
     if (command == "scrolls")
     {
