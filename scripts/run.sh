@@ -2,7 +2,8 @@
 # Sets up the machine, builds the x86_64 application folder and shows
 # Quellwipe.exe at work under wine, on a virtual display, in a wine prefix of
 # its own: the build's installer installs the program silently into
-# C:\Program Files\Quellwipe, the program starts once interactively, then
+# C:\Program Files\Quellwipe, the program starts once interactively and its
+# main window is photographed, then
 # runs an unattended task on files and a folder made for the purpose; the
 # script prints what is left and the activity log.
 set -euo pipefail
@@ -19,6 +20,7 @@ cmake/wine-template.sh "$root/template"
 export QW_WINE_TEMPLATE="$root/template" QW_WINE_DISPLAY=1 TMPDIR="$root"
 export QW_DIST="$(pwd)/dist/win64" QW_WINTOOL="$(pwd)/build/win64/tests/qw_wintool.exe"
 export QW_SETUP="$(pwd)/dist/QuellwipeSetup-x64.exe" QW_BARE_INSTALL=1
+export QW_SHOTS="$(pwd)/build/win64/screenshots"
 cmake/wine-run.sh --shell bash -c '
     set -e
     . tests/e2e/common.sh
@@ -29,6 +31,13 @@ cmake/wine-run.sh --shell bash -c '
     wine "$exe" &
     program=$!
     wine "$tool" wait QuellwipeMainWindow - 60000
+    sleep 2
+    mkdir -p "$QW_SHOTS"
+    import -window root "$QW_SHOTS/run-main-window.png" 2>/dev/null &&
+        echo "== The main window, as it showed: $QW_SHOTS/run-main-window.png"
+    echo "== Its buttons and labels"
+    wine "$tool" text QuellwipeMainWindow - | tr -d "\r" | tr "\n" "|"
+    echo
     echo "== The installer recorded the application folder; the first start keeps it"
     wine reg query "$key" | tr -d "\r" | grep -v "^$"
     wine "$tool" close QuellwipeMainWindow -

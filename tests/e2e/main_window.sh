@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # The main window of the real Quellwipe.exe, started without arguments and
-# driven by keyboard and mouse: files chosen in the real open-file dialog and
-# shredded; a switch to German that the next start keeps; method and pass
-# count kept on close; the scheduling commands' warning; every panel
+# driven like a person, by keyboard and mouse: files chosen in the real
+# open-file dialog and a folder in the real browse dialog, shredded; the
+# sub-folder options writing only what changed; the about window; F1 and the
+# help viewer; the Recycle Bin after its warning; a switch to German that the
+# next start keeps; method and pass count kept on close; the free space of an
+# image drive wiped from the drive panel; every panel and dialog
 # photographed in English and German, and the window at 192 DPI.
 # Runs inside wine-run.sh --shell.
 set -uo pipefail
-. "$(dirname "$0")/common.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/ntfs_image.sh"
+. "$here/common.sh"
 
 c="$WINEPREFIX/drive_c"
 shots=${QW_SHOTS:-$WINEPREFIX/shots}
@@ -14,35 +19,64 @@ mkdir -p "$shots"
 wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
 language=English
 dpi=96
+page_now=0
 
-xid() { # the X window of the main window, once it is mapped
+xid() { # the X window of a window by its title, once it is mapped
     local i id
     for ((i = 0; i < 50; i++)); do
-        id=$(xdotool search --onlyvisible --name "^Quellwipe\$" 2>/dev/null | head -1)
+        id=$(xdotool search --onlyvisible --name "^${1:-Quellwipe}\$" 2>/dev/null | head -1)
         [ -n "$id" ] && break
         sleep 0.1
     done
     echo "${id:-0}"
 }
-keys() {
+keys() { # presses keys in the main window
     timeout 5 xdotool windowfocus --sync "$(xid)" 2>/dev/null
-    xdotool key --delay 100 "$@"
+    xdotool key --delay 120 "$@"
     sleep 0.5
 }
-click_at() { # x y at 96 DPI inside the main window
-    local g
-    read -r -a g <<<"$(xdotool getwindowgeometry "$(xid)" |
-        sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')"
-    xdotool mousemove $((g[0] + $1 * dpi / 96)) $((g[1] + $2 * dpi / 96)) click 1
-    sleep 0.7
+photo() { # name [title]: the window as it is now
+    sleep 0.5
+    import -window "$(xid "${2:-Quellwipe}")" "$shots/main-$1-$language-$dpi.png" 2>/dev/null
 }
-photo() { sleep 0.5; import -window "$(xid)" "$shots/main-$1-$language-$dpi.png" 2>/dev/null; }
 face() { wine "$tool" text QuellwipeMainWindow - | tr -d '\r'; }
 message() { wine "$tool" text '#32770' Quellwipe | tr -d '\r'; }
+page() { # n: shows panel n (0 files, 1 folders, 2 drives, 3 Recycle Bin, 4 tasks) by Ctrl+Tab
+    # Forwards or backwards, never past the tasks panel, which asks the
+    # scheduler each time it shows.
+    local i
+    for ((i = page_now; i < $1; i++)); do keys ctrl+Tab; done
+    for ((i = page_now; i > $1; i--)); do keys ctrl+shift+Tab; done
+    page_now=$1
+}
+dialog_keys() { # title keys...: presses keys in that dialog and waits until it has closed
+    local title=$1 i
+    shift
+    wine "$tool" wait '#32770' "$title" 10000 || return 1
+    timeout 5 xdotool windowfocus --sync "$(xid "$title")" 2>/dev/null
+    xdotool key --delay 150 "$@"
+    for ((i = 0; i < 50; i++)); do
+        wine "$tool" wait '#32770' "$title" 100 || return 0
+    done
+    return 1
+}
+answer() { # title button: waits for a message window and presses a button
+    wine "$tool" wait '#32770' "$1" 10000 && wine "$tool" click '#32770' "$1" "$2"
+    sleep 0.7
+}
+gone() { # path: removed within 30 s
+    local i
+    for ((i = 0; i < 150; i++)); do
+        [ -e "$1" ] || return 0
+        sleep 0.2
+    done
+    return 1
+}
 start() {
     wine "$exe" &
     program=$!
-    wine "$tool" wait QuellwipeMainWindow - 60000
+    page_now=0
+    wine "$tool" wait QuellwipeMainWindow - 60000 && sleep 1
 }
 closed() { # the program has ended within 20 s
     local i
@@ -53,85 +87,226 @@ closed() { # the program has ended within 20 s
     kill "$program" 2>/dev/null
     return 1
 }
-tab() { click_at "$1" 52; } # a tab's caption, by its x
+rules() { echo "$(reg_value Folder)/$(reg_value Remove)"; }
+rules_are() { # expected: the rules settle to it within 5 s
+    local i
+    for ((i = 0; i < 25; i++)); do
+        [ "$(rules)" = "$1" ] && return 0
+        sleep 0.2
+    done
+    echo "  the rules are $(rules)"
+    return 1
+}
+when_asked() { # text button: presses the button of the message showing the text, within 10 s
+    local i
+    for ((i = 0; i < 50; i++)); do
+        if message 2>/dev/null | grep -qF "$1"; then
+            wine "$tool" click '#32770' Quellwipe "$2"
+            sleep 0.7
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
 
 check "the main window opens without arguments" start
-check "its buttons carry their texts and mnemonics" \
-    grep -q '&Add files...' <<<"$(face)"
+check "its buttons carry their texts and mnemonics" grep -q '&Add files...' <<<"$(face)"
 photo files
 
 # Two files typed into the real open-file dialog, shredded with Yes.
 echo one >"$c/one.txt"
 echo two >"$c/two.txt"
-wine "$tool" click QuellwipeMainWindow - '&Add files...'
+keys alt+a
 check "the open-file dialog opens" wine "$tool" wait '#32770' Open 10000
-xdotool search --onlyvisible --name '^Open$' windowactivate --sync 2>/dev/null
+xdotool search --onlyvisible --name '^Open$' windowfocus --sync 2>/dev/null
 xdotool type --delay 20 '"C:\one.txt" "C:\two.txt"'
 xdotool key Return
 sleep 1.5
 photo files-listed
-wine "$tool" click QuellwipeMainWindow - 'Shre&d now'
+keys alt+d
 wine "$tool" wait '#32770' Quellwipe 10000
 check "shred now asks first" grep -q 'Do you want to shred all files in the list' <<<"$(message)"
 wine "$tool" click '#32770' Quellwipe '&Yes'
-for _ in $(seq 50); do [ -e "$c/one.txt" ] || [ -e "$c/two.txt" ] || break; sleep 0.2; done
-check "both files are shredded" test ! -e "$c/one.txt" -a ! -e "$c/two.txt"
+check "both files are shredded" bash -c "$(declare -f gone); gone '$c/one.txt' && gone '$c/two.txt'"
 sleep 2 # the run ends: its progress window closes, the window is enabled
 
-# Each panel; scheduling says it is not available yet.
-for panel in "folders 104" "drives 148" "bin 215" "tasks 305"; do
-    read -r name x <<<"$panel"
-    tab "$x"
-    if [ "$name" = tasks ]; then
-        wine "$tool" wait '#32770' Quellwipe 5000 &&
-            check "the scheduler panel warns that scheduling is not available" \
-                grep -q 'Taskloom.dll' <<<"$(message)"
-        wine "$tool" click '#32770' Quellwipe OK
-        sleep 0.5
-    fi
-    photo "$name"
-done
-tab 40
+# The sub-folder options write only the rule that changed.
+page 1
+keys alt+o
+check "the sub-folder options open" wine "$tool" wait '#32770' 'Sub Folder Options' 10000
+photo subfolders 'Sub Folder Options'
+press() { # title button...: presses buttons of a dialog, the last of which closes it
+    local title=$1 i
+    shift
+    sleep 0.5
+    for button; do wine "$tool" click '#32770' "$title" "$button" && sleep 0.3; done
+    for ((i = 0; i < 50; i++)); do
+        wine "$tool" wait '#32770' "$title" 100 || return 0
+    done
+    return 1
+}
+press 'Sub Folder Options' 'Al&ways' 'Alwa&ys' OK
+check "OK writes both changed rules" rules_are 0x2/0x2
+wine reg delete "$key" /v Remove /f >/dev/null 2>&1
+keys alt+o
+wine "$tool" wait '#32770' 'Sub Folder Options' 10000 && press 'Sub Folder Options' OK
+check "OK without a change writes nothing" rules_are 0x2/
+keys alt+o
+wine "$tool" wait '#32770' 'Sub Folder Options' 10000 && press 'Sub Folder Options' 'Alwa&ys' Cancel
+check "Cancel writes nothing" rules_are 0x2/
+keys alt+o
+wine "$tool" wait '#32770' 'Sub Folder Options' 10000 && press 'Sub Folder Options' 'Alwa&ys' OK
+check "changing only the remove rule writes it" rules_are 0x2/0x2
+
+# A folder chosen in the real browse dialog, shredded by those rules.
+mkdir -p "$c/keep/sub"
+echo top >"$c/keep/top.txt"
+echo deep >"$c/keep/sub/deep.txt"
+keys alt+a
+check "the browse dialog opens" wine "$tool" wait '#32770' - 10000
+sleep 1
+xdotool search --onlyvisible --name '^Browse for Folder$' windowfocus --sync 2>/dev/null
+# From the OK button back to the tree; My Computer, C:, then "keep".
+xdotool key --delay 300 shift+Tab m Right Down Right
+xdotool type --delay 100 keep
+xdotool key Return
+sleep 2
+photo folders-listed
+keys alt+d
+when_asked 'Do you want to shred all folders' '&Yes'
+check "the folder, its files and its sub-folder are shredded and removed" gone "$c/keep"
+sleep 2
+
+# About.
+keys alt+b
+check "the about window opens" wine "$tool" wait '#32770' 'About Quellwipe' 10000
+check "it shows the version" grep -q "$QW_VERSION" \
+    <<<"$(wine "$tool" text '#32770' 'About Quellwipe' | tr -d '\r')"
+photo about 'About Quellwipe'
+check "Esc closes it" dialog_keys 'About Quellwipe' Escape
+
+# The Recycle Bin from its panel, after its warning; don't show it again.
+trash="$XDG_DATA_HOME/Trash"
+mkdir -p "$trash/files" "$trash/info"
+echo binned >"$trash/files/binned.txt"
+printf '[Trash Info]\nPath=/tmp/binned.txt\nDeletionDate=2026-12-07T10:00:00\n' \
+    >"$trash/info/binned.txt.trashinfo"
+page 3
+photo bin
+keys alt+d
+for _ in $(seq 50); do message 2>/dev/null | grep -q 'Make sure it holds nothing' && break; sleep 0.2; done
+check "the bin's warning shows" grep -q 'Make sure it holds nothing' <<<"$(message)"
+wine "$tool" click '#32770' Quellwipe 'Do not show this warning again'
+wine "$tool" click '#32770' Quellwipe OK
+when_asked 'Do you want to continue' '&Yes'
+check "the Recycle Bin is shredded" gone "$trash/files/binned.txt"
+check "the warning is switched off" test "$(reg_value BinAlertDisabled)" = 0x1
+sleep 2
+
+# The other panels; scheduling says it is not available yet.
+page 2
+photo drives
+page 4
+if wine "$tool" wait '#32770' Quellwipe 5000; then
+    check "the scheduler panel warns that scheduling is not available" \
+        grep -q 'Taskloom.dll' <<<"$(message)"
+    wine "$tool" click '#32770' Quellwipe OK
+    sleep 0.5
+else
+    check "the scheduler panel warns that scheduling is not available" false
+    echo "  the window shows: $(face | tr '\n' '|')"
+fi
+photo tasks
+page 1
+photo folders
 
 # Method, pass count and language by keyboard; the close keeps them.
+page 0
 keys alt+t alt+s ctrl+a 7 Tab
 keys alt+l Down
 wine "$tool" wait '#32770' Quellwipe 10000
-check "the language change is told in German" \
-    grep -q 'Die Sprache wurde' <<<"$(message)"
+check "the language change is told in German" grep -q 'Die Sprache wurde' <<<"$(message)"
 wine "$tool" click '#32770' Quellwipe OK
 sleep 0.5
 check "the setting holds Deutsch" test "$(reg_value Language)" = Deutsch
+keys F1
+check "F1 opens the help file" wine "$tool" wait - 'Quellwipe Help' 20000
+sleep 1
+wine "$tool" close - 'Quellwipe Help'
+for _ in $(seq 50); do wine "$tool" wait - 'Quellwipe Help' 100 || break; done
 wine "$tool" click QuellwipeMainWindow - 'S&chließen'
 check "the window closes and the program ends" closed
 check "the method is kept" test "$(reg_value Method)" = 0x1
 check "the pass count is kept" test "$(reg_value PassCount)" = 0x7
 
-# The next start is German; every panel photographed.
+# The next start is German; the free space of an image drive is wiped from
+# the drive panel (never the machine's own disk).
 language=Deutsch
+image_ready=0
+if why=$(qw_ntfs_available); then
+    img=$QW_IMAGE_DIR/ntfs.img mnt=$QW_IMAGE_DIR/ntfs
+    if qw_ntfs_create "$img" 16 && qw_ntfs_mount "$img" "$mnt" && qw_ntfs_map_drive D "$mnt"; then
+        secret=$(qw_marker freed)
+        printf '%s' "$secret" >"$mnt/secret.txt"
+        sync "$mnt/secret.txt"
+        rm "$mnt/secret.txt"
+        image_ready=1
+    fi
+else
+    echo "skipped: the drive panel's wipe: $why"
+fi
 start
 check "the next start is German" grep -q 'Dateien hin&zufügen...' <<<"$(face)"
 photo files
-for panel in "folders 104" "drives 160"; do
-    read -r name x <<<"$panel"
-    tab "$x"
-    photo "$name"
-done
+page 1
+photo folders
+keys alt+u
+photo subfolders Unterordner-Optionen
+dialog_keys Unterordner-Optionen Escape
+page 2
+photo drives
+page 3
+photo bin
+page 4
+wine "$tool" wait '#32770' Quellwipe 5000 && wine "$tool" click '#32770' Quellwipe OK
+photo tasks
+keys alt+b
+photo about 'Über Quellwipe'
+dialog_keys 'Über Quellwipe' Escape
+if [ "$image_ready" = 1 ]; then
+    page 2
+    keys alt+l d alt+f
+    check "the wipe asks first, in German" grep -q 'freien Speicherplatz' <<<"$(message)"
+    wine "$tool" click '#32770' Quellwipe OK
+    # The wipe starts, fills D: and removes its files again.
+    sleep 2
+    for _ in $(seq 300); do
+        [ -z "$(find "$mnt" -mindepth 1 -name 'SHRED*')" ] &&
+            ! wine "$tool" wait QuellwipeProgressWindow - 100 && break
+        sleep 0.2
+    done
+    check "the wipe's files are gone from D:" test -z "$(find "$mnt" -mindepth 1 -name 'SHRED*')"
+fi
 wine "$tool" close QuellwipeMainWindow -
 closed
+if [ "$image_ready" = 1 ]; then
+    qw_ntfs_unmount "$mnt" >/dev/null
+    check "nothing of the deleted file is left in the image" bash -c "! grep -q -a -F '$secret' '$img'"
+fi
 
 # A file and a folder dragged from a Linux file manager join their lists.
 echo dropped >"$c/dropped.txt"
 mkdir -p "$c/dropdir"
 start
 check "an X drag source drops a file and a folder on the window" \
-    /usr/bin/python3 "$(dirname "$0")/xdnd_drop.py" "$(xid)" 300 200 "$c/dropped.txt" "$c/dropdir"
+    /usr/bin/python3 "$here/xdnd_drop.py" "$(xid)" 300 200 "$c/dropped.txt" "$c/dropdir"
 sleep 1
 items=$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')
 check "the dropped file is listed as $(win_path "$c/dropped.txt")" grep -qixF "$(win_path "$c/dropped.txt")" <<<"$items"
 check "the dropped folder is not among the files" test "$(grep -ic dropdir <<<"$items")" -eq 0
 photo dropped
-tab 104
+page 1
 check "the dropped folder is listed as $(win_path "$c/dropdir")" \
     grep -qixF "$(win_path "$c/dropdir")" <<<"$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')"
 wine "$tool" close QuellwipeMainWindow -
@@ -144,6 +319,8 @@ start
 read -r -a g <<<"$(xdotool getwindowgeometry "$(xid)" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p') 0 0"
 check "at 192 DPI the window is twice its size (${g[0]}x${g[1]})" test "${g[0]}" -eq 1320
 photo files
+page 1
+photo folders
 wine "$tool" close QuellwipeMainWindow -
 closed
 

@@ -115,10 +115,14 @@ std::wstring WithoutAmpersands(std::wstring text)
     return out;
 }
 
+// A button by its text as given; without mnemonics only when no button
+// carries it exactly ("Al&ways" and "Alwa&ys" are two buttons).
 struct ChildSearch
 {
     std::wstring text;
+    std::wstring exact;
     HWND found = nullptr;
+    bool foundExactly = false;
 };
 
 // Only what a person sees: a movie keeps the controls of other frames hidden.
@@ -139,10 +143,20 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM)
 BOOL CALLBACK FindButton(HWND child, LPARAM param)
 {
     auto* search = reinterpret_cast<ChildSearch*>(param);
-    if (IsWindowVisible(child) && WithoutAmpersands(TextOf(child)) == search->text)
+    if (!IsWindowVisible(child))
+    {
+        return TRUE;
+    }
+    const std::wstring text = TextOf(child);
+    if (text == search->exact)
     {
         search->found = child;
+        search->foundExactly = true;
         return FALSE;
+    }
+    if (!search->found && WithoutAmpersands(text) == search->text)
+    {
+        search->found = child;
     }
     return TRUE;
 }
@@ -340,7 +354,7 @@ int main()
     }
     if (command == "click" && argc > 4)
     {
-        ChildSearch search{WithoutAmpersands(qw::Utf8ToWide(argv[4]))};
+        ChildSearch search{WithoutAmpersands(qw::Utf8ToWide(argv[4])), qw::Utf8ToWide(argv[4])};
         EnumChildWindows(window, FindButton, reinterpret_cast<LPARAM>(&search));
         if (!search.found)
         {
@@ -352,7 +366,7 @@ int main()
     }
     if (command == "clickwait" && argc > 5)
     {
-        ChildSearch search{WithoutAmpersands(qw::Utf8ToWide(argv[4]))};
+        ChildSearch search{WithoutAmpersands(qw::Utf8ToWide(argv[4])), qw::Utf8ToWide(argv[4])};
         EnumChildWindows(window, FindButton, reinterpret_cast<LPARAM>(&search));
         if (!search.found || !IsWindowVisible(window))
         {

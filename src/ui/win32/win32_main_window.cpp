@@ -264,7 +264,26 @@ void CWin32MainWindow::Minimise()
 
 void CWin32MainWindow::EnableWindow(bool enable)
 {
+    // A disabled window loses the keyboard focus: a keyboard user finds it
+    // where it was once the run is over.
+    if (!enable)
+    {
+        HWND focus = GetFocus();
+        m_focusBeforeRun = focus && IsChild(Handle(), focus) ? focus : nullptr;
+    }
     ::EnableWindow(Handle(), enable ? TRUE : FALSE);
+    if (enable)
+    {
+        SetForegroundWindow(Handle());
+        if (m_focusBeforeRun && IsWindowVisible(m_focusBeforeRun))
+        {
+            SetFocus(m_focusBeforeRun);
+        }
+        else
+        {
+            SetFocus(Handle());
+        }
+    }
 }
 
 bool CWin32MainWindow::EditSubfolderRules(int& shredRule, int& removeRule)

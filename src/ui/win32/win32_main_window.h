@@ -67,6 +67,7 @@ private:
     CMainWindow* m_window = nullptr;
     HICON m_icon = nullptr;
     HICON m_smallIcon = nullptr;
+    HWND m_focusBeforeRun = nullptr;
 };
 
 } // namespace qw
