@@ -25,7 +25,8 @@ if [ "${1:-}" = --shell ]; then
     launch=()
 fi
 if [ "${QW_WINE_DISPLAY:-0}" = 1 ]; then
-    xvfb-run -a -s "-screen 0 1024x768x24" "${launch[@]}" "$@"
+    # A window twice its size at 192 DPI needs a screen to match.
+    xvfb-run -a -s "-screen 0 ${QW_SCREEN:-1024x768x24}" "${launch[@]}" "$@"
 else
     "${launch[@]}" "$@"
 fi

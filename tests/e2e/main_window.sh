@@ -87,6 +87,29 @@ closed() { # the program has ended within 20 s
     kill "$program" 2>/dev/null
     return 1
 }
+photo_all() { # every panel and dialog of the running window, in its language
+    local options=alt+o options_title='Sub Folder Options' about='About Quellwipe'
+    if [ "$language" = Deutsch ]; then
+        options=alt+u options_title=Unterordner-Optionen about='Über Quellwipe'
+    fi
+    photo files
+    page 1
+    photo folders
+    keys "$options"
+    photo subfolders "$options_title"
+    dialog_keys "$options_title" Escape
+    page 2
+    photo drives
+    page 3
+    photo bin
+    page 4
+    wine "$tool" wait '#32770' Quellwipe 5000 && wine "$tool" click '#32770' Quellwipe OK
+    sleep 2
+    photo tasks
+    keys alt+b
+    photo about "$about"
+    dialog_keys "$about" Escape
+}
 rules() { echo "$(reg_value Folder)/$(reg_value Remove)"; }
 rules_are() { # expected: the rules settle to it within 5 s
     local i
@@ -258,22 +281,7 @@ else
 fi
 start
 check "the next start is German" grep -q 'Dateien hin&zufügen...' <<<"$(face)"
-photo files
-page 1
-photo folders
-keys alt+u
-photo subfolders Unterordner-Optionen
-dialog_keys Unterordner-Optionen Escape
-page 2
-photo drives
-page 3
-photo bin
-page 4
-wine "$tool" wait '#32770' Quellwipe 5000 && wine "$tool" click '#32770' Quellwipe OK
-photo tasks
-keys alt+b
-photo about 'Über Quellwipe'
-dialog_keys 'Über Quellwipe' Escape
+photo_all
 if [ "$image_ready" = 1 ]; then
     page 2
     keys alt+l d alt+f
@@ -318,9 +326,13 @@ dpi=192
 start
 read -r -a g <<<"$(xdotool getwindowgeometry "$(xid)" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p') 0 0"
 check "at 192 DPI the window is twice its size (${g[0]}x${g[1]})" test "${g[0]}" -eq 1320
-photo files
-page 1
-photo folders
+photo_all
+wine "$tool" close QuellwipeMainWindow -
+closed
+wine reg add "$key" /v Language /t REG_SZ /d English /f >/dev/null 2>&1
+language=English
+start
+photo_all
 wine "$tool" close QuellwipeMainWindow -
 closed
 
