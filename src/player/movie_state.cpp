@@ -79,9 +79,12 @@ void CMovieState::RunBehaviours(const std::string& name, const std::string& valu
             {
                 const std::size_t end =
                     std::min(source.find(behaviour.separator, start), source.size());
-                if (end > start)
+                // A piece of blanks only is no entry: lists fed "|a|b |" end
+                // with one.
+                const std::string piece = source.substr(start, end - start);
+                if (piece.find_first_not_of(' ') != std::string::npos)
                 {
-                    m_store.Append(behaviour.target, source.substr(start, end - start));
+                    m_store.Append(behaviour.target, piece);
                 }
                 start = end + behaviour.separator.size();
             }

@@ -16,6 +16,8 @@
 //                                      and prints its answer
 //   wintool items CLASS TITLE          prints the items of every visible list
 //                                      box of the window, one per line
+//   wintool itemat CLASS TITLE N       prints the screen point "x y" of entry
+//                                      N of the window's visible list box
 //   wintool scrolls CLASS TITLE        exit 0 when a visible child of the
 //                                      window shows a vertical scroll bar
 //   wintool run   PROGRAM LINE         starts PROGRAM with exactly LINE as its
@@ -33,9 +35,9 @@
 //
 // CLASS or TITLE "-" matches any.
 
-#include "ui/win32/movie_presenter.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_system.h"
+#include "ui/win32/movie_presenter.h"
 
 #include <windows.h>
 
@@ -181,6 +183,18 @@ BOOL CALLBACK PrintItems(HWND child, LPARAM)
         SendMessageTimeoutW(child, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()),
                             SMTO_ABORTIFHUNG, 2000, &ignored);
         std::printf("%s\n", qw::WideToUtf8(text.data()).c_str());
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindListBox(HWND child, LPARAM found)
+{
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    if (IsWindowVisible(child) && _wcsicmp(cls, L"ListBox") == 0)
+    {
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
     }
     return TRUE;
 }
@@ -398,6 +412,23 @@ int main()
     if (command == "items")
     {
         EnumChildWindows(window, PrintItems, 0);
+        return 0;
+    }
+    if (command == "itemat" && argc > 4)
+    {
+        // The screen point at the middle of entry n of the visible list box,
+        // for a real click there.
+        HWND list = nullptr;
+        EnumChildWindows(window, FindListBox, reinterpret_cast<LPARAM>(&list));
+        RECT item{};
+        if (!list || SendMessageW(list, LB_GETITEMRECT, std::stoul(argv[4]),
+                                  reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+        {
+            return 1;
+        }
+        POINT middle{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+        ClientToScreen(list, &middle);
+        std::printf("%ld %ld\n", middle.x, middle.y);
         return 0;
     }
     if (command == "scrolls")

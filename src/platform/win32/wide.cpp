@@ -201,4 +201,24 @@ std::string CurrentRoot()
     return {};
 }
 
+std::string SystemErrorText(std::uint32_t code)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n == 0 || !text)
+    {
+        return {};
+    }
+    std::string result = WideToUtf8({text, n});
+    LocalFree(text);
+    while (!result.empty() &&
+           (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+    {
+        result.pop_back();
+    }
+    return result;
+}
+
 } // namespace qw

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,8 @@ std::string CurrentRoot();
 // built from settings: Win32 reads them as usual, and only paths of 260
 // characters or more get the prefix.
 std::wstring WideProgramPath(std::string_view path);
+// The system's text for an error or HRESULT code, without the line break it
+// ends with; empty when the system has none.
+std::string SystemErrorText(std::uint32_t code);
 
 } // namespace qw

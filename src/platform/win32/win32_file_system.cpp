@@ -1243,17 +1243,8 @@ std::optional<FreeSpaceInfo> CWin32FileSystem::QueryFreeSpace(const std::string&
 
 std::string CWin32FileSystem::ErrorText(std::uint32_t code)
 {
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    if (n == 0 || !text)
-    {
-        return "Error " + std::to_string(code);
-    }
-    std::string result = WideToUtf8({text, n});
-    LocalFree(text);
-    return result;
+    std::string text = SystemErrorText(code);
+    return text.empty() ? "Error " + std::to_string(code) : text;
 }
 
 std::optional<std::string> CWin32FileSystem::ReadWholeFile(const std::string& path)
