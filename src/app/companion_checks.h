@@ -11,6 +11,7 @@ class IClassRegistry;
 
 inline constexpr std::string_view kSchedulerClassKey =
     "CLSID\\{4CF5566A-64AA-4738-BACF-C84A90FC557D}";
+inline constexpr std::string_view kSchedulerProgId = "TaskScheduler.Schedule";
 inline constexpr std::string_view kExtensionClassKey =
     "CLSID\\{51917337-5113-4ec2-9CB6-C6212D0EF3E9}";
 inline constexpr std::string_view kRecycleVerbKey =

@@ -1,5 +1,6 @@
 #include "app/main_window_host.h"
 
+#include "app/schedule_checks.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
 #include "engine/free_space_wipe.h"
@@ -12,6 +13,20 @@ namespace
 {
 
 constexpr int kKeyNotFound = 9053;
+
+ScheduleCheck FromCheck(CheckResult result)
+{
+    switch (result)
+    {
+    case CheckResult::Include:
+        return ScheduleCheck::Include;
+    case CheckResult::Skip:
+        return ScheduleCheck::Skip;
+    case CheckResult::Abort:
+        break;
+    }
+    return ScheduleCheck::Abort;
+}
 
 } // namespace
 
@@ -116,6 +131,16 @@ void CAppMainWindowHost::ShredRecycleBin()
     BeginRun();
     ShredRecycleBinAfterWarning(m_app);
     EndRun();
+}
+
+ScheduleCheck CAppMainWindowHost::CheckScheduledFile(const std::string& path)
+{
+    return FromCheck(CheckFileForSchedule(m_app, path));
+}
+
+ScheduleCheck CAppMainWindowHost::CheckScheduledFolder(const std::string& path)
+{
+    return FromCheck(CheckFolderForSchedule(m_app, path));
 }
 
 } // namespace qw

@@ -28,6 +28,8 @@ public:
     void EndRun() override;
     void WipeFreeSpace(const std::string& root) override;
     void ShredRecycleBin() override;
+    ScheduleCheck CheckScheduledFile(const std::string& path) override;
+    ScheduleCheck CheckScheduledFolder(const std::string& path) override;
 
 private:
     CShredApp& m_app;

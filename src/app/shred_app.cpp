@@ -1,6 +1,7 @@
 #include "app/shred_app.h"
 
 #include "app/command_line.h"
+#include "app/companion_checks.h"
 #include "app/setting_names.h"
 #include "app/sid_text.h"
 #include "engine/paths.h"
@@ -50,6 +51,7 @@ CShredApp::CShredApp(Platform& platform)
 CShredApp::~CShredApp()
 {
     m_progress.reset();
+    m_schedule.reset();
     if (m_comInitialized)
     {
         m_platform.runtime.UninitializeCom();
@@ -338,6 +340,12 @@ StartOutcome CShredApp::InitInstance(std::string_view commandLine)
     GatherProtectedFolders();
 
     m_schedulerUsable = m_platform.companions && m_platform.companions->SchedulerUsable(*this);
+    // Only the main window schedules: a targets run does not load the
+    // component. A failed creation leaves no object, and scheduling off.
+    if (m_schedulerUsable && m_targetCount == 0 && m_platform.automation)
+    {
+        m_schedule = m_platform.automation->Create(kSchedulerProgId);
+    }
 
     CheckRecycleCapable();
 

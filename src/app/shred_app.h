@@ -5,6 +5,7 @@
 #include "engine/shred_host.h"
 #include "lang/language_pack.h"
 #include "lang/message_window.h"
+#include "platform/automation.h"
 #include "platform/modules.h"
 #include "platform/system_info.h"
 
@@ -69,7 +70,8 @@ struct Platform
     IMainWindow& mainWindow;
     ITargetsRun& targetsRun;
     INamedMutexes& mutexes;
-    ICompanionChecks* companions = nullptr; // none: scheduling unavailable, nothing checked
+    ICompanionChecks* companions = nullptr;   // none: scheduling unavailable, nothing checked
+    IAutomationFactory* automation = nullptr; // none: no scheduler object is made
 };
 
 enum class FreeSpaceFunction
@@ -184,6 +186,9 @@ public:
     int m_passCount = 0;
     int m_savedPassCount = 0;
     bool m_schedulerUsable = false;
+    // The scheduler component's Schedule object, made for the main window
+    // when the component is usable; null otherwise.
+    std::shared_ptr<IAutomationObject> m_schedule;
     std::unique_ptr<ILoadedModule> m_kernel32;
     std::string m_exeFolder;
     std::string m_systemDirectory;

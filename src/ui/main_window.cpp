@@ -57,7 +57,7 @@ bool Listed(const std::vector<std::string>& list, const std::string& path)
 
 } // namespace
 
-void CSchedulingUnavailable::Run(std::string_view)
+void CSchedulingUnavailable::Run(std::string_view, SchedulingContext&)
 {
     m_host.ShowSmall(1, "warning", m_host.Text(kKeyNoScheduler));
 }
@@ -129,7 +129,13 @@ std::vector<CFlashWindow::CommandEntry> CMainWindow::Commands()
     auto plain = [](void (CMainWindow::*action)(), CMainWindow* self)
     { return [self, action](const std::string&) { (self->*action)(); }; };
     auto schedule = [this](std::string_view command)
-    { return [this, command](const std::string&) { m_scheduling.Run(command); }; };
+    {
+        return [this, command](const std::string&)
+        {
+            SchedulingContext context{Movie(), m_files, m_folders};
+            m_scheduling.Run(command, context);
+        };
+    };
     return {
         {"IDC_FS_Close", plain(&CMainWindow::Close, this)},
         {"IDC_FS_About", plain(&CMainWindow::About, this)},

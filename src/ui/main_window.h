@@ -12,12 +12,20 @@ namespace qw
 
 class ISettingsStore;
 class ISplashControl;
+struct TaskTrigger;
 
 inline constexpr std::string_view kMainMovie = "\\Lang\\Quellwipe.movie";
 inline constexpr std::string_view kSplashFile = "\\Mask\\QW_Splash.spl";
 inline constexpr std::string_view kUpdateProgram = "\\Update\\Update.exe";
 inline constexpr int kAboutMenuId = 16;
 inline constexpr int kMainWindowAboutFrame = 2;
+
+enum class ScheduleCheck
+{
+    Include,
+    Skip,
+    Abort,
+};
 
 // What the main window needs of the program around it: its settings and
 // texts, and the runs of the engine, each reported as the targets run
@@ -51,6 +59,11 @@ public:
     virtual void WipeFreeSpace(const std::string& root) = 0;
     // With its warning unless switched off.
     virtual void ShredRecycleBin() = 0;
+
+    // The checks made before a path goes into a scheduled task; they may
+    // ask the user and may store the sub-folder rules.
+    virtual ScheduleCheck CheckScheduledFile(const std::string& path) = 0;
+    virtual ScheduleCheck CheckScheduledFolder(const std::string& path) = 0;
 };
 
 // What the main window needs of the system's own windows.
@@ -73,12 +86,38 @@ public:
     virtual void ShowAbout(int frame) = 0;
 };
 
+// What a schedule command works on: the main window's movie and its lists,
+// which it may empty on both sides.
+struct SchedulingContext
+{
+    IMovie& movie;
+    std::vector<std::string>& files;
+    std::vector<std::string>& folders;
+};
+
 // The scheduling commands; filled by the scheduling client.
 class IScheduling
 {
 public:
     virtual ~IScheduling() = default;
-    virtual void Run(std::string_view command) = 0;
+    virtual void Run(std::string_view command, SchedulingContext& context) = 0;
+};
+
+// The windows the scheduling commands open.
+class ISchedulingWindows
+{
+public:
+    virtual ~ISchedulingWindows() = default;
+
+    struct TaskName
+    {
+        std::string name;       // empty after Cancel or an empty OK
+        bool emptyOnOk = false; // OK with no name: the caller says so
+    };
+    // `refuse` sees each name offered; true keeps the window open.
+    virtual TaskName AskTaskName(const std::function<bool(const std::string&)>& refuse) = 0;
+    // The task's schedule; false when cancelled.
+    virtual bool EditSchedule(const std::string& taskName, TaskTrigger& trigger) = 0;
 };
 
 // The scheduling commands where the scheduler component cannot be used:
@@ -87,7 +126,7 @@ class CSchedulingUnavailable : public IScheduling
 {
 public:
     explicit CSchedulingUnavailable(IMainWindowHost& host) : m_host(host) {}
-    void Run(std::string_view command) override;
+    void Run(std::string_view command, SchedulingContext& context) override;
 
 private:
     IMainWindowHost& m_host;

@@ -57,10 +57,16 @@ TEST(ShippedMovies, EveryMovieParsesAndFitsItsSkinRegion)
     const auto skin = ParseSkin(ReadData("Mask/Mask.skn"), "Mask.skn", diagnostics);
     ASSERT_TRUE(skin.has_value()) << FormatDiagnostic(diagnostics.at(0));
     const std::pair<const char*, const char*> windows[] = {
-        {"small_warnings.movie", "Small_Mask"}, {"middle_warnings.movie", "Middle_Mask"},
-        {"Big_warnings.movie", "Big_Mask"},     {"Shell_Alert.movie", "Shell_Mask"},
-        {"shredding.movie", "Shredding_Mask"},  {"Quellwipe.movie", "Mask"},
-        {"subfolder.movie", nullptr},           {"about.movie", nullptr},
+        {"small_warnings.movie", "Small_Mask"},
+        {"middle_warnings.movie", "Middle_Mask"},
+        {"Big_warnings.movie", "Big_Mask"},
+        {"Shell_Alert.movie", "Shell_Mask"},
+        {"shredding.movie", "Shredding_Mask"},
+        {"Quellwipe.movie", "Mask"},
+        {"subfolder.movie", nullptr},
+        {"about.movie", nullptr},
+        {"taskname.movie", nullptr},
+        {"schedule.movie", nullptr},
     };
     for (const auto& [movieName, region] : windows)
     {
@@ -89,9 +95,19 @@ TEST(ShippedMovies, EveryMovieParsesAndFitsItsSkinRegion)
 // each, and every button or option other than OK and Cancel has one.
 TEST(ShippedMovies, MnemonicsAreThereAndUniqueOnEveryFace)
 {
-    for (const char* name : {"Quellwipe.movie", "subfolder.movie", "about.movie"})
+    // The schedule window shows its week days and its day of the month
+    // only for the kind that has them: each kind is a face of its own.
+    const std::pair<const char*, const char*> faces[] = {
+        {"Quellwipe.movie", nullptr}, {"subfolder.movie", nullptr}, {"about.movie", nullptr},
+        {"taskname.movie", nullptr},  {"schedule.movie", "2"},      {"schedule.movie", "3"},
+    };
+    for (const auto& [name, scheduleKind] : faces)
     {
         CMovieState movie = Shipped(name);
+        if (scheduleKind)
+        {
+            movie.SetVariable("_root.ScheduleKind", scheduleKind);
+        }
         const Control* tabs = nullptr;
         for (const Control& control : movie.Definition().controls)
         {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 
 namespace qw
@@ -278,6 +280,109 @@ TEST_F(FlashWindowTest, ProgressWindowMirrorsItsLinesAndCancelsOnce)
     EXPECT_EQ(cancels, 1);
     EXPECT_EQ(progress.Answer(), "Cancel");
     EXPECT_EQ(m_log.back(), "EndModal");
+}
+
+TEST_F(FlashWindowTest, TaskNameRefusesTakenNamesAndClosesOnAnEmptyOne)
+{
+    const struct
+    {
+        std::vector<std::pair<const char*, const char*>> presses; // command, name typed
+        const char* name;
+        bool emptyOnOk;
+        std::size_t closes;
+    } cases[] = {
+        {{{"IDC_FS_Ok", "night"}}, "night", false, 1},
+        {{{"IDC_FS_Ok", "taken"}}, "", false, 0},
+        {{{"IDC_FS_Ok", "Taken"}}, "Taken", false, 1}, // other letter case is another name
+        {{{"IDC_FS_Ok", "taken"}, {"IDC_FS_Ok", "Taken"}}, "Taken", false, 1},
+        {{{"IDC_FS_Ok", "taken"}, {"IDC_FS_Cancel", "taken"}}, "", false, 1},
+        {{{"IDC_FS_Ok", ""}}, "", true, 1},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<std::string> offered;
+        CTaskNameWindow window(m_movie, m_frame, m_presenter, "C:\\Prog", "English",
+                               [&offered](const std::string& name)
+                               {
+                                   offered.push_back(name);
+                                   return name == "taken";
+                               });
+        window.InitDialog();
+        m_log.clear();
+        for (const auto& [command, typed] : c.presses)
+        {
+            m_movie.variables["_root.taskname_txt.text"] = typed;
+            m_movie.Raise(command);
+        }
+        EXPECT_EQ(window.TaskName(), c.name) << c.presses.back().second;
+        EXPECT_EQ(window.EmptyOnOk(), c.emptyOnOk);
+        EXPECT_EQ(std::count(m_log.begin(), m_log.end(), "EndModal"),
+                  static_cast<std::ptrdiff_t>(c.closes));
+        EXPECT_EQ(std::count(offered.begin(), offered.end(), ""), 0) << "an empty name is no name";
+    }
+}
+
+TEST_F(FlashWindowTest, ScheduleWindowShowsTheTriggerAndTakesBackOnlyARealOne)
+{
+    TaskTrigger shown;
+    shown.kind = TaskTrigger::Weekly;
+    shown.year = 2026, shown.month = 3, shown.day = 7, shown.hour = 9, shown.minute = 5;
+    shown.weekDays = 1 | 64;
+    const struct
+    {
+        const char* kind;
+        const char* date;
+        const char* time;
+        const char* sunday;
+        const char* saturday;
+        int told; // the key told, or 0 when the window closed with the trigger
+    } cases[] = {
+        {"2", "2026-03-07", "09:05", "true", "true", 0},
+        {"3", "2028-02-29", "23:59", "false", "false", 0},
+        {"2", "2026-03-07", "09:05", "false", "false", CScheduleWindow::kKeyNoWeekDay},
+        {"0", "2027-02-29", "10:00", "false", "false", CScheduleWindow::kKeyBadDateTime},
+        {"0", "26-03-07", "10:00", "false", "false", CScheduleWindow::kKeyBadDateTime},
+        {"0", "2026-03-07 ", "10:00", "false", "false", CScheduleWindow::kKeyBadDateTime},
+        {"1", "2026-03-07", "24:00", "false", "false", CScheduleWindow::kKeyBadDateTime},
+        {"1", "2026-03-07", "7:5", "false", "false", CScheduleWindow::kKeyBadDateTime},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.date) + " " + c.time);
+        std::vector<int> told;
+        CScheduleWindow window(m_movie, m_frame, m_presenter, "C:\\Prog", "English", "night", shown,
+                               [&told](int key) { told.push_back(key); });
+        window.InitDialog();
+        EXPECT_EQ(m_movie.variables["_root.StartDate"], "2026-03-07");
+        EXPECT_EQ(m_movie.variables["_root.StartTime"], "09:05");
+        EXPECT_EQ(m_movie.variables["_root.Day0"] + m_movie.variables["_root.Day1"] +
+                      m_movie.variables["_root.Day6"],
+                  "truefalsetrue");
+        m_movie.variables["_root.ScheduleKind"] = c.kind;
+        m_movie.variables["_root.StartDate"] = c.date;
+        m_movie.variables["_root.StartTime"] = c.time;
+        m_movie.variables["_root.Day0"] = c.sunday;
+        m_movie.variables["_root.Day6"] = c.saturday;
+        m_movie.variables["_root.MonthDay"] = "17"; // beyond what the component reaches
+        m_movie.Raise("IDC_FS_Ok");
+        if (c.told != 0)
+        {
+            EXPECT_EQ(told, std::vector<int>{c.told});
+            EXPECT_EQ(window.Answer(), "");
+            EXPECT_EQ(window.Trigger().year, 2026);
+            continue;
+        }
+        EXPECT_TRUE(told.empty());
+        EXPECT_EQ(window.Answer(), "Ok");
+        const TaskTrigger& got = window.Trigger();
+        EXPECT_EQ(got.kind, std::atoi(c.kind));
+        EXPECT_EQ(got.weekDays, std::string(c.sunday) == "true" ? 65 : 0);
+        EXPECT_EQ(got.monthDay, 1);
+        char date[64];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d %02d:%02d", got.year, got.month, got.day,
+                      got.hour, got.minute);
+        EXPECT_EQ(std::string(date), std::string(c.date) + " " + c.time);
+    }
 }
 
 } // namespace

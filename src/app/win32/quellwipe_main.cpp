@@ -11,6 +11,7 @@
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/timeline.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_automation.h"
 #include "platform/win32/win32_class_registry.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_modules.h"
@@ -20,6 +21,7 @@
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
 #include "player/win32/win32_splash.h"
+#include "scheduler/scheduling_client.h"
 #include "ui/win32/movie_presenter.h"
 #include "ui/win32/win32_main_window.h"
 #include "ui/win32/win32_user_interface.h"
@@ -30,6 +32,13 @@
 
 namespace
 {
+
+qw::LocalTime LocalNow()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute};
+}
 
 // The program's own window over the application object.
 class CProgramMainWindow : public qw::IMainWindow
@@ -44,9 +53,6 @@ public:
     void RunModal(qw::CShredApp& app) override
     {
         qw::CAppMainWindowHost host(app);
-        // The scheduling client fills this seam; until then the commands say
-        // that scheduling is not available.
-        qw::CSchedulingUnavailable scheduling(host);
         qw::CWin32MainWindow window({m_files, m_presenter, m_programFolder,
                                      app.m_title.empty() ? "Quellwipe" : app.m_title,
                                      [&app] { return app.m_language; },
@@ -55,6 +61,14 @@ public:
                                      std::string(qw::kVersion)});
         // Shown on the primary monitor while the window starts.
         qw::CWin32Splash splash(m_files, nullptr);
+        if (!app.m_schedule)
+        {
+            // The component is missing or would not start: the commands say so.
+            qw::CSchedulingUnavailable unavailable(host);
+            window.Run(host, unavailable, &splash);
+            return;
+        }
+        qw::CSchedulingClient scheduling(host, window, app.m_schedule, LocalNow);
         window.Run(host, scheduling, &splash);
     }
 
@@ -97,6 +111,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     qw::CWin32ClassRegistry classes;
     qw::CCompanionChecks companions(classes);
     platform.companions = &companions;
+    qw::CWin32AutomationFactory automation;
+    platform.automation = &automation;
 
     qw::CShredApp app(platform);
     running = &app;

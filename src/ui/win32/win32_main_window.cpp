@@ -15,6 +15,8 @@ namespace
 
 constexpr int kTitleSubfolderOptions = 9208;
 constexpr int kTitleAbout = 10104;
+constexpr int kTitleTaskName = 10000;
+constexpr int kTitleSchedule = 10004;
 
 } // namespace
 
@@ -321,6 +323,52 @@ void CWin32MainWindow::ShowAbout(int frame)
                                 [this] { Open("SysInfo.exe", m_host->AppPath(), true); });
                         });
     dialog.RunModal(Handle());
+}
+
+ISchedulingWindows::TaskName
+CWin32MainWindow::AskTaskName(const std::function<bool(const std::string&)>& refuse)
+{
+    CTaskNameWindow* asked = nullptr;
+    CMovieDialog dialog(m_parts.files, m_parts.title(kTitleTaskName, "Quell Wipe"), false,
+                        [&](IMovie& movie, ISkinControl*, IWindowFrame& frame)
+                        {
+                            auto window = std::make_unique<CTaskNameWindow>(
+                                movie, frame, m_parts.presenter, m_parts.programFolder,
+                                m_parts.language(), refuse);
+                            asked = window.get();
+                            return window;
+                        });
+    dialog.RunModal(Handle());
+    TaskName answer;
+    if (asked)
+    {
+        answer.name = asked->TaskName();
+        answer.emptyOnOk = asked->EmptyOnOk();
+    }
+    return answer;
+}
+
+bool CWin32MainWindow::EditSchedule(const std::string& taskName, TaskTrigger& trigger)
+{
+    CScheduleWindow* edited = nullptr;
+    CMovieDialog dialog(m_parts.files, m_parts.title(kTitleSchedule, "Task schedule"), false,
+                        [&](IMovie& movie, ISkinControl*, IWindowFrame& frame)
+                        {
+                            auto window = std::make_unique<CScheduleWindow>(
+                                movie, frame, m_parts.presenter, m_parts.programFolder,
+                                m_parts.language(), taskName, trigger,
+                                [this](int key)
+                                { m_host->ShowSmall(1, "info", m_host->Text(key)); });
+                            edited = window.get();
+                            return window;
+                        });
+    dialog.RunModal(Handle());
+    if (!edited || edited->Answer() != "Ok")
+    {
+        return false;
+    }
+    trigger = edited->Trigger();
+    return true;
 }
 
 } // namespace qw

@@ -37,7 +37,7 @@ struct MainWindowParts
 
 // The main window on the desktop: the movie dialog, the system's file and
 // folder choosers, the shell, the system menu, and the message filter.
-class CWin32MainWindow : public IMainWindowServices
+class CWin32MainWindow : public IMainWindowServices, public ISchedulingWindows
 {
 public:
     explicit CWin32MainWindow(MainWindowParts parts) : m_parts(std::move(parts)) {}
@@ -54,6 +54,8 @@ public:
     void EnableWindow(bool enable) override;
     bool EditSubfolderRules(int& shredRule, int& removeRule) override;
     void ShowAbout(int frame) override;
+    TaskName AskTaskName(const std::function<bool(const std::string&)>& refuse) override;
+    bool EditSchedule(const std::string& taskName, TaskTrigger& trigger) override;
 
 private:
     HWND Handle() const;

@@ -1,0 +1,98 @@
+# The main window driven like a person: keys, clicks, photographs and the
+# messages it shows. Sourced after common.sh by the main-window scripts.
+c="$WINEPREFIX/drive_c"
+shots=${QW_SHOTS:-$WINEPREFIX/shots}
+mkdir -p "$shots"
+wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
+language=English
+dpi=96
+page_now=0
+
+xid() { # the X window of a window by its title, once it is mapped
+    local i id
+    for ((i = 0; i < 50; i++)); do
+        id=$(xdotool search --onlyvisible --name "^${1:-Quellwipe}\$" 2>/dev/null | head -1)
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    echo "${id:-0}"
+}
+keys() { # presses keys in the main window
+    timeout 5 xdotool windowfocus --sync "$(xid)" 2>/dev/null
+    xdotool key --delay 120 "$@"
+    sleep 0.5
+}
+photo() { # name [title]: the window as it is now
+    sleep 0.5
+    import -window "$(xid "${2:-Quellwipe}")" "$shots/main-$1-$language-$dpi.png" 2>/dev/null
+}
+face() { wine "$tool" text QuellwipeMainWindow - | tr -d '\r'; }
+message() { wine "$tool" text '#32770' Quellwipe | tr -d '\r'; }
+page() { # n: shows panel n (0 files, 1 folders, 2 drives, 3 Recycle Bin, 4 tasks) by Ctrl+Tab
+    # Forwards or backwards, never past the tasks panel, which asks the
+    # scheduler each time it shows.
+    local i
+    for ((i = page_now; i < $1; i++)); do keys ctrl+Tab; done
+    for ((i = page_now; i > $1; i--)); do keys ctrl+shift+Tab; done
+    page_now=$1
+}
+dialog_keys() { # title keys...: presses keys in that dialog and waits until it has closed
+    local title=$1 i
+    shift
+    wine "$tool" wait '#32770' "$title" 10000 || return 1
+    timeout 5 xdotool windowfocus --sync "$(xid "$title")" 2>/dev/null
+    xdotool key --delay 150 "$@"
+    for ((i = 0; i < 50; i++)); do
+        wine "$tool" wait '#32770' "$title" 100 || return 0
+    done
+    return 1
+}
+answer() { # title button: waits for a message window and presses a button
+    wine "$tool" wait '#32770' "$1" 10000 && wine "$tool" click '#32770' "$1" "$2"
+    sleep 0.7
+}
+gone() { # path: removed within 30 s
+    local i
+    for ((i = 0; i < 150; i++)); do
+        [ -e "$1" ] || return 0
+        sleep 0.2
+    done
+    return 1
+}
+start() {
+    wine "$exe" &
+    program=$!
+    page_now=0
+    wine "$tool" wait QuellwipeMainWindow - 60000 && sleep 1
+}
+closed() { # the program has ended within 20 s
+    local i
+    for ((i = 0; i < 200; i++)); do
+        kill -0 "$program" 2>/dev/null || { wait "$program"; return 0; }
+        sleep 0.1
+    done
+    kill "$program" 2>/dev/null
+    return 1
+}
+when_asked() { # text button: presses the button of the message showing the text, within 10 s
+    local i
+    for ((i = 0; i < 50; i++)); do
+        if message 2>/dev/null | grep -qF "$1"; then
+            wine "$tool" click '#32770' Quellwipe "$2"
+            sleep 0.7
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+press() { # title button...: presses buttons of a dialog, the last of which closes it
+    local title=$1 i
+    shift
+    sleep 0.5
+    for button; do wine "$tool" click '#32770' "$title" "$button" && sleep 0.3; done
+    for ((i = 0; i < 50; i++)); do
+        wine "$tool" wait '#32770' "$title" 100 || return 0
+    done
+    return 1
+}
