@@ -209,20 +209,32 @@ void CSchedulingClient::Run(std::string_view command, SchedulingContext& context
     // A failing call into the component is told and ends only the command.
     try
     {
-        if (command == "IDC_FS_FileSchedule")
-            ScheduleFiles(context);
-        else if (command == "IDC_FS_FolderSchedule")
-            ScheduleFolders(context);
+        if (command == "IDC_FS_FileSchedule" || command == "IDC_FS_FolderSchedule")
+        {
+            ScheduleList(context, command == "IDC_FS_FolderSchedule");
+        }
         else if (command == "IDC_FS_DriveSchedule")
-            ScheduleDrive(context);
+        {
+            const std::string root = context.movie.GetVariable("_root.SelectedDriveName") + "\\";
+            ScheduleTarget([&root](const std::string& name, int method, int passes)
+                           { return DriveTaskLine(name, method, passes, root); });
+        }
         else if (command == "IDC_FS_RecycleSchedule")
-            ScheduleRecycleBin();
+        {
+            ScheduleTarget(RecycleTaskLine);
+        }
         else if (command == "IDC_FS_Scheduler")
+        {
             FillPanel(context.movie);
+        }
         else if (command == "IDC_FS_DeleteAll")
+        {
             DeleteAll(context.movie);
+        }
         else
+        {
             ActOnSelected(command, context.movie);
+        }
     }
     catch (const AutomationError& error)
     {
@@ -244,61 +256,24 @@ void CSchedulingClient::Tell(int key)
     m_host.ShowSmall(1, "info", m_host.Text(key));
 }
 
-void CSchedulingClient::ScheduleFiles(SchedulingContext& context)
+void CSchedulingClient::ScheduleList(SchedulingContext& context, bool folders)
 {
-    if (context.files.empty())
+    std::vector<std::string>& list = folders ? context.folders : context.files;
+    const auto emptyList = [&context, &list, folders]
     {
-        Tell(kKeyNoFiles);
+        context.movie.SetVariable(std::string(kRemoveVar), folders ? "RAFD" : "RAFL");
+        list.clear();
+    };
+    if (list.empty())
+    {
+        Tell(folders ? kKeyNoFolders : kKeyNoFiles);
         return;
     }
     std::vector<std::string> accepted;
-    for (const std::string& path : context.files)
+    for (const std::string& path : list)
     {
-        const ScheduleCheck check = m_host.CheckScheduledFile(path);
-        if (check == ScheduleCheck::Abort)
-        {
-            accepted.clear();
-            break;
-        }
-        if (check == ScheduleCheck::Include)
-        {
-            accepted.push_back(path);
-        }
-    }
-    if (accepted.empty())
-    {
-        context.movie.SetVariable(std::string(kRemoveVar), "RAFL");
-        context.files.clear();
-        return;
-    }
-    const std::string name = AskTaskName();
-    if (name.empty())
-    {
-        return;
-    }
-    ISettingsStore& settings = m_host.Settings();
-    const std::string line =
-        FilesTaskLine(name, settings.ReadInt(kMethod, kDefaultMethod),
-                      settings.ReadInt(kPassCount, kDefaultPassCount), accepted);
-    if (CreateTask(name, line))
-    {
-        context.movie.SetVariable(std::string(kRemoveVar), "RAFL");
-        context.files.clear();
-        EditSchedule(name, false);
-    }
-}
-
-void CSchedulingClient::ScheduleFolders(SchedulingContext& context)
-{
-    if (context.folders.empty())
-    {
-        Tell(kKeyNoFolders);
-        return;
-    }
-    std::vector<std::string> accepted;
-    for (const std::string& path : context.folders)
-    {
-        const ScheduleCheck check = m_host.CheckScheduledFolder(path);
+        const ScheduleCheck check =
+            folders ? m_host.CheckScheduledFolder(path) : m_host.CheckScheduledFile(path);
         if (check == ScheduleCheck::Abort)
         {
             accepted.clear();
@@ -312,46 +287,23 @@ void CSchedulingClient::ScheduleFolders(SchedulingContext& context)
     // A task that shreds nothing would mislead its owner.
     if (accepted.empty())
     {
-        context.movie.SetVariable(std::string(kRemoveVar), "RAFD");
-        context.folders.clear();
+        emptyList();
         return;
     }
-    const std::string name = AskTaskName();
-    if (name.empty())
-    {
-        return;
-    }
-    // Read after the checks, which may have stored the answers just given.
-    ISettingsStore& settings = m_host.Settings();
-    const std::string line =
-        FoldersTaskLine(name, settings.ReadInt(kMethod, kDefaultMethod),
-                        settings.ReadInt(kPassCount, kDefaultPassCount),
-                        settings.ReadInt(kFolder, 0), settings.ReadInt(kRemove, 0), accepted);
-    if (CreateTask(name, line))
-    {
-        context.movie.SetVariable(std::string(kRemoveVar), "RAFD");
-        context.folders.clear();
-        EditSchedule(name, false);
-    }
+    ScheduleTarget(
+        [&](const std::string& name, int method, int passes)
+        {
+            // Read after the checks, which may have stored the answers just
+            // given.
+            ISettingsStore& settings = m_host.Settings();
+            return folders ? FoldersTaskLine(name, method, passes, settings.ReadInt(kFolder, 0),
+                                             settings.ReadInt(kRemove, 0), accepted)
+                           : FilesTaskLine(name, method, passes, accepted);
+        },
+        emptyList);
 }
 
-void CSchedulingClient::ScheduleDrive(SchedulingContext& context)
-{
-    const std::string root = context.movie.GetVariable("_root.SelectedDriveName") + "\\";
-    const std::string name = AskTaskName();
-    if (name.empty())
-    {
-        return;
-    }
-    ISettingsStore& settings = m_host.Settings();
-    if (CreateTask(name, DriveTaskLine(name, settings.ReadInt(kMethod, kDefaultMethod),
-                                       settings.ReadInt(kPassCount, kDefaultPassCount), root)))
-    {
-        EditSchedule(name, false);
-    }
-}
-
-void CSchedulingClient::ScheduleRecycleBin()
+void CSchedulingClient::ScheduleTarget(const TaskLine& line, const std::function<void()>& made)
 {
     const std::string name = AskTaskName();
     if (name.empty())
@@ -359,11 +311,16 @@ void CSchedulingClient::ScheduleRecycleBin()
         return;
     }
     ISettingsStore& settings = m_host.Settings();
-    if (CreateTask(name, RecycleTaskLine(name, settings.ReadInt(kMethod, kDefaultMethod),
-                                         settings.ReadInt(kPassCount, kDefaultPassCount))))
+    if (!CreateTask(name, line(name, settings.ReadInt(kMethod, kDefaultMethod),
+                               settings.ReadInt(kPassCount, kDefaultPassCount))))
     {
-        EditSchedule(name, false);
+        return;
     }
+    if (made)
+    {
+        made();
+    }
+    EditSchedule(name, false);
 }
 
 std::string CSchedulingClient::AskTaskName()

@@ -46,10 +46,12 @@ public:
     const std::vector<std::int32_t>& TaskMap() const { return m_map; }
 
 private:
-    void ScheduleFiles(SchedulingContext& context);
-    void ScheduleFolders(SchedulingContext& context);
-    void ScheduleDrive(SchedulingContext& context);
-    void ScheduleRecycleBin();
+    using TaskLine = std::function<std::string(const std::string& name, int method, int passes)>;
+
+    void ScheduleList(SchedulingContext& context, bool folders);
+    // Asks the name, makes the task of the line, tells `made`, then lets the
+    // user set its schedule.
+    void ScheduleTarget(const TaskLine& line, const std::function<void()>& made = {});
     void FillPanel(IMovie& movie);
     void ActOnSelected(std::string_view command, IMovie& movie);
     void DeleteAll(IMovie& movie);

@@ -95,68 +95,6 @@ TEST_F(StartupTest, SwitchesWithoutTargetsOpenTheMainWindow)
     EXPECT_EQ(m_fake.targetsRun.runs, 0);
 }
 
-// The Schedule object is made for the main window only, and only when the
-// component check says it can be used.
-TEST_F(StartupTest, SchedulerObjectOnlyForTheMainWindowWithAUsableComponent)
-{
-    class CCompanions : public ICompanionChecks
-    {
-    public:
-        bool usable = true;
-        bool SchedulerUsable(CShredApp&) override { return usable; }
-        void CheckExtension(CShredApp&) override {}
-    };
-    class CFactory : public IAutomationFactory
-    {
-    public:
-        bool works = true;
-        std::vector<std::string> asked;
-        std::shared_ptr<IAutomationObject> Create(std::string_view progId) override
-        {
-            asked.emplace_back(progId);
-            return works ? std::shared_ptr<IAutomationObject>(std::make_shared<CObject>())
-                         : nullptr;
-        }
-        class CObject : public IAutomationObject
-        {
-            AutomationValue Invoke(std::int32_t, InvokeKind,
-                                   const std::vector<AutomationValue>&) override
-            {
-                return {};
-            }
-        };
-    };
-    const struct
-    {
-        const char* line;
-        bool usable, works, made;
-        std::size_t asked;
-    } cases[] = {
-        {"", true, true, true, 1},
-        {"", false, true, false, 0},
-        {"", true, false, false, 1},
-        {R"("/s" "t" "C:\x")", true, true, false, 0},
-    };
-    for (const auto& c : cases)
-    {
-        test::FakePlatform fake{"C:\\Tools\\Qw\\Quellwipe.exe"};
-        CCompanions companions;
-        companions.usable = c.usable;
-        CFactory factory;
-        factory.works = c.works;
-        fake.platform.companions = &companions;
-        fake.platform.automation = &factory;
-        CShredApp app{fake.platform};
-        app.InitInstance(c.line);
-        EXPECT_EQ(app.m_schedule != nullptr, c.made) << c.line << c.usable << c.works;
-        EXPECT_EQ(factory.asked.size(), c.asked);
-        if (!factory.asked.empty())
-        {
-            EXPECT_EQ(factory.asked[0], "TaskScheduler.Schedule");
-        }
-    }
-}
-
 TEST_F(StartupTest, SecondInteractiveInstanceSaysSoAndExits)
 {
     m_fake.runtime.mutexResult = MutexResult::AlreadyExists;

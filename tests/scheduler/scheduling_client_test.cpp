@@ -5,220 +5,124 @@
 
 #include "ui/main_window_fixture.h"
 
-#include <set>
-
 namespace qw::test
 {
 namespace
 {
 
-constexpr std::uint32_t kNotImplemented = 0x80004001u;
+using Props = std::map<std::int32_t, AutomationValue>;
+constexpr std::int32_t kName = 0x68030003, kCreator = 0x6803000F, kApplication = 0x68030012,
+                       kLine = 0x68030011, kFolder = 0x68030001, kSave = 0x60030016,
+                       kRun = 0x60030014, kTriggers = 0x68030000, kType = 0x68030007;
+using Refusals = std::map<std::pair<std::string, std::int32_t>, std::uint32_t>;
 
-struct Task
+// One object of the component: properties kept by dispatch identifier and
+// the methods of its kind, each call counted. A call listed in the
+// refusals raises its error.
+class CFake : public IAutomationObject
 {
-    std::string name, creator = "Taskloom", application, line, folder;
-    int saves = 0, runs = 0;
-    std::vector<std::map<std::int32_t, AutomationValue>> triggers;
+public:
+    using Method = std::function<AutomationValue(const std::vector<AutomationValue>&)>;
+    CFake(std::string kind, Refusals& refusals) : m_kind(std::move(kind)), m_refusals(refusals) {}
+    AutomationValue Invoke(std::int32_t dispid, InvokeKind kind,
+                           const std::vector<AutomationValue>& args) override
+    {
+        if (auto refused = m_refusals.find({m_kind, dispid}); refused != m_refusals.end())
+            throw AutomationError(refused->second, "refused by " + m_kind);
+        ++calls[dispid];
+        if (kind == InvokeKind::Put)
+            props[dispid] = args.at(0);
+        else if (auto method = methods.find(dispid); method != methods.end())
+            return method->second(args);
+        return kind == InvokeKind::Put ? AutomationValue{} : props[dispid];
+    }
+    std::string Text(std::int32_t dispid) { return std::get<std::string>(props[dispid]); }
+
+    Props props;
+    std::map<std::int32_t, Method> methods;
+    std::map<std::int32_t, int> calls;
+
+private:
+    std::string m_kind;
+    Refusals& m_refusals;
 };
 
-// The component's objects by dispatch identifier. Calls listed in `fail`
-// raise their error; the property sheet cannot be opened, as under wine.
+// The Task Scheduler's tasks in memory, seen through a Schedule whose
+// collection changes only at Refresh, CreateTask and Delete, as the real
+// one's does. The property sheet never opens, as under wine.
 class CFakeComponent
 {
 public:
-    std::vector<std::shared_ptr<Task>> tasks; // the Task Scheduler's own
-    // Object and member that refuse, with the error they raise.
-    std::map<std::pair<std::string, std::int32_t>, std::uint32_t> fail;
+    Refusals refusals;
+    std::vector<std::shared_ptr<CFake>> tasks;
 
-    std::shared_ptr<IAutomationObject> Schedule();
-
-    void Check(std::int32_t dispid, const char* object)
+    std::shared_ptr<CFake> Add(const std::string& name, const std::string& creator)
     {
-        auto found = fail.find({object, dispid});
-        if (found != fail.end())
+        auto job = std::make_shared<CFake>("Job", refusals);
+        job->props = {{kName, name}, {kCreator, creator}};
+        job->methods[0x60030017] = [](auto&) -> AutomationValue
+        { throw AutomationError(0x80004001u, "Not implemented"); };
+        auto triggers = std::make_shared<CFake>("Triggers", refusals);
+        auto items = std::make_shared<std::vector<std::shared_ptr<CFake>>>();
+        triggers->methods[0x60030002] = [this, items](auto&)
         {
-            throw AutomationError(found->second, std::string("refused by ") + object);
-        }
+            return std::shared_ptr<IAutomationObject>(
+                items->emplace_back(std::make_shared<CFake>("Trigger", refusals)));
+        };
+        triggers->methods[0x68030001] = [items](auto&)
+        { return static_cast<std::int32_t>(items->size()); };
+        triggers->methods[0] = [items](auto& args) {
+            return std::shared_ptr<IAutomationObject>(
+                items->at(std::get<std::int32_t>(args[0]) - 1));
+        };
+        job->props[kTriggers] = std::shared_ptr<IAutomationObject>(triggers);
+        tasks.push_back(job);
+        return job;
     }
-    std::shared_ptr<Task> Add(const std::string& name, const std::string& creator)
+    Props& Trigger(std::size_t task)
     {
-        auto task = std::make_shared<Task>();
-        task->name = name;
-        task->creator = creator;
-        tasks.push_back(task);
-        return task;
+        auto triggers =
+            std::get<std::shared_ptr<IAutomationObject>>(tasks.at(task)->props[kTriggers]);
+        auto item = triggers->Invoke(0, InvokeKind::Get, {std::int32_t{1}});
+        return static_cast<CFake&>(*std::get<std::shared_ptr<IAutomationObject>>(item)).props;
     }
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
         for (const auto& task : tasks)
-            names.push_back(task->name);
+            names.push_back(task->Text(kName));
         return names;
     }
+    std::shared_ptr<IAutomationObject> Schedule()
+    {
+        auto schedule = std::make_shared<CFake>("Schedule", refusals);
+        auto jobs = std::make_shared<std::vector<std::shared_ptr<CFake>>>();
+        auto& m = schedule->methods;
+        m[0x60030002] = [this, jobs](auto& args)
+        {
+            return std::shared_ptr<IAutomationObject>(
+                jobs->emplace_back(Add(std::get<std::string>(args[0]), "Taskloom")));
+        };
+        m[0x60030003] = [this, jobs](auto&)
+        {
+            *jobs = tasks;
+            return AutomationValue{};
+        };
+        m[0x60030004] = [this, jobs](auto& args)
+        {
+            const auto at = jobs->begin() + (std::get<std::int16_t>(args[0]) - 1);
+            std::erase(tasks, *at);
+            jobs->erase(at);
+            return AutomationValue{};
+        };
+        m[0] = [jobs](auto& args) {
+            return std::shared_ptr<IAutomationObject>(
+                jobs->at(std::get<std::int16_t>(args[0]) - 1));
+        };
+        m[0x68030000] = [jobs](auto&) { return static_cast<std::int32_t>(jobs->size()); };
+        return schedule;
+    }
 };
-
-class CObject : public IAutomationObject
-{
-public:
-    explicit CObject(CFakeComponent& c) : m_c(c) {}
-
-protected:
-    CFakeComponent& m_c;
-};
-
-class CTrigger : public CObject
-{
-public:
-    CTrigger(CFakeComponent& c, std::shared_ptr<Task> task, std::size_t index)
-        : CObject(c), m_task(std::move(task)), m_index(index)
-    {
-    }
-    AutomationValue Invoke(std::int32_t dispid, InvokeKind kind,
-                           const std::vector<AutomationValue>& args) override
-    {
-        m_c.Check(dispid, "Trigger");
-        auto& fields = m_task->triggers.at(m_index);
-        if (kind == InvokeKind::Put)
-        {
-            fields[dispid] = args.at(0);
-            return {};
-        }
-        return fields[dispid];
-    }
-
-private:
-    std::shared_ptr<Task> m_task;
-    std::size_t m_index;
-};
-
-class CTriggers : public CObject
-{
-public:
-    CTriggers(CFakeComponent& c, std::shared_ptr<Task> task) : CObject(c), m_task(std::move(task))
-    {
-    }
-    AutomationValue Invoke(std::int32_t dispid, InvokeKind,
-                           const std::vector<AutomationValue>& args) override
-    {
-        m_c.Check(dispid, "Triggers");
-        switch (dispid)
-        {
-        case 0x60030002: // Add
-            m_task->triggers.emplace_back();
-            return std::make_shared<CTrigger>(m_c, m_task, m_task->triggers.size() - 1);
-        case 0x68030001: // Count
-            return static_cast<std::int32_t>(m_task->triggers.size());
-        case 0: // Item
-            return std::make_shared<CTrigger>(m_c, m_task, std::get<std::int32_t>(args.at(0)) - 1);
-        default:
-            ADD_FAILURE() << "Triggers member " << dispid;
-            return {};
-        }
-    }
-
-private:
-    std::shared_ptr<Task> m_task;
-};
-
-class CJob : public CObject
-{
-public:
-    CJob(CFakeComponent& c, std::shared_ptr<Task> task, bool named)
-        : CObject(c), m_task(std::move(task)), m_named(named)
-    {
-    }
-    AutomationValue Invoke(std::int32_t dispid, InvokeKind kind,
-                           const std::vector<AutomationValue>& args) override
-    {
-        m_c.Check(dispid, "Job");
-        std::string* field = dispid == 0x6803000F   ? &m_task->creator
-                             : dispid == 0x68030012 ? &m_task->application
-                             : dispid == 0x68030011 ? &m_task->line
-                             : dispid == 0x68030001 ? &m_task->folder
-                                                    : nullptr;
-        if (field && kind == InvokeKind::Put)
-        {
-            *field = std::get<std::string>(args.at(0));
-            return {};
-        }
-        if (field)
-            return *field;
-        switch (dispid)
-        {
-        case 0x68030003: // Name: known once the collection was refreshed
-            return m_named ? m_task->name : std::string();
-        case 0x60030016: // Save
-            ++m_task->saves;
-            return {};
-        case 0x60030017: // ShowProperties
-            throw AutomationError(kNotImplemented, "Not implemented");
-        case 0x60030014: // Run
-            ++m_task->runs;
-            return {};
-        case 0x68030000: // Triggers
-            return std::make_shared<CTriggers>(m_c, m_task);
-        default:
-            ADD_FAILURE() << "Job member " << dispid;
-            return {};
-        }
-    }
-
-private:
-    std::shared_ptr<Task> m_task;
-    bool m_named;
-};
-
-class CSchedule : public CObject
-{
-public:
-    using CObject::CObject;
-    AutomationValue Invoke(std::int32_t dispid, InvokeKind,
-                           const std::vector<AutomationValue>& args) override
-    {
-        m_c.Check(dispid, "Schedule");
-        switch (dispid)
-        {
-        case 0x60030002: // CreateTask
-        {
-            auto task = m_c.Add(std::get<std::string>(args.at(0)), "Taskloom");
-            m_jobs.push_back(task);
-            ++m_count;
-            return std::make_shared<CJob>(m_c, task, false);
-        }
-        case 0x60030003: // Refresh
-            m_jobs = m_c.tasks;
-            m_count = static_cast<std::int32_t>(m_jobs.size());
-            return {};
-        case 0x60030004: // Delete
-        {
-            const auto at = static_cast<std::size_t>(std::get<std::int16_t>(args.at(0)) - 1);
-            auto task = m_jobs.at(at);
-            std::erase(m_c.tasks, task);
-            m_jobs.erase(m_jobs.begin() + static_cast<std::ptrdiff_t>(at));
-            --m_count;
-            return {};
-        }
-        case 0: // Job
-            return std::make_shared<CJob>(
-                m_c, m_jobs.at(static_cast<std::size_t>(std::get<std::int16_t>(args.at(0)) - 1)),
-                true);
-        case 0x68030000: // Count
-            return m_count;
-        default:
-            ADD_FAILURE() << "Schedule member " << dispid;
-            return {};
-        }
-    }
-
-private:
-    std::vector<std::shared_ptr<Task>> m_jobs;
-    std::int32_t m_count = 0;
-};
-
-std::shared_ptr<IAutomationObject> CFakeComponent::Schedule()
-{
-    return std::make_shared<CSchedule>(*this);
-}
 
 // The task-name and schedule windows: names offered in turn, the schedule
 // confirmed or cancelled.
@@ -315,17 +219,16 @@ TEST_F(Scheduling, FileTaskCarriesTheAcceptedFilesAndItsOwnSchedule)
     EXPECT_EQ(windows.refused, (std::vector<std::string>{"taken"}));
     EXPECT_EQ(Messages(), (std::vector<std::string>{"English:9016"}));
     ASSERT_EQ(component.tasks.size(), 2u);
-    const Task& task = *component.tasks[1];
-    EXPECT_EQ(task.name, "night");
-    EXPECT_EQ(task.creator, "Quellwipe");
-    EXPECT_EQ(task.application, "C:\\Q\\Quellwipe.exe");
-    EXPECT_EQ(task.folder, "C:\\Q");
-    EXPECT_EQ(task.line, R"("/s" "night" "/O1" "/T7" "C:\a.txt" "C:\b c.txt")");
+    CFake& task = *component.tasks[1];
+    EXPECT_EQ(task.Text(kName), "night");
+    EXPECT_EQ(task.Text(kCreator), "Quellwipe");
+    EXPECT_EQ(task.Text(kApplication), "C:\\Q\\Quellwipe.exe");
+    EXPECT_EQ(task.Text(kFolder), "C:\\Q");
+    EXPECT_EQ(task.Text(kLine), R"("/s" "night" "/O1" "/T7" "C:\a.txt" "C:\b c.txt")");
     // Saved when made and again with its schedule.
-    EXPECT_EQ(task.saves, 2);
-    ASSERT_EQ(task.triggers.size(), 1u);
-    auto trigger = task.triggers[0];
-    EXPECT_EQ(std::get<std::int32_t>(trigger[0x68030007]), TaskTrigger::Weekly);
+    EXPECT_EQ(task.calls[kSave], 2);
+    Props trigger = component.Trigger(1);
+    EXPECT_EQ(std::get<std::int32_t>(trigger[kType]), TaskTrigger::Weekly);
     EXPECT_EQ(std::get<std::int32_t>(trigger[0x6803000B]), 34);
     EXPECT_EQ(std::get<std::int16_t>(trigger[0x68030009]), 1);
     EXPECT_DOUBLE_EQ(std::get<AutomationDate>(trigger[0x68030003]).days, 46391.0); // 2027-01-04
@@ -352,8 +255,7 @@ TEST_F(Scheduling, FileTaskCarriesTheAcceptedFilesAndItsOwnSchedule)
     EXPECT_EQ(windows.shown[1].kind, TaskTrigger::Weekly);
     EXPECT_EQ(windows.shown[1].weekDays, 34);
     EXPECT_EQ(windows.shown[1].hour * 60 + windows.shown[1].minute, 150);
-    trigger = component.tasks[1]->triggers.at(0);
-    EXPECT_EQ(component.tasks[1]->triggers.size(), 1u);
+    trigger = component.Trigger(1);
     EXPECT_EQ(std::get<std::int16_t>(trigger[0x6803000D]), static_cast<std::int16_t>(0x8000));
     EXPECT_EQ(std::get<std::int32_t>(trigger[0x6803000C]), 0xFFF);
 }
@@ -439,7 +341,7 @@ TEST_F(Scheduling, PanelShowsOnlyOwnTasksAndActsOnTheOneSelected)
     EXPECT_EQ(Messages(), (std::vector<std::string>{"English:9028"}));
     movie.Pick("tasks", 1);
     movie.Press("runNow");
-    EXPECT_EQ(component.tasks[2]->runs, 1);
+    EXPECT_EQ(component.tasks[2]->calls[kRun], 1);
 
     // After a delete the map follows the tasks that moved up.
     movie.Press("deleteTask");
@@ -448,7 +350,7 @@ TEST_F(Scheduling, PanelShowsOnlyOwnTasksAndActsOnTheOneSelected)
     EXPECT_EQ(client->TaskMap(), (std::vector<std::int32_t>{1, 4}));
     movie.Pick("tasks", 1);
     movie.Press("runNow");
-    EXPECT_EQ(component.tasks[3]->runs, 1);
+    EXPECT_EQ(component.tasks[3]->calls[kRun], 1);
 
     // Delete all asks, spares the others' tasks, and a No keeps everything.
     host.answers = {"No"};
@@ -468,6 +370,7 @@ TEST_F(Scheduling, PanelShowsOnlyOwnTasksAndActsOnTheOneSelected)
     // A task that vanished elsewhere leaves the list at the next showing.
     component.Add("x", "Quellwipe");
     movie.Press("refreshTasks");
+    EXPECT_EQ(Var("_root.SchedulersStr"), "|x |");
     EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"x "}));
     component.tasks.pop_back();
     movie.Press("refreshTasks");
@@ -498,13 +401,12 @@ TEST_F(Scheduling, EveryComponentFailureIsToldAndLeavesNoHalfMadeTask)
         component.tasks.clear();
         if (std::string(c.button) == "refreshTasks")
             component.Add("mine", "Quellwipe");
-        component.fail.clear();
-        component.fail[{c.object, c.dispid}] = 0x80070422u;
+        component.refusals = {{{c.object, c.dispid}, 0x80070422u}};
         windows.names = {"bin", ""};
         windows.schedule = TaskTrigger{};
         movie.Pick("panels", std::string(c.button) == "refreshTasks" ? 4 : 3);
         movie.Press(c.button);
-        component.fail.clear();
+        component.refusals.clear();
         ASSERT_FALSE(host.messages.empty());
         EXPECT_EQ(host.messages.front().type, "warning");
         EXPECT_EQ(host.messages.front().text, "English:9080");

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -280,46 +279,6 @@ TEST_F(FlashWindowTest, ProgressWindowMirrorsItsLinesAndCancelsOnce)
     EXPECT_EQ(cancels, 1);
     EXPECT_EQ(progress.Answer(), "Cancel");
     EXPECT_EQ(m_log.back(), "EndModal");
-}
-
-TEST_F(FlashWindowTest, TaskNameRefusesTakenNamesAndClosesOnAnEmptyOne)
-{
-    const struct
-    {
-        std::vector<std::pair<const char*, const char*>> presses; // command, name typed
-        const char* name;
-        bool emptyOnOk;
-        std::size_t closes;
-    } cases[] = {
-        {{{"IDC_FS_Ok", "night"}}, "night", false, 1},
-        {{{"IDC_FS_Ok", "taken"}}, "", false, 0},
-        {{{"IDC_FS_Ok", "Taken"}}, "Taken", false, 1}, // other letter case is another name
-        {{{"IDC_FS_Ok", "taken"}, {"IDC_FS_Ok", "Taken"}}, "Taken", false, 1},
-        {{{"IDC_FS_Ok", "taken"}, {"IDC_FS_Cancel", "taken"}}, "", false, 1},
-        {{{"IDC_FS_Ok", ""}}, "", true, 1},
-    };
-    for (const auto& c : cases)
-    {
-        std::vector<std::string> offered;
-        CTaskNameWindow window(m_movie, m_frame, m_presenter, "C:\\Prog", "English",
-                               [&offered](const std::string& name)
-                               {
-                                   offered.push_back(name);
-                                   return name == "taken";
-                               });
-        window.InitDialog();
-        m_log.clear();
-        for (const auto& [command, typed] : c.presses)
-        {
-            m_movie.variables["_root.taskname_txt.text"] = typed;
-            m_movie.Raise(command);
-        }
-        EXPECT_EQ(window.TaskName(), c.name) << c.presses.back().second;
-        EXPECT_EQ(window.EmptyOnOk(), c.emptyOnOk);
-        EXPECT_EQ(std::count(m_log.begin(), m_log.end(), "EndModal"),
-                  static_cast<std::ptrdiff_t>(c.closes));
-        EXPECT_EQ(std::count(offered.begin(), offered.end(), ""), 0) << "an empty name is no name";
-    }
 }
 
 TEST_F(FlashWindowTest, ScheduleWindowShowsTheTriggerAndTakesBackOnlyARealOne)
