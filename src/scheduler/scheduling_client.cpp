@@ -41,6 +41,8 @@ constexpr std::int32_t kTriggerMonths = 0x6803000C;
 constexpr std::int32_t kTriggerDaysOfTheWeek = 0x6803000B;
 constexpr std::int32_t kTriggerWeeksInterval = 0x68030009;
 constexpr std::int32_t kTriggerType = 0x68030007;
+constexpr std::int32_t kTriggerFlags = 0x68030004;
+constexpr std::int32_t kTriggerDisabled = 4;
 constexpr std::int32_t kTriggerBeginDay = 0x68030003;
 constexpr std::int32_t kTriggerStartTime = 0x68030000;
 constexpr std::int32_t kAllMonths = 0xFFF;
@@ -419,10 +421,16 @@ void CSchedulingClient::EditSchedule(const std::string& name, bool existing)
     }
     const std::shared_ptr<IAutomationObject> triggers = Object(Get(*m_job, kJobTriggers));
     TaskTrigger trigger;
-    const bool hasTrigger = existing && Long(Get(*triggers, kTriggersCount)) > 0;
-    if (hasTrigger)
+    // A task saved without a schedule comes back with a disabled trigger of
+    // the Task Scheduler's making: that is no schedule to show.
+    std::shared_ptr<IAutomationObject> first;
+    if (existing && Long(Get(*triggers, kTriggersCount)) > 0)
     {
-        trigger = ReadTrigger(*triggers);
+        first = Object(Get(*triggers, kTriggersItem, {std::int32_t{1}}));
+    }
+    if (first && (Long(Get(*first, kTriggerFlags)) & kTriggerDisabled) == 0)
+    {
+        trigger = ReadTrigger(*first);
     }
     else
     {
@@ -449,32 +457,30 @@ void CSchedulingClient::EditSchedule(const std::string& name, bool existing)
     Call(*m_job, kJobSave, {std::string()});
 }
 
-TaskTrigger CSchedulingClient::ReadTrigger(IAutomationObject& triggers)
+TaskTrigger CSchedulingClient::ReadTrigger(IAutomationObject& item)
 {
-    const std::shared_ptr<IAutomationObject> item =
-        Object(Get(triggers, kTriggersItem, {std::int32_t{1}}));
     TaskTrigger trigger;
-    trigger.kind = Long(Get(*item, kTriggerType));
+    trigger.kind = Long(Get(item, kTriggerType));
     sched::DateParts begin;
-    if (sched::SplitDate(Date(Get(*item, kTriggerBeginDay)), begin))
+    if (sched::SplitDate(Date(Get(item, kTriggerBeginDay)), begin))
     {
         trigger.year = begin.year;
         trigger.month = begin.month;
         trigger.day = begin.day;
     }
     sched::DateParts time;
-    if (sched::SplitDate(Date(Get(*item, kTriggerStartTime)), time))
+    if (sched::SplitDate(Date(Get(item, kTriggerStartTime)), time))
     {
         trigger.hour = time.hour;
         trigger.minute = time.minute;
     }
     if (trigger.kind == TaskTrigger::Weekly)
     {
-        trigger.weekDays = Long(Get(*item, kTriggerDaysOfTheWeek)) & 0x7F;
+        trigger.weekDays = Long(Get(item, kTriggerDaysOfTheWeek)) & 0x7F;
     }
     else if (trigger.kind == TaskTrigger::Monthly)
     {
-        const int mask = Long(Get(*item, kTriggerDay)) & 0xFFFF;
+        const int mask = Long(Get(item, kTriggerDay)) & 0xFFFF;
         for (int day = 1; day <= kLastMonthDay; ++day)
         {
             if (mask & (1 << (day - 1)))
@@ -499,8 +505,10 @@ void CSchedulingClient::WriteTrigger(IAutomationObject& triggers, const TaskTrig
     const std::shared_ptr<IAutomationObject> item =
         reuse ? Object(Get(triggers, kTriggersItem, {std::int32_t{1}}))
               : Object(Call(triggers, kTriggersAdd));
-    // The type first: the other members are judged by it.
+    // The type first: the other members are judged by it. The schedule
+    // confirmed is the one that runs: no end date, not disabled.
     Put(*item, kTriggerType, std::int32_t{trigger.kind});
+    Put(*item, kTriggerFlags, std::int32_t{0});
     double begin = 0.0;
     sched::DateFromParts(trigger.year, trigger.month, trigger.day, begin);
     Put(*item, kTriggerBeginDay, AutomationDate{begin});

@@ -62,7 +62,7 @@ private:
     bool CreateTask(const std::string& name, const std::string& line);
     void RemoveHalfMade(const std::string& name);
     void EditSchedule(const std::string& name, bool existing);
-    TaskTrigger ReadTrigger(IAutomationObject& triggers);
+    TaskTrigger ReadTrigger(IAutomationObject& trigger);
     void WriteTrigger(IAutomationObject& triggers, const TaskTrigger& trigger);
     std::shared_ptr<IAutomationObject> FetchJob(std::int32_t position);
     void ReportFailure(const AutomationError& error);

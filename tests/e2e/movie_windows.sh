@@ -200,7 +200,9 @@ check "don't show again writes BinAlertDisabled" test "$(reg_value BinAlertDisab
 # the current block, and the half-written file stays under its name.
 progress_run() {
     head -c $((1 << 30)) /dev/zero >"$c/big.bin"
-    quellwipe '"/s" "Big" "/O1" "/T1" "C:\big.bin"' &
+    # Nine passes: on a busy machine too the run outlasts the drag and DPI
+    # checks that come before Esc.
+    quellwipe '"/s" "Big" "/O1" "/T3" "C:\big.bin"' &
     program=$!
     wine "$tool" wait QuellwipeProgressWindow - 30000 || return 1
     local i id=

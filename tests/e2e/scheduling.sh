@@ -148,14 +148,14 @@ check "the window is still there" wine "$tool" wait QuellwipeMainWindow - 1000
 tasks=$(tasks_read)
 echo "$tasks"
 app='C:\Program Files\Quellwipe'
-check "the file task: exact application, parameters, folder, creator, weekly Mon+Fri" has_task \
-    "night files|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"night files\" \"/O0\" \"/T3\" \"$(win_path "$c/s1.txt")\" \"$(win_path "$c/s2.txt")\"|$app|1|2|2027-01-04|02:30|34|"
+check "the file task: exact application, parameters, folder, creator, weekly Mon+Fri, enabled" has_task \
+    "night files|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"night files\" \"/O0\" \"/T3\" \"$(win_path "$c/s1.txt")\" \"$(win_path "$c/s2.txt")\"|$app|1|2|2027-01-04|02:30|34||0"
 check "the folder task, daily" has_task \
-    "nightly folders|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"nightly folders\" \"/O0\" \"/T3\" \"/F0\" \"/R0\" \"$(win_path "$c/sched dir")\"|$app|1|1|2027-02-01|23:05||"
+    "nightly folders|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"nightly folders\" \"/O0\" \"/T3\" \"/F0\" \"/R0\" \"$(win_path "$c/sched dir")\"|$app|1|1|2027-02-01|23:05|||0"
 check "the drive task, monthly on the 12th" has_task \
-    "drive|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"drive\" \"/O0\" \"/T3\" \"$drive:\\\"|$app|1|3|2027-03-12|04:00||2048"
+    "drive|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"drive\" \"/O0\" \"/T3\" \"$drive:\\\"|$app|1|3|2027-03-12|04:00||2048|0"
 check "the Recycle Bin task, once" has_task \
-    "bin|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"bin\" \"/O0\" \"/T3\" \"recycle\"|$app|1|0|2027-04-30|12:00||"
+    "bin|Quellwipe|$app\\Quellwipe.exe|\"/s\" \"bin\" \"/O0\" \"/T3\" \"recycle\"|$app|1|0|2027-04-30|12:00|||0"
 check "no task was made of the refused name" test "$(grep -ci '^other|' <<<"$tasks")" -eq 1
 
 # The panel lists exactly the program's tasks.

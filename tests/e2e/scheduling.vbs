@@ -1,7 +1,7 @@
 ' Reads the scheduled tasks back through Taskloom.dll, one line per task:
 ' name|creator|application|parameters|working folder|triggers|type|begin
-' day|start time|week days|month day mask. With "foreign NAME" it makes a
-' task of another program instead.
+' day|start time|week days|month day mask|trigger flags. With "foreign
+' NAME" it makes a task of another program instead.
 Option Explicit
 Dim s, j, t, i, line, kind, days, mday
 Set s = CreateObject("TaskScheduler.Schedule")
@@ -28,7 +28,7 @@ For i = 1 To s.Count
         If kind = 3 Then mday = t.Day
         line = line & "|" & kind & "|" & Year(t.BeginDay) & "-" & Two(Month(t.BeginDay)) & "-" & _
             Two(Day(t.BeginDay)) & "|" & Two(Hour(t.StartTime)) & ":" & Two(Minute(t.StartTime)) & _
-            "|" & days & "|" & mday
+            "|" & days & "|" & mday & "|" & t.Flags
     End If
     WScript.Echo line
 Next

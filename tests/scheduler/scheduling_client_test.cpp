@@ -258,6 +258,7 @@ TEST_F(Scheduling, FileTaskCarriesTheAcceptedFilesAndItsOwnSchedule)
     trigger = component.Trigger(1);
     EXPECT_EQ(std::get<std::int16_t>(trigger[0x6803000D]), static_cast<std::int16_t>(0x8000));
     EXPECT_EQ(std::get<std::int32_t>(trigger[0x6803000C]), 0xFFF);
+    EXPECT_EQ(std::get<std::int32_t>(trigger[0x68030004]), 0) << "enabled, without an end";
 }
 
 TEST_F(Scheduling, ListsThatYieldNoTaskAndWindowsThatAreCancelled)
