@@ -141,6 +141,9 @@ typed alt+t 12:00
 check "the Recycle Bin task gets its schedule" confirm_schedule
 keys alt+e
 name_task OTHER
+for _ in $(seq 50); do message 2>/dev/null | grep -q 'Error code: 0x' && break; sleep 0.2; done
+photo_name_window refused
+message
 check "a refusal of the Task Scheduler is told with its code" \
     when_asked 'Error code: 0x' OK
 check "the window is still there" wine "$tool" wait QuellwipeMainWindow - 1000
