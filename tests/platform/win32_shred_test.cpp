@@ -115,6 +115,18 @@ TEST_F(Win32ShredTest, GatheredBlocksLandWhereTheyWereWritten)
     std::string expected = "z" + a.substr(1) + b + std::string(200000 - 131072, 'o') + "tail" +
                            std::string(300000 - 200004, 'o');
     EXPECT_TRUE(files.ReadWholeFile(path) == expected);
+
+    // A small file gathers no more than it holds; a write past its end still
+    // lands.
+    std::string small = Make("small.bin", "0123456789");
+    entry = files.Open(small, m_error);
+    ASSERT_TRUE(entry);
+    file = files.OpenForOverwrite(*entry, m_error);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->WriteAt(0, bytes("abcdefghij"), 10, m_error));
+    ASSERT_TRUE(file->WriteAt(10, bytes("xy"), 2, m_error));
+    EXPECT_TRUE(file->Close(m_error));
+    EXPECT_EQ(files.ReadWholeFile(small), "abcdefghijxy");
 }
 
 TEST_F(Win32ShredTest, OnlyNameSurrogatesAreLinks)

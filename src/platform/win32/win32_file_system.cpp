@@ -352,15 +352,14 @@ constexpr std::size_t kGatherBytes = 1 << 20;
 class CWin32OpenFile : public IOpenFile
 {
 public:
-    // `gather`: consecutive writes may be held back until 1 MiB is reached.
-    // Only for overwriting in place, where no write is expected to find the
-    // disk full (the free-space fill needs every write's own answer).
-    CWin32OpenFile(HANDLE file, bool gather) : m_file(file)
+    // `gatherBytes`: consecutive writes may be held back until that much is
+    // reached. Only for overwriting in place, where no write is expected to
+    // find the disk full (the free-space fill needs every write's own
+    // answer). No more than the file holds: a buffer of 1 MiB for each small
+    // file of a folder cost more than its writes.
+    CWin32OpenFile(HANDLE file, std::size_t gatherBytes) : m_file(file)
     {
-        if (gather)
-        {
-            m_gathered.reserve(kGatherBytes);
-        }
+        m_gathered.reserve(std::min(gatherBytes, kGatherBytes));
     }
     ~CWin32OpenFile() override
     {
@@ -389,7 +388,7 @@ public:
         {
             m_gatheredAt = offset;
         }
-        if (size > m_gathered.capacity())
+        if (size >= m_gathered.capacity())
         {
             return WriteThrough(offset, data, size, error);
         }
@@ -726,7 +725,9 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const Location& at, const CWin3
             return nullptr;
         }
     }
-    return std::make_unique<CWin32OpenFile>(handle.Release(), true);
+    return std::make_unique<CWin32OpenFile>(
+        handle.Release(),
+        static_cast<std::size_t>(std::min<std::uint64_t>(now.size, kGatherBytes)));
 }
 
 // Removes an empty folder through `folder`, a handle opened as the folder
@@ -1255,7 +1256,7 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateForWriting(const std::string&
         error = LastError();
         return nullptr;
     }
-    return std::make_unique<CWin32OpenFile>(file, false);
+    return std::make_unique<CWin32OpenFile>(file, 0);
 }
 
 std::unique_ptr<IOpenFile> CWin32FileSystem::CreateNewForWriting(const std::string& path,
@@ -1271,7 +1272,7 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateNewForWriting(const std::stri
         error = LastError();
         return nullptr;
     }
-    return std::make_unique<CWin32OpenFile>(file, false);
+    return std::make_unique<CWin32OpenFile>(file, 0);
 }
 
 std::optional<FreeSpaceInfo> CWin32FileSystem::QueryFreeSpace(const std::string& root, bool legacy,
