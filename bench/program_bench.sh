@@ -182,6 +182,20 @@ if [ "${1:-}" = --inner ]; then
                 gone "$tool_name" "$data"
             done
         done
+        # QW_BENCH_TIMELINE=<folder>: one more run, not timed, notes where
+        # its time went (bench/README.md) into <folder>/timeline-<method>.txt.
+        if [ -n "${QW_BENCH_TIMELINE:-}" ]; then
+            case $method in
+            quick | thorough) fresh_file && data=$target ;;
+            folder) fresh_tree && data=$tree ;;
+            depth) fresh_chain && data=$tree ;;
+            esac
+            rm -f "$dir/timeline.txt"
+            QW_TIMELINE='C:\qwbench\timeline.txt' qw_time "${qw_args[@]}" >/dev/null
+            mkdir -p "$QW_BENCH_TIMELINE"
+            cp "$dir/timeline.txt" "$QW_BENCH_TIMELINE/timeline-$method.txt"
+            gone timeline "$data"
+        fi
         qw=$(median "${t_qw[@]}")
         sh=$(median "${t_shred[@]}")
         en=$(median "${t_engine[@]}")

@@ -63,8 +63,10 @@ enum class RemoveOutcome
     Stop,
 };
 
+// `entry`: the folder itself, still open, removed through its handle where
+// the system can; null for a link.
 RemoveOutcome RemoveByRule(FolderRun& run, IEntry& folder, const std::string& name, bool isLink,
-                           ShredMode mode)
+                           ShredMode mode, std::unique_ptr<IEntry> entry = nullptr)
 {
     IShredHost& host = run.host;
     const std::string path = JoinPath(folder.Path(), name);
@@ -96,13 +98,25 @@ RemoveOutcome RemoveByRule(FolderRun& run, IEntry& folder, const std::string& na
         }
     }
     OsError error;
-    bool removed =
-        host.Files().RemoveIn(folder, name, isLink ? RemoveKind::Link : RemoveKind::Folder, error);
+    const bool removed =
+        isLink ? host.Files().RemoveIn(folder, name, RemoveKind::Link, error)
+               : host.Files().RemoveFolderEntry(folder, name, std::move(entry), error);
     if (!removed && mode == ShredMode::Normal)
     {
         ReportFolderNotRemoved(host, path, error);
     }
     return removed ? RemoveOutcome::Removed : RemoveOutcome::Kept;
+}
+
+// Whether RemoveByRule may remove what is found in a folder walked in
+// `mode`.
+bool MayRemoveSubfolders(const FolderRun& run, ShredMode mode)
+{
+    if (mode == ShredMode::Normal)
+    {
+        return run.subfolderRule != 0 && (run.removeRule == 1 || run.removeRule == 2);
+    }
+    return mode != ShredMode::BinEntry;
 }
 
 // A folder being shredded: open, listed once, walked entry by entry.
@@ -185,7 +199,8 @@ int ShredTree(FolderRun& run, std::unique_ptr<IEntry> top, bool systemFlag, Shre
         {
             const int stop = open.stop;
             const std::string name = std::move(open.name);
-            // Closed before its removal: an open folder cannot be removed.
+            // Kept open for its removal, which closes it.
+            std::unique_ptr<IEntry> done = std::move(open.folder);
             stack.pop_back();
             if (stack.empty())
             {
@@ -196,7 +211,7 @@ int ShredTree(FolderRun& run, std::unique_ptr<IEntry> top, bool systemFlag, Shre
             {
                 parent.stop = 1;
             }
-            else if (RemoveByRule(run, *parent.folder, name, false, parent.mode) ==
+            else if (RemoveByRule(run, *parent.folder, name, false, parent.mode, std::move(done)) ==
                      RemoveOutcome::Stop)
             {
                 parent.stop = 1;
@@ -209,9 +224,15 @@ int ShredTree(FolderRun& run, std::unique_ptr<IEntry> top, bool systemFlag, Shre
             open.mode == ShredMode::Normal ? ShredMode::Normal : ShredMode::BinSubtree;
         OsError error;
         // The listing only says what to look at: what an entry is, is
-        // decided on the handle opened now, where it lies.
-        std::unique_ptr<IEntry> child =
-            listed.status.isFolder ? files.OpenIn(*open.folder, listed.name, error) : nullptr;
+        // decided on the handle opened now, where it lies. A folder that
+        // may go after its visit is held so that it can go by that handle.
+        std::unique_ptr<IEntry> child;
+        if (listed.status.isFolder)
+        {
+            child = MayRemoveSubfolders(run, open.mode)
+                        ? files.OpenFolderToRemove(*open.folder, listed.name, error)
+                        : files.OpenIn(*open.folder, listed.name, error);
+        }
         if (!child || !child->Status().isFolder)
         {
             child.reset();
@@ -371,8 +392,7 @@ void ShredFolderTarget(IShredHost& host, const std::string& path, bool systemFla
     {
         return;
     }
-    folder.reset();
-    if (!files.RemoveIn(*parent, NameOf(path), RemoveKind::Folder, error))
+    if (!files.RemoveFolderEntry(*parent, NameOf(path), std::move(folder), error))
     {
         ReportFolderNotRemoved(host, path, error);
     }

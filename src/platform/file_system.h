@@ -176,6 +176,24 @@ public:
     // no reparse point.
     virtual bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
                           OsError& error) = 0;
+    // OpenIn for a folder that is to go once it is emptied: held, where the
+    // system can, so that RemoveFolderEntry needs no open of its own. Nobody
+    // else may then open it without sharing deletion.
+    virtual std::unique_ptr<IEntry> OpenFolderToRemove(IEntry& folder, const std::string& name,
+                                                       OsError& error)
+    {
+        return OpenIn(folder, name, error);
+    }
+    // Removes the folder `entry`, opened as `name` in `folder`, under the
+    // same rule. Where the system can, through the handle it was checked on,
+    // without opening its name again: each open costs as much as the folder
+    // is deep under wine. The entry is closed either way.
+    virtual bool RemoveFolderEntry(IEntry& folder, const std::string& name,
+                                   std::unique_ptr<IEntry> entry, OsError& error)
+    {
+        entry.reset();
+        return RemoveIn(folder, name, RemoveKind::Folder, error);
+    }
 
     // By path, for the program's own files and folders only (log, filler
     // files, the wipe's folder).

@@ -14,7 +14,22 @@ CProgressThrottle::CProgressThrottle(MicrosecondClock clock, std::uint64_t inter
 void CProgressThrottle::NewRange(std::uint64_t low, std::uint64_t high)
 {
     m_high = std::max(low, high);
-    m_rangeStart = true;
+    m_rangeNew = true;
+}
+
+bool CProgressThrottle::FrameDue(std::uint64_t now) const
+{
+    return !m_everShown || now - m_lastShownUs >= Interval();
+}
+
+void CProgressThrottle::Drawn(std::uint64_t now)
+{
+    m_everShown = true;
+    m_rangeNew = false;
+    m_shown = m_reported;
+    m_lastShownUs = now;
+    m_frameCostUs = 0;
+    m_redrawOwed = true;
 }
 
 std::uint64_t CProgressThrottle::Interval() const
@@ -25,24 +40,30 @@ std::uint64_t CProgressThrottle::Interval() const
 
 bool CProgressThrottle::ShowPosition(std::uint64_t position)
 {
-    const bool rangeStart = std::exchange(m_rangeStart, false);
     const bool passStart = position < m_reported;
     m_reported = position;
-    if (!rangeStart && m_everShown && position == m_shown)
+    if (m_everShown && !m_rangeNew && position == m_shown)
     {
         return false;
     }
     const std::uint64_t now = m_clock();
-    const bool due = !m_everShown || now - m_lastShownUs >= Interval();
-    if (!(rangeStart || passStart || position >= m_high || due))
+    const bool seenGoing = !m_rangeNew && m_everShown;
+    if (!FrameDue(now) && !(seenGoing && (passStart || position >= m_high)))
     {
         return false;
     }
-    m_everShown = true;
-    m_shown = position;
-    m_lastShownUs = now;
-    m_frameCostUs = 0;
-    m_redrawOwed = true;
+    Drawn(now);
+    return true;
+}
+
+bool CProgressThrottle::TakeFrame()
+{
+    const std::uint64_t now = m_clock();
+    if (!FrameDue(now))
+    {
+        return false;
+    }
+    Drawn(now);
     return true;
 }
 
@@ -56,7 +77,7 @@ void CProgressThrottle::DrawCost(std::uint64_t us)
     m_frameCostUs += us;
 }
 
-bool CProgressThrottle::TextChanged(int slot, const std::string& text)
+bool CProgressThrottle::StoreText(int slot, const std::string& text)
 {
     if (slot < 0 || slot > kLineCount)
     {
@@ -68,8 +89,22 @@ bool CProgressThrottle::TextChanged(int slot, const std::string& text)
         return false;
     }
     held = text;
+    return true;
+}
+
+bool CProgressThrottle::TextChanged(int slot, const std::string& text)
+{
+    if (!StoreText(slot, text))
+    {
+        return false;
+    }
     m_redrawOwed = true;
     return true;
+}
+
+bool CProgressThrottle::HoldText(int slot, const std::string& text)
+{
+    return StoreText(slot, text);
 }
 
 CPumpThrottle::CPumpThrottle(MicrosecondClock clock, std::uint64_t intervalUs)

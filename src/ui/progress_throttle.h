@@ -29,14 +29,19 @@ public:
     explicit CProgressThrottle(MicrosecondClock clock,
                                std::uint64_t intervalUs = kDefaultIntervalUs);
 
-    // A new range: its first position is always shown.
+    // A new range (a file): shown with the next frame.
     void NewRange(std::uint64_t low, std::uint64_t high);
-    // True when the bar is to show `position` now. The first position of a
-    // range, its end, and a position below the one before (the next pass
-    // of the same range) always are, so a pass is never seen to stop short
-    // and a new one never seen to start late; in between at most one a
-    // draw interval.
+    // True when a frame is to show `position` now; it then counts as drawn.
+    // At most one frame a draw interval, except that once a frame has shown
+    // a range, its end and a position below the one before (the start of
+    // its next pass) always are: a pass seen going is never seen to stop
+    // short or start late. A folder of small files, a range each, thus
+    // draws at the rate rather than twice per file.
     bool ShowPosition(std::uint64_t position);
+    // True when a frame is due now, for what the caller holds back (a
+    // text, a range, a position); it then counts as drawn and shows the
+    // last position reported.
+    bool TakeFrame();
     // True when a repaint request should redraw the window: something was
     // shown or changed since the last redraw.
     bool TakeRedraw();
@@ -46,18 +51,27 @@ public:
     // True when `text` differs from what slot kCaption (the window's
     // caption) or 1..kLineCount (a line) holds; the slot then holds it.
     bool TextChanged(int slot, const std::string& text);
+    // The same for a text the caller shows with its next frame: no redraw
+    // is owed until then.
+    bool HoldText(int slot, const std::string& text);
+    const std::string& Text(int slot) const { return m_texts[static_cast<std::size_t>(slot)]; }
 
     std::uint64_t Now() const { return m_clock(); }
+    // The least time between two frames now.
+    std::uint64_t Interval() const;
 
 private:
-    std::uint64_t Interval() const;
+    bool FrameDue(std::uint64_t now) const;
+    void Drawn(std::uint64_t now);
+    bool StoreText(int slot, const std::string& text);
 
     MicrosecondClock m_clock;
     std::uint64_t m_intervalUs;
     std::uint64_t m_high = 0;
     std::uint64_t m_reported = 0;
     std::uint64_t m_shown = 0;
-    bool m_rangeStart = true;
+    // No frame has shown the current range yet.
+    bool m_rangeNew = true;
     bool m_everShown = false;
     std::uint64_t m_lastShownUs = 0;
     // What drawing the frame on screen took so far.

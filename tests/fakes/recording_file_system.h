@@ -44,6 +44,15 @@ public:
         }
         return m_real.OpenIn(folder, name, error);
     }
+    std::unique_ptr<IEntry> OpenFolderToRemove(IEntry& folder, const std::string& name,
+                                               OsError& error) override
+    {
+        if (beforeOpenIn)
+        {
+            beforeOpenIn(JoinPath(folder.Path(), name));
+        }
+        return m_real.OpenFolderToRemove(folder, name, error);
+    }
     bool List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error) override
     {
         return m_real.List(folder, entries, error);
@@ -73,6 +82,11 @@ public:
     bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind, OsError& error) override
     {
         return m_real.RemoveIn(folder, name, kind, error);
+    }
+    bool RemoveFolderEntry(IEntry& folder, const std::string& name, std::unique_ptr<IEntry> entry,
+                           OsError& error) override
+    {
+        return m_real.RemoveFolderEntry(folder, name, std::move(entry), error);
     }
     bool RemoveFile(const std::string& path, OsError& error) override
     {

@@ -115,6 +115,18 @@ TEST_F(Win32ShredTest, GatheredBlocksLandWhereTheyWereWritten)
     std::string expected = "z" + a.substr(1) + b + std::string(200000 - 131072, 'o') + "tail" +
                            std::string(300000 - 200004, 'o');
     EXPECT_TRUE(files.ReadWholeFile(path) == expected);
+
+    // A small file gathers no more than it holds; a write past its end still
+    // lands.
+    std::string small = Make("small.bin", "0123456789");
+    entry = files.Open(small, m_error);
+    ASSERT_TRUE(entry);
+    file = files.OpenForOverwrite(*entry, m_error);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->WriteAt(0, bytes("abcdefghij"), 10, m_error));
+    ASSERT_TRUE(file->WriteAt(10, bytes("xy"), 2, m_error));
+    EXPECT_TRUE(file->Close(m_error));
+    EXPECT_EQ(files.ReadWholeFile(small), "abcdefghijxy");
 }
 
 TEST_F(Win32ShredTest, OnlyNameSurrogatesAreLinks)
@@ -206,6 +218,54 @@ TEST_F(Win32ShredTest, RenameNeverReplacesAndFolderRemovalReportsNotEmpty)
     EXPECT_TRUE(m_env.files.RealFiles().ReadWholeFile(full + "\\x"));
     Folder("empty");
     EXPECT_TRUE(m_env.files.RealFiles().RemoveIn(*folder, "empty", RemoveKind::Folder, m_error));
+}
+
+TEST_F(Win32ShredTest, AHeldFolderGoesThroughItsOwnHandleOnlyWhenEmpty)
+{
+    CWin32FileSystem& files = m_env.files.RealFiles();
+    Folder("full");
+    Make("full\\x", "x");
+    Folder("empty");
+    Folder("busy");
+    Make("busy\\y", "y");
+    std::unique_ptr<IEntry> folder = files.Open(m_root, m_error);
+    ASSERT_TRUE(folder);
+    std::vector<FolderEntry> listed;
+    ASSERT_TRUE(files.List(*folder, listed, m_error));
+    auto held = [&](const char* name)
+    {
+        std::unique_ptr<IEntry> entry = files.OpenFolderToRemove(*folder, name, m_error);
+        EXPECT_TRUE(entry && entry->Status().isFolder) << name;
+        return entry;
+    };
+
+    std::unique_ptr<IEntry> full = held("full");
+    // Held, the name can be neither renamed nor replaced.
+    EXPECT_FALSE(
+        MoveFileW(WidePath(m_root + "\\full").c_str(), WidePath(m_root + "\\moved").c_str()));
+    EXPECT_FALSE(files.RemoveFolderEntry(*folder, "full", std::move(full), m_error));
+    EXPECT_EQ(m_error.kind, ErrorKind::NotEmpty) << m_error.code;
+    EXPECT_EQ(files.ReadWholeFile(m_root + "\\full\\x"), "x");
+
+    EXPECT_TRUE(files.RemoveFolderEntry(*folder, "empty", held("empty"), m_error)) << m_error.code;
+    EXPECT_FALSE(Exists(m_root + "\\empty"));
+    // Held without delete access: it goes by its name.
+    Folder("plain");
+    EXPECT_TRUE(
+        files.RemoveFolderEntry(*folder, "plain", files.OpenIn(*folder, "plain", m_error), m_error))
+        << m_error.code;
+    EXPECT_FALSE(Exists(m_root + "\\plain"));
+
+    // Still held by an entry opened inside it: it stays, and says so.
+    std::unique_ptr<IEntry> busy = held("busy");
+    ASSERT_TRUE(busy);
+    std::unique_ptr<IEntry> inside = files.OpenIn(*busy, "y", m_error);
+    ASSERT_TRUE(inside);
+    EXPECT_FALSE(files.RemoveFolderEntry(*folder, "busy", std::move(busy), m_error));
+    EXPECT_TRUE(Exists(m_root + "\\busy\\y"));
+    EXPECT_FALSE(files.RemoveFolderEntry(*folder, "..\\busy", held("full"), m_error))
+        << "a name that is no plain name";
+    EXPECT_TRUE(Exists(m_root + "\\full"));
 }
 
 TEST_F(Win32ShredTest, ListingKeepsUnicodeNames)

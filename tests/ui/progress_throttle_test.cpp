@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace qw
@@ -128,19 +129,47 @@ TEST_F(ProgressThrottleTest, EveryPassOfARangeShowsItsFirstAndLastBlockAtOnce)
     }
 }
 
-TEST_F(ProgressThrottleTest, EachNewRangeShowsItsStartEvenAtTheSameInstantAndPosition)
+TEST_F(ProgressThrottleTest, AFolderOfSmallFilesDrawsAtTheRateAndEndsEveryFileSeenGoing)
 {
-    // A folder of small files: every file is a range 0..2, all within a
-    // millisecond.
-    for (int file = 0; file < 5; ++file)
+    // 200 files, one every 0.5 ms (100 ms in all), each a range 0..2 whose
+    // name is held as it starts, the way the window asks.
+    std::size_t frames = 0;
+    for (int file = 0; file < 200; ++file)
     {
         SCOPED_TRACE(file);
         m_throttle.NewRange(0, 2);
-        EXPECT_TRUE(m_throttle.ShowPosition(0));
-        EXPECT_FALSE(m_throttle.ShowPosition(1));
-        EXPECT_TRUE(m_throttle.ShowPosition(2));
+        const bool named =
+            m_throttle.HoldText(1, "C:\\f" + std::to_string(file)) && m_throttle.TakeFrame();
+        const bool started = m_throttle.ShowPosition(0);
+        const bool middle = m_throttle.ShowPosition(1);
+        const bool ended = m_throttle.ShowPosition(2);
+        if (file == 0)
+        {
+            EXPECT_TRUE(named) << "the first frame is drawn at once";
+            EXPECT_FALSE(started) << "the name's frame showed it";
+        }
+        if (named || started || middle)
+        {
+            EXPECT_TRUE(ended) << "a file seen going is seen to its end";
+        }
+        frames += named + started + middle + (ended && !(named || started || middle));
+        m_now += 500;
     }
-    // A reversed range still ends at its larger bound.
+    EXPECT_GE(frames, 100'000 / kInterval);
+    EXPECT_LE(frames, 2 * (100'000 / kInterval + 1)) << "a frame and an end per interval at most";
+
+    // What was held back is drawn by the next frame due: asking again for
+    // the same position then has nothing new to show.
+    m_throttle.NewRange(0, 8);
+    EXPECT_FALSE(m_throttle.ShowPosition(3));
+    EXPECT_FALSE(m_throttle.TakeFrame()) << "not due yet";
+    m_now += kInterval;
+    EXPECT_TRUE(m_throttle.TakeFrame());
+    EXPECT_FALSE(m_throttle.ShowPosition(3));
+
+    // After a pause a new range shows at once; a reversed one still ends at
+    // its larger bound.
+    m_now += kInterval;
     m_throttle.NewRange(10, 4);
     EXPECT_TRUE(m_throttle.ShowPosition(4));
     EXPECT_FALSE(m_throttle.ShowPosition(5));
@@ -163,6 +192,9 @@ TEST_F(ProgressThrottleTest, TextsChangeOnlyWhenNewAndOweARedrawAsAShownPosition
     EXPECT_TRUE(m_throttle.TakeRedraw());
     EXPECT_FALSE(m_throttle.ShowPosition(1));
     EXPECT_FALSE(m_throttle.TakeRedraw()) << "a held-back position is not drawn";
+    EXPECT_TRUE(m_throttle.HoldText(2, "C:\\b.txt"));
+    EXPECT_EQ(m_throttle.Text(2), "C:\\b.txt");
+    EXPECT_FALSE(m_throttle.TakeRedraw()) << "a held text waits for its frame";
 }
 
 TEST(PumpThrottle, PumpsAtOnceThenOncePerInterval)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace qw
@@ -301,9 +302,9 @@ class CWin32Entry : public IEntry
 {
 public:
     CWin32Entry(std::shared_ptr<CUniqueHandle> folder, FileStatus status, std::uint32_t tag,
-                std::string path, Location at)
+                std::string path, Location at, bool deletable = false)
         : m_folder(std::move(folder)), m_status(status), m_tag(tag), m_path(std::move(path)),
-          m_at(std::move(at))
+          m_at(std::move(at)), m_deletable(deletable)
     {
     }
     const FileStatus& Status() const override { return m_status; }
@@ -313,6 +314,16 @@ public:
     const std::shared_ptr<CUniqueHandle>& SharedFolder() const { return m_folder; }
     std::uint32_t Tag() const { return m_tag; }
     const Location& At() const { return m_at; }
+    // The folder's handle, when it alone holds it with delete access;
+    // otherwise null.
+    std::shared_ptr<CUniqueHandle> TakeDeletable()
+    {
+        if (!m_deletable || !m_folder || m_folder.use_count() != 1)
+        {
+            return nullptr;
+        }
+        return std::exchange(m_folder, nullptr);
+    }
     // Names its last listing showed as folders: only a hint of which way to
     // open them first.
     std::vector<std::string>& ListedFolders() { return m_listedFolders; }
@@ -328,6 +339,7 @@ private:
     std::uint32_t m_tag;
     std::string m_path;
     Location m_at;
+    bool m_deletable;
 };
 
 // Writes of an overwrite pass come in 64 KiB blocks, one after another.
@@ -340,15 +352,14 @@ constexpr std::size_t kGatherBytes = 1 << 20;
 class CWin32OpenFile : public IOpenFile
 {
 public:
-    // `gather`: consecutive writes may be held back until 1 MiB is reached.
-    // Only for overwriting in place, where no write is expected to find the
-    // disk full (the free-space fill needs every write's own answer).
-    CWin32OpenFile(HANDLE file, bool gather) : m_file(file)
+    // `gatherBytes`: consecutive writes may be held back until that much is
+    // reached. Only for overwriting in place, where no write is expected to
+    // find the disk full (the free-space fill needs every write's own
+    // answer). No more than the file holds: a buffer of 1 MiB for each small
+    // file of a folder cost more than its writes.
+    CWin32OpenFile(HANDLE file, std::size_t gatherBytes) : m_file(file)
     {
-        if (gather)
-        {
-            m_gathered.reserve(kGatherBytes);
-        }
+        m_gathered.reserve(std::min(gatherBytes, kGatherBytes));
     }
     ~CWin32OpenFile() override
     {
@@ -377,7 +388,7 @@ public:
         {
             m_gatheredAt = offset;
         }
-        if (size > m_gathered.capacity())
+        if (size >= m_gathered.capacity())
         {
             return WriteThrough(offset, data, size, error);
         }
@@ -583,16 +594,27 @@ constexpr DWORD kPinShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // `expectFolder`: a listing called it a folder, so it is opened as one to
 // be held at once; should that fail, it is opened as anything first.
 std::unique_ptr<IEntry> OpenEntry(const std::string& path, Location at, OsError& error,
-                                  bool expectFolder = false)
+                                  bool expectFolder = false, bool toRemove = false)
 {
     timeline::CTimed timed(timeline::Call::Open);
     constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     CUniqueHandle handle;
     bool pinned = false;
+    bool deletable = false;
     if (expectFolder && at.Relative())
     {
+        // With delete access, where the folder allows it, for a folder to be
+        // removed through this handle once it is empty.
         OsError ignored;
-        handle = OpenAt(at, kPinAccess, kPinShare, kEntryFlags, ignored, true);
+        if (toRemove)
+        {
+            handle = OpenAt(at, kPinAccess | DELETE, kPinShare, kEntryFlags, ignored, true);
+            deletable = handle.Valid();
+        }
+        if (!deletable)
+        {
+            handle = OpenAt(at, kPinAccess, kPinShare, kEntryFlags, ignored, true);
+        }
         pinned = handle.Valid();
     }
     if (!pinned)
@@ -632,7 +654,7 @@ std::unique_ptr<IEntry> OpenEntry(const std::string& path, Location at, OsError&
     {
         // Decided on the very handle that holds it.
         return std::make_unique<CWin32Entry>(std::make_shared<CUniqueHandle>(std::move(handle)),
-                                             status, tag, path, std::move(at));
+                                             status, tag, path, std::move(at), deletable);
     }
     handle.Reset();
     FileStatus held;
@@ -703,28 +725,17 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const Location& at, const CWin3
             return nullptr;
         }
     }
-    return std::make_unique<CWin32OpenFile>(handle.Release(), true);
+    return std::make_unique<CWin32OpenFile>(
+        handle.Release(),
+        static_cast<std::size_t>(std::min<std::uint64_t>(now.size, kGatherBytes)));
 }
 
-// Removes an empty folder by a handle opened as the folder itself, never
-// through a link: a folder that is, or has become, a reparse point is
-// refused. Wine 8.0 opens a folder link's target even so, and only the
-// name's attributes (`namedReparse`) show the link.
-bool RemoveFolderItself(const Location& at, bool namedReparse, OsError& error)
+// Removes an empty folder through `folder`, a handle opened as the folder
+// itself with delete access and no delete sharing, so that nobody renames
+// or replaces it until it is gone. A folder that is, or has become, a
+// reparse point is refused.
+bool RemoveFolderByHandle(CUniqueHandle folder, const Location& at, OsError& error)
 {
-    if (namedReparse)
-    {
-        error = ErrorFromWin32(ERROR_FILE_INVALID);
-        return false;
-    }
-    // No delete sharing: nobody renames or replaces it until it is gone.
-    CUniqueHandle folder =
-        OpenAt(at, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, error);
-    if (!folder.Valid())
-    {
-        return false;
-    }
     DWORD attributes = 0;
     if (!HandleAttributes(folder.Get(), attributes, error))
     {
@@ -751,6 +762,26 @@ bool RemoveFolderItself(const Location& at, bool namedReparse, OsError& error)
         return false;
     }
     return true;
+}
+
+// Removes an empty folder by a handle opened as the folder itself, never
+// through a link. Wine 8.0 opens a folder link's target even so, and only
+// the name's attributes (`namedReparse`) show the link.
+bool RemoveFolderItself(const Location& at, bool namedReparse, OsError& error)
+{
+    if (namedReparse)
+    {
+        error = ErrorFromWin32(ERROR_FILE_INVALID);
+        return false;
+    }
+    CUniqueHandle folder =
+        OpenAt(at, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, error);
+    if (!folder.Valid())
+    {
+        return false;
+    }
+    return RemoveFolderByHandle(std::move(folder), at, error);
 }
 
 class CFindHandle
@@ -877,6 +908,19 @@ std::unique_ptr<IEntry> CWin32FileSystem::OpenIn(IEntry& folder, const std::stri
     }
     return OpenEntry(JoinPath(folder.Path(), name), LocationIn(parent.SharedFolder(), folder, name),
                      error, parent.ListedAsFolder(name));
+}
+
+std::unique_ptr<IEntry>
+CWin32FileSystem::OpenFolderToRemove(IEntry& folder, const std::string& name, OsError& error)
+{
+    const auto& parent = static_cast<CWin32Entry&>(folder);
+    if (!IsPlainName(name) || !parent.Folder())
+    {
+        error = ErrorFromWin32(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    return OpenEntry(JoinPath(folder.Path(), name), LocationIn(parent.SharedFolder(), folder, name),
+                     error, true, true);
 }
 
 bool CWin32FileSystem::List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error)
@@ -1094,6 +1138,31 @@ bool CWin32FileSystem::RenameIn(IEntry& folder, const std::string& from, const s
     return true;
 }
 
+bool CWin32FileSystem::RemoveFolderEntry(IEntry& folder, const std::string& name,
+                                         std::unique_ptr<IEntry> entry, OsError& error)
+{
+    std::shared_ptr<CUniqueHandle> held =
+        entry && IsPlainName(name) ? static_cast<CWin32Entry&>(*entry).TakeDeletable() : nullptr;
+    entry.reset();
+    if (!held)
+    {
+        return RemoveIn(folder, name, RemoveKind::Folder, error);
+    }
+    timeline::CTimed timed(timeline::Call::Remove);
+    const Location at = LocationIn(static_cast<CWin32Entry&>(folder).SharedFolder(), folder, name);
+    // The name must still show the folder itself: on wine 8.0 only the
+    // name's attributes tell a folder link.
+    const DWORD attributes = NameAttributes(at);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    {
+        error = ErrorFromWin32(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
+                                                                     : ERROR_FILE_INVALID);
+        return false;
+    }
+    return RemoveFolderByHandle(std::move(*held), at, error);
+}
+
 bool CWin32FileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
                                 OsError& error)
 {
@@ -1187,7 +1256,7 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateForWriting(const std::string&
         error = LastError();
         return nullptr;
     }
-    return std::make_unique<CWin32OpenFile>(file, false);
+    return std::make_unique<CWin32OpenFile>(file, 0);
 }
 
 std::unique_ptr<IOpenFile> CWin32FileSystem::CreateNewForWriting(const std::string& path,
@@ -1203,7 +1272,7 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateNewForWriting(const std::stri
         error = LastError();
         return nullptr;
     }
-    return std::make_unique<CWin32OpenFile>(file, false);
+    return std::make_unique<CWin32OpenFile>(file, 0);
 }
 
 std::optional<FreeSpaceInfo> CWin32FileSystem::QueryFreeSpace(const std::string& root, bool legacy,

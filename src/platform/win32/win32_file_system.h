@@ -25,6 +25,10 @@ public:
     std::vector<std::string> OtherNames(IEntry& file) override;
     bool RenameIn(IEntry& folder, const std::string& from, const std::string& to,
                   OsError& error) override;
+    std::unique_ptr<IEntry> OpenFolderToRemove(IEntry& folder, const std::string& name,
+                                               OsError& error) override;
+    bool RemoveFolderEntry(IEntry& folder, const std::string& name, std::unique_ptr<IEntry> entry,
+                           OsError& error) override;
     bool RemoveIn(IEntry& folder, const std::string& name, RemoveKind kind,
                   OsError& error) override;
     bool RemoveFile(const std::string& path, OsError& error) override;

@@ -34,6 +34,9 @@ constexpr int kBarTop = kMargin + 3 * (kLineHeight + kLineGap) + kLineGap;
 constexpr int kButtonTop = kBarTop + kBarHeight + kMargin;
 constexpr int kClientHeight = kButtonTop + kButtonHeight + kMargin;
 
+// Shows what the throttle held back once its frame is due.
+constexpr UINT_PTR kFrameTimerId = 0x5157;
+
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
 // With a movie face the skin gives the outline and the movie the title.
@@ -269,6 +272,12 @@ CWin32ProgressWindow::~CWin32ProgressWindow()
 {
     if (m_window)
     {
+        // The run's last state is shown before the window goes.
+        if (!m_updatesOff && Held() && OnScreen())
+        {
+            ShowHeld();
+            RedrawWindow(m_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        }
         DestroyWindow(m_window);
     }
 }
@@ -287,6 +296,11 @@ LRESULT CALLBACK CWin32ProgressWindow::WindowProc(HWND window, UINT message, WPA
     if (!self)
     {
         return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_TIMER && wParam == kFrameTimerId)
+    {
+        self->OnFrameTimer();
+        return 0;
     }
     const bool ownCommand = message == WM_COMMAND && LOWORD(wParam) == kProgressCancelId;
     LRESULT result = 0;
@@ -357,9 +371,11 @@ void CWin32ProgressWindow::RequestCancel()
 }
 
 // Every update below goes through the throttle: a text is set only when it
-// changes, and the bar moves only when the throttle shows a position, since
-// PBM_SETPOS paints the bar at once (wine 8.0 under Xvfb: 0.5 ms on x86_64,
-// 7 ms on i686), far longer than writing the block it reports.
+// changes, and lines, range and bar reach the screen at most once a frame,
+// since each paints at once (PBM_SETPOS under wine 8.0 and Xvfb: 0.5 ms on
+// x86_64, 7 ms on i686; a label about as much), far longer than writing the
+// block or small file it reports. What is held back is shown by the next
+// frame: the next update that finds one due, or the frame timer.
 void CWin32ProgressWindow::SetCaption(const std::string& text)
 {
     if (!m_updatesOff && m_throttle.TextChanged(CProgressThrottle::kCaption, text))
@@ -378,13 +394,10 @@ void CWin32ProgressWindow::SetLine(int line, const std::string& text)
     {
         return;
     }
-    if (m_throttle.TextChanged(line, text))
+    if (m_throttle.HoldText(line, text))
     {
-        SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
-        if (m_face)
-        {
-            m_face->SetLine(line, text);
-        }
+        m_heldLines |= 1u << line;
+        Changed();
     }
 }
 
@@ -398,73 +411,174 @@ std::uint64_t CWin32ProgressWindow::Clamp(std::uint64_t position) const
     return std::clamp(position, std::min(m_low, m_high), std::max(m_low, m_high));
 }
 
-void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
+// The window's own style, read without a round trip to wine's server.
+bool CWin32ProgressWindow::OnScreen() const
 {
-    if (m_updatesOff)
+    return (GetWindowLongW(m_window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool CWin32ProgressWindow::Held() const
+{
+    return m_heldLines != 0 || m_rangeHeld || m_wanted != m_shown;
+}
+
+void CWin32ProgressWindow::Changed()
+{
+    if (!OnScreen())
     {
+        ShowHeld();
         return;
     }
-    m_low = low;
-    m_high = high;
-    m_throttle.NewRange(low, high);
-    // Scale by a power of two so that low, high and every position keep
-    // their proportions within the bar's 32-bit range.
-    const int oldShift = m_shift;
-    std::uint64_t largest = std::max(low, high);
-    m_shift = 0;
-    while ((largest >> m_shift) > static_cast<std::uint64_t>(INT_MAX))
+    if (m_throttle.TakeFrame())
     {
-        ++m_shift;
+        const std::uint64_t start = m_throttle.Now();
+        ShowHeld();
+        m_throttle.DrawCost(m_throttle.Now() - start);
+        return;
     }
-    SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETRANGE32, static_cast<WPARAM>(ToBar(low)),
-                        static_cast<LPARAM>(ToBar(high)));
-    // The bar keeps its position within the new range itself, unless the
-    // scale changed under it.
-    if (m_shift != oldShift)
+    if (!m_timerSet)
     {
-        m_shown = Clamp(m_shown);
+        const auto ms = static_cast<UINT>(CProgressThrottle::kDefaultIntervalUs / 1000);
+        m_timerSet = SetTimer(m_window, kFrameTimerId, ms, nullptr) != 0;
+    }
+}
+
+void CWin32ProgressWindow::ShowHeld()
+{
+    for (int line = 1; line <= CProgressThrottle::kLineCount; ++line)
+    {
+        if ((m_heldLines & (1u << line)) != 0)
+        {
+            const std::string& text = m_throttle.Text(line);
+            SetDlgItemTextW(m_window, kProgressLine1Id + line - 1, Utf8ToWide(text).c_str());
+            if (m_face)
+            {
+                m_face->SetLine(line, text);
+            }
+        }
+    }
+    m_heldLines = 0;
+    const bool rescaled = m_shift != m_barShift;
+    if (m_rangeHeld)
+    {
+        m_rangeHeld = false;
+        m_barShift = m_shift;
+        SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETRANGE32,
+                            static_cast<WPARAM>(ToBar(m_low)), static_cast<LPARAM>(ToBar(m_high)));
+    }
+    // The bar keeps its position within a new range itself, unless the
+    // scale changed under it.
+    if (m_wanted != m_shown || rescaled)
+    {
+        m_shown = m_wanted;
         SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS,
                             static_cast<WPARAM>(ToBar(m_shown)), 0);
     }
     ShowBarOnFace();
 }
 
-void CWin32ProgressWindow::SetPosition(std::uint64_t position)
+void CWin32ProgressWindow::SetRange(std::uint64_t low, std::uint64_t high)
 {
-    const std::uint64_t clamped = Clamp(position);
-    if (m_updatesOff || !m_throttle.ShowPosition(clamped))
+    if (m_updatesOff)
     {
         return;
     }
-    m_shown = clamped;
-    const std::uint64_t start = m_throttle.Now();
-    SendDlgItemMessageW(m_window, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(ToBar(clamped)),
-                        0);
-    ShowBarOnFace();
-    m_throttle.DrawCost(m_throttle.Now() - start);
+    m_throttle.NewRange(low, high);
+    if (low == m_low && high == m_high)
+    {
+        return; // the next file of a folder of equal sizes
+    }
+    m_low = low;
+    m_high = high;
+    // Scale by a power of two so that low, high and every position keep
+    // their proportions within the bar's 32-bit range.
+    std::uint64_t largest = std::max(low, high);
+    m_shift = 0;
+    while ((largest >> m_shift) > static_cast<std::uint64_t>(INT_MAX))
+    {
+        ++m_shift;
+    }
+    m_wanted = Clamp(m_wanted);
+    m_rangeHeld = true;
+    Changed();
 }
 
+void CWin32ProgressWindow::SetPosition(std::uint64_t position)
+{
+    if (m_updatesOff)
+    {
+        return;
+    }
+    m_wanted = Clamp(position);
+    if (m_throttle.ShowPosition(m_wanted))
+    {
+        const std::uint64_t start = m_throttle.Now();
+        ShowHeld();
+        m_throttle.DrawCost(m_throttle.Now() - start);
+    }
+    else if (Held())
+    {
+        Changed();
+    }
+}
+
+// Asked once per file: a call that would change nothing still costs a
+// round trip to wine's server.
 void CWin32ProgressWindow::Show()
 {
-    ShowWindow(m_window, SW_SHOWNORMAL);
+    const LONG style = GetWindowLongW(m_window, GWL_STYLE);
+    if ((style & WS_VISIBLE) == 0 || (style & WS_MINIMIZE) != 0)
+    {
+        ShowWindow(m_window, SW_SHOWNORMAL);
+    }
 }
 
 void CWin32ProgressWindow::Enable()
 {
-    EnableWindow(m_window, TRUE);
+    if ((GetWindowLongW(m_window, GWL_STYLE) & WS_DISABLED) != 0)
+    {
+        EnableWindow(m_window, TRUE);
+    }
 }
 
 void CWin32ProgressWindow::Repaint()
 {
-    // Only what changed is invalid (the controls invalidate themselves), so
-    // painting that is enough; a redraw of the whole window took 1.2 ms
-    // under wine 8.0 (x86_64).
-    if (!m_updatesOff && m_throttle.TakeRedraw())
+    if (m_updatesOff)
+    {
+        return;
+    }
+    if (Held())
+    {
+        Changed();
+    }
+    Redraw();
+}
+
+// Only what changed is invalid (the controls invalidate themselves), so
+// painting that is enough; a redraw of the whole window took 1.2 ms under
+// wine 8.0 (x86_64).
+void CWin32ProgressWindow::Redraw()
+{
+    if (m_throttle.TakeRedraw())
     {
         const std::uint64_t start = m_throttle.Now();
         RedrawWindow(m_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         m_throttle.DrawCost(m_throttle.Now() - start);
     }
+}
+
+void CWin32ProgressWindow::OnFrameTimer()
+{
+    if (Held())
+    {
+        Changed();
+    }
+    if (!Held())
+    {
+        KillTimer(m_window, kFrameTimerId);
+        m_timerSet = false;
+    }
+    Redraw();
 }
 
 void CWin32ProgressWindow::DisableCancel()

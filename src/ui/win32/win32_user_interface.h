@@ -78,6 +78,14 @@ private:
     void RequestCancel();
     int ToBar(std::uint64_t value) const;
     std::uint64_t Clamp(std::uint64_t position) const;
+    bool OnScreen() const;
+    bool Held() const;
+    // Something changed: drawn now when the window is hidden (nothing to
+    // draw) or a frame is due, else with the frame timer's next tick.
+    void Changed();
+    void ShowHeld();
+    void Redraw();
+    void OnFrameTimer();
 
     HWND m_window = nullptr;
     std::function<void()> m_onCancel;
@@ -86,10 +94,18 @@ private:
     bool m_updatesOff = false;
     std::uint64_t m_low = 0;
     std::uint64_t m_high = 100;
-    // What the bar shows, which lags behind the last position reported.
+    // The last position reported, and what the bar shows, which lags
+    // behind it by up to a frame.
+    std::uint64_t m_wanted = 0;
     std::uint64_t m_shown = 0;
-    // The bar takes 32-bit ints: 64-bit values are shifted right by this.
+    // The bar takes 32-bit ints: 64-bit values are shifted right by this,
+    // and the bar's own range was set with m_barShift.
     int m_shift = 0;
+    int m_barShift = 0;
+    bool m_rangeHeld = false;
+    // Lines changed but not shown yet, one bit per line.
+    unsigned m_heldLines = 0;
+    bool m_timerSet = false;
     std::unique_ptr<CWin32Movie> m_movie;
     std::unique_ptr<CWin32Skin> m_skin;
     std::unique_ptr<CProgressFlashWindow> m_face;
