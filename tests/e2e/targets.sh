@@ -120,8 +120,13 @@ if command -v strace >/dev/null; then
     for run in '"/O2" "/T3"':70000 '"/O1" "/T0"':630000; do
         head -c 70000 /dev/urandom >range.bin
         rm -f "$log"
-        strace -f -qq -y -e trace=pwrite64,write -o range.trace \
-            wine "$tool" run "$(win_path "$exe")" "\"$(win_path "$exe")\" \"/s\" \"Range\" ${run%:*} \"C:\\range.bin\""
+        # Under strace wine now and then fails to start the helper at all
+        # ("ShellExecuteEx failed"): then nothing ran, and it is started again.
+        for _ in 1 2 3; do
+            strace -f -qq -y -e trace=pwrite64,write -o range.trace \
+                wine "$tool" run "$(win_path "$exe")" "\"$(win_path "$exe")\" \"/s\" \"Range\" ${run%:*} \"C:\\range.bin\""
+            [ -e "$log" ] && break
+        done
         written=$(grep -a 'range\.bin>' range.trace | grep -aE '^[0-9]+ +(pwrite64|write)\(' |
             sed -nE 's/.*= ([0-9]+)$/\1/p' | awk '{ n += $1 } END { print n + 0 }')
         check "${run%:*} writes ${run#*:} bytes before the file goes, and logs Success" \
