@@ -80,10 +80,12 @@ bool SplitDate(double date, DateParts& parts)
         return false;
     double whole = std::trunc(date);
     long long seconds = std::llround(std::fabs(date - whole) * 86400.0);
+    // The fraction counts forward from midnight on either side of the epoch,
+    // so rounding up to a whole day always moves to the next calendar day.
     if (seconds >= 86400)
     {
         seconds -= 86400;
-        whole += date < 0 ? -1 : 1;
+        whole += 1;
     }
     const long long days = static_cast<long long>(whole);
     if (days < kFirstDay || days > kLastDay)
