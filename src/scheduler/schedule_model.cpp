@@ -10,7 +10,12 @@ namespace qw::sched
 
 const char* OwnDescription(Hr hr)
 {
-    return hr == kInvalidTriggerType ? "Invalid trigger type" : "";
+    if (hr == kInvalidTriggerType)
+        return "Invalid trigger type";
+    // The system has no text for the scheduler's codes (wine 8).
+    if (hr == kTriggerRemoved)
+        return "The trigger was removed from its task";
+    return "";
 }
 
 namespace
@@ -104,33 +109,46 @@ CTriggerModel::CTriggerModel(std::shared_ptr<ITriggerHandle> trigger,
 
 Hr CTriggerModel::Refresh()
 {
-    return m_trigger->GetTrigger(m_cache);
+    return Failed(m_detached) ? m_detached : m_trigger->GetTrigger(m_cache);
 }
 
 Hr CTriggerModel::Update()
 {
+    if (Failed(m_detached))
+        return m_detached;
     const Hr hr = m_trigger->SetTrigger(m_cache);
     return Failed(hr) ? hr : m_trigger->GetTrigger(m_cache);
 }
 
 Hr CTriggerModel::Text(std::u16string& text)
 {
-    return m_task->GetTriggerString(m_index, text);
+    return Failed(m_detached) ? m_detached : m_task->GetTriggerString(m_index, text);
 }
 
-Hr CTriggerModel::Renumber(std::uint16_t index)
+void CTriggerModel::Renumber(std::uint16_t index)
 {
-    m_index = index;
     std::shared_ptr<ITriggerHandle> handle;
     const Hr hr = m_task->GetTrigger(index, handle);
     if (Failed(hr))
-        return hr;
+    {
+        // The old object would now reach the trigger after this one.
+        Detach(hr);
+        return;
+    }
+    m_index = index;
     m_trigger = std::move(handle);
-    return kOk;
+}
+
+void CTriggerModel::Detach(Hr reason)
+{
+    m_trigger.reset();
+    m_detached = reason;
 }
 
 Hr CTriggerModel::GetTyped(TypedField field, std::int32_t& value) const
 {
+    if (Failed(m_detached))
+        return m_detached;
     const TypedRule rule = RuleOf(field);
     if (!TypeAllows(m_cache, rule.typesAllowed))
         return kInvalidTriggerType;
@@ -140,6 +158,8 @@ Hr CTriggerModel::GetTyped(TypedField field, std::int32_t& value) const
 
 Hr CTriggerModel::SetTyped(TypedField field, std::int32_t value)
 {
+    if (Failed(m_detached))
+        return m_detached;
     const TypedRule rule = RuleOf(field);
     if (!TypeAllows(m_cache, rule.typesAllowed))
         return kInvalidTriggerType;
@@ -149,26 +169,35 @@ Hr CTriggerModel::SetTyped(TypedField field, std::int32_t value)
     return kOk;
 }
 
-std::int32_t CTriggerModel::GetCommon(CommonField field) const
+Hr CTriggerModel::GetCommon(CommonField field, std::int32_t& value) const
 {
+    if (Failed(m_detached))
+        return m_detached;
     switch (field)
     {
     case CommonField::TriggerType:
-        return m_cache.triggerType;
+        value = m_cache.triggerType;
+        break;
     case CommonField::Duration:
-        return static_cast<std::int32_t>(m_cache.minutesDuration);
+        value = static_cast<std::int32_t>(m_cache.minutesDuration);
+        break;
     case CommonField::Interval:
-        return static_cast<std::int32_t>(m_cache.minutesInterval);
+        value = static_cast<std::int32_t>(m_cache.minutesInterval);
+        break;
     case CommonField::Flags:
-        return static_cast<std::int32_t>(m_cache.flags);
+        value = static_cast<std::int32_t>(m_cache.flags);
+        break;
     case CommonField::RandomInterval:
-        return Signed16(m_cache.randomMinutesInterval);
+        value = Signed16(m_cache.randomMinutesInterval);
+        break;
     }
-    return 0;
+    return kOk;
 }
 
-void CTriggerModel::SetCommon(CommonField field, std::int32_t value)
+Hr CTriggerModel::SetCommon(CommonField field, std::int32_t value)
 {
+    if (Failed(m_detached))
+        return m_detached;
     const auto bits = static_cast<std::uint32_t>(value);
     switch (field)
     {
@@ -188,16 +217,34 @@ void CTriggerModel::SetCommon(CommonField field, std::int32_t value)
         m_cache.randomMinutesInterval = static_cast<std::uint16_t>(bits);
         break;
     }
+    return kOk;
 }
+
+namespace
+{
+
+Hr DayOf(std::uint16_t year, std::uint16_t month, std::uint16_t day, double& value)
+{
+    if (year == 0 && month == 0 && day == 0)
+    {
+        value = 0.0;
+        return kOk;
+    }
+    return DateFromParts(year, month, day, value);
+}
+
+} // namespace
 
 Hr CTriggerModel::GetDate(DateField field, double& value) const
 {
+    if (Failed(m_detached))
+        return m_detached;
     switch (field)
     {
     case DateField::BeginDay:
-        return DateFromParts(m_cache.beginYear, m_cache.beginMonth, m_cache.beginDay, value);
+        return DayOf(m_cache.beginYear, m_cache.beginMonth, m_cache.beginDay, value);
     case DateField::EndDay:
-        return DateFromParts(m_cache.endYear, m_cache.endMonth, m_cache.endDay, value);
+        return DayOf(m_cache.endYear, m_cache.endMonth, m_cache.endDay, value);
     case DateField::StartTime:
         value = TimeOfDay(m_cache.startHour, m_cache.startMinute);
         return kOk;
@@ -207,8 +254,12 @@ Hr CTriggerModel::GetDate(DateField field, double& value) const
 
 Hr CTriggerModel::SetDate(DateField field, double value)
 {
+    if (Failed(m_detached))
+        return m_detached;
     DateParts parts;
-    if (!SplitDate(value, parts))
+    if (field != DateField::StartTime && value == 0.0)
+        parts = {}; // no date: what a new trigger's end holds
+    else if (!SplitDate(value, parts))
         return kOverflow;
     auto w = [](int part) { return static_cast<std::uint16_t>(part); };
     switch (field)
@@ -242,6 +293,8 @@ Hr CTriggersModel::Make(std::shared_ptr<ITriggerHandle> handle, std::uint16_t in
     const Hr hr = made->Refresh();
     if (Failed(hr))
         return hr;
+    std::erase_if(m_made, [](const std::weak_ptr<CTriggerModel>& t) { return t.expired(); });
+    m_made.push_back(made);
     trigger = std::move(made);
     return kOk;
 }
@@ -257,7 +310,7 @@ Hr CTriggersModel::Add(std::shared_ptr<CTriggerModel>& trigger)
     hr = Make(std::move(handle), index, made);
     if (Failed(hr))
         return hr;
-    made->SetCommon(CommonField::Flags, 0);
+    made->m_cache.flags = 0;
     m_items.push_back(made);
     trigger = std::move(made);
     return kOk;
@@ -267,21 +320,28 @@ Hr CTriggersModel::Remove(std::int32_t position)
 {
     if (position < 1 || position > Count())
         return kBadIndex;
+    const std::shared_ptr<CTriggerModel> removed = m_items[position - 1];
     m_items.erase(m_items.begin() + (position - 1));
-    const Hr hr = m_task->DeleteTrigger(static_cast<std::uint16_t>(position - 1));
+    if (Failed(removed->m_detached))
+        return removed->m_detached;
+    // The entry's own place, which is position - 1 unless an earlier failed
+    // delete left a trigger in the task that the collection no longer shows.
+    const std::uint16_t index = removed->Index();
+    const Hr hr = m_task->DeleteTrigger(index);
     if (Failed(hr))
         return hr;
-    // The scheduler closes the gap; the later triggers follow so that each
-    // still acts on its own trigger.
-    Hr result = kOk;
-    for (auto& item : m_items)
-        if (item->Index() > position - 1)
+    // The scheduler closes the gap: every object on the removed place is
+    // done, and the later ones follow their triggers. A later one that
+    // cannot follow is detached rather than left on a neighbour's place.
+    for (const auto& weak : m_made)
+        if (const auto made = weak.lock(); made && !Failed(made->m_detached))
         {
-            const Hr moved = item->Renumber(static_cast<std::uint16_t>(item->Index() - 1));
-            if (Failed(moved) && !Failed(result))
-                result = moved;
+            if (made->Index() == index)
+                made->Detach(kTriggerRemoved);
+            else if (made->Index() > index)
+                made->Renumber(static_cast<std::uint16_t>(made->Index() - 1));
         }
-    return result;
+    return kOk;
 }
 
 Hr CTriggersModel::Update()

@@ -57,29 +57,36 @@ public:
     CTriggerModel(std::shared_ptr<ITriggerHandle> trigger, std::shared_ptr<ITaskHandle> task,
                   std::uint16_t index);
 
+    // Every member answers kTriggerRemoved once the trigger has left its task.
     Hr Refresh();
     Hr Update();
     Hr Text(std::u16string& text);
 
     Hr GetTyped(TypedField field, std::int32_t& value) const;
     Hr SetTyped(TypedField field, std::int32_t value);
-    std::int32_t GetCommon(CommonField field) const;
-    void SetCommon(CommonField field, std::int32_t value);
+    Hr GetCommon(CommonField field, std::int32_t& value) const;
+    Hr SetCommon(CommonField field, std::int32_t value);
+    // A date without a value (year, month and day all 0, as a new trigger's
+    // end) is the zero date, and the zero date writes back as none.
     Hr GetDate(DateField field, double& value) const;
     Hr SetDate(DateField field, double value);
 
     std::uint16_t Index() const { return m_index; }
-    // Follows its trigger to a new place in the task. The scheduler's
-    // trigger objects keep the place they were made for, so the object is
-    // fetched again.
-    Hr Renumber(std::uint16_t index);
     const TriggerRecord& Cache() const { return m_cache; }
 
 private:
+    friend class CTriggersModel;
+    // The scheduler's trigger objects address a position, not a trigger: when
+    // the task closes a gap, an object must be fetched again for the new
+    // position, and the removed trigger's object must not be used at all.
+    void Renumber(std::uint16_t index);
+    void Detach(Hr reason);
+
     std::shared_ptr<ITriggerHandle> m_trigger;
     std::shared_ptr<ITaskHandle> m_task;
     std::uint16_t m_index;
     TriggerRecord m_cache;
+    Hr m_detached = kOk; // why the object no longer reaches a trigger
 };
 
 class CTriggersModel
@@ -100,6 +107,9 @@ private:
 
     std::shared_ptr<ITaskHandle> m_task;
     std::vector<std::shared_ptr<CTriggerModel>> m_items;
+    // Every trigger object made on this task that a client may still hold,
+    // also those an Update has dropped from the collection.
+    std::vector<std::weak_ptr<CTriggerModel>> m_made;
 };
 
 class CJobModel

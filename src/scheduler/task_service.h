@@ -22,6 +22,10 @@ constexpr Hr kOverflow = static_cast<Hr>(0x8002000Au); // DISP_E_OVERFLOW
 constexpr Hr kBadIndex = static_cast<Hr>(0x8002000Bu); // DISP_E_BADINDEX
 constexpr Hr kOutOfMemory = static_cast<Hr>(0x8007000Eu);
 constexpr Hr kUnexpected = static_cast<Hr>(0x8000FFFFu);
+// The scheduler's own "trigger not found" (SCHED_E_TRIGGER_NOT_FOUND).
+constexpr Hr kTriggerNotFound = static_cast<Hr>(0x80041309u);
+// What a trigger object answers once its trigger was removed.
+constexpr Hr kTriggerRemoved = kTriggerNotFound;
 
 inline bool Failed(Hr hr)
 {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace qw::test
 {
 namespace
@@ -187,11 +189,75 @@ TEST_F(ScheduleFixture, TriggersAddRemoveAndRenumber)
 
     std::shared_ptr<CTriggerModel> added;
     ASSERT_EQ(triggers.Add(added), kOk);
-    EXPECT_EQ(added->GetCommon(CommonField::Flags), 0) << "a new trigger's cached flags are 0";
+    std::int32_t flags = -1;
+    EXPECT_EQ(added->GetCommon(CommonField::Flags, flags), kOk);
+    EXPECT_EQ(flags, 0) << "a new trigger's cached flags are 0";
     EXPECT_EQ(added->Index(), 2);
     world.failing["GetTrigger"] = kAccessDenied;
     EXPECT_EQ(triggers.Add(added), kAccessDenied);
     EXPECT_EQ(triggers.Count(), 2);
+}
+
+TEST_F(ScheduleFixture, ARemovedTriggersObjectIsDoneAndEveryOtherKeepsToItsOwnTrigger)
+{
+    auto job = JobWithTriggers(3); // starting at 0:00, 1:00 and 2:00
+    auto& triggers = *job->Triggers();
+    std::shared_ptr<CTriggerModel> first, older, second, third;
+    ASSERT_EQ(triggers.Item(1, first), kOk);
+    ASSERT_EQ(triggers.Item(2, older), kOk);
+    ASSERT_EQ(triggers.Update(), kOk); // a client may still hold the objects of before
+    ASSERT_EQ(triggers.Item(2, second), kOk);
+    ASSERT_EQ(triggers.Item(3, third), kOk);
+    ASSERT_EQ(triggers.Remove(1), kOk);
+
+    auto textOf = [](CTriggerModel& t)
+    {
+        std::u16string text;
+        return Failed(t.Text(text)) ? std::string("failed") : Narrow(text);
+    };
+    auto everyMember = [&](CTriggerModel& t)
+    {
+        std::int32_t value = 0;
+        double date = 0;
+        std::u16string text;
+        return std::vector<Hr>{t.Refresh(),
+                               t.Update(),
+                               t.Text(text),
+                               t.GetTyped(TypedField::DaysInterval, value),
+                               t.SetTyped(TypedField::DaysInterval, 1),
+                               t.GetCommon(CommonField::Flags, value),
+                               t.SetCommon(CommonField::TriggerType, kDaily),
+                               t.GetDate(DateField::EndDay, date),
+                               t.SetDate(DateField::StartTime, TimeOfDay(5, 0))};
+    };
+    const auto from = world.calls.size();
+    EXPECT_EQ(everyMember(*first), std::vector<Hr>(9, kTriggerRemoved));
+    EXPECT_EQ(CallsSince(from), std::vector<std::string>{}) << "nothing reaches the task";
+    EXPECT_EQ(textOf(*second), "type 0 at 1:0");
+
+    // Both objects of the former second trigger write it at its new place.
+    for (auto* t : {second.get(), older.get()})
+    {
+        ASSERT_EQ(t->SetDate(DateField::StartTime, TimeOfDay(t == older.get() ? 6 : 5, 0)), kOk);
+        ASSERT_EQ(t->Update(), kOk);
+    }
+    EXPECT_EQ(textOf(*second), "type 0 at 6:0");
+    EXPECT_EQ(textOf(*third), "type 0 at 2:0");
+
+    // Removing it ends both of its objects. An object that cannot follow its
+    // trigger to the new place stops rather than reach a neighbour.
+    std::shared_ptr<CTriggerModel> added;
+    ASSERT_EQ(triggers.Add(added), kOk);
+    world.failing["GetTriggerObject"] = kAccessDenied;
+    ASSERT_EQ(triggers.Remove(1), kOk);
+    world.failing.clear();
+    EXPECT_EQ(older->Refresh(), kTriggerRemoved);
+    EXPECT_EQ(third->SetDate(DateField::StartTime, TimeOfDay(9, 0)), kAccessDenied);
+    EXPECT_EQ(added->Update(), kAccessDenied);
+    ASSERT_EQ(triggers.Update(), kOk);
+    ASSERT_EQ(triggers.Count(), 2);
+    ASSERT_EQ(triggers.Item(1, third), kOk);
+    EXPECT_EQ(textOf(*third), "type 0 at 2:0");
 }
 
 TEST_F(ScheduleFixture, UpdateWritesAndRereadsWhileTextShowsTheWrittenTrigger)
@@ -216,7 +282,9 @@ TEST_F(ScheduleFixture, UpdateWritesAndRereadsWhileTextShowsTheWrittenTrigger)
     EXPECT_EQ(trigger->Cache().startMinute, 59);
     trigger->SetCommon(CommonField::TriggerType, kWeekly);
     EXPECT_EQ(trigger->Refresh(), kOk);
-    EXPECT_EQ(trigger->GetCommon(CommonField::TriggerType), kDaily);
+    std::int32_t type = -1;
+    EXPECT_EQ(trigger->GetCommon(CommonField::TriggerType, type), kOk);
+    EXPECT_EQ(type, kDaily);
 }
 
 TEST(TriggerRulesTest, TypeSpecificPropertiesKeepToTheirTypes)
@@ -285,7 +353,9 @@ TEST(TriggerRulesTest, SixteenBitFieldsAndTheDayMask)
 
     monthly.SetCommon(CommonField::RandomInterval, -1);
     EXPECT_EQ(monthly.Cache().randomMinutesInterval, 0xFFFF);
-    EXPECT_EQ(monthly.GetCommon(CommonField::RandomInterval), -1);
+    std::int32_t random = 0;
+    EXPECT_EQ(monthly.GetCommon(CommonField::RandomInterval, random), kOk);
+    EXPECT_EQ(random, -1);
 }
 
 TEST(AutomationDateTest, PartsNormaliseAndSplitBackAtTheEdges)
@@ -328,6 +398,49 @@ TEST(AutomationDateTest, PartsNormaliseAndSplitBackAtTheEdges)
     EXPECT_DOUBLE_EQ(DateFromSystemTime(SystemTime{2026, 12, 2, 8, 18, 0, 0, 0}), 46364.75);
 }
 
+TEST(AutomationDateTest, AroundMidnightBothSidesOfTheEpochRoundTheSameWay)
+{
+    // The fraction counts forward from midnight also before 1900, so a time
+    // that rounds up to midnight starts the next calendar day.
+    struct Row
+    {
+        double date;
+        std::vector<int> parts; // year, month, day, hour, minute, second
+    };
+    const Row rows[] = {
+        {-2.9999999, {1899, 12, 29, 0, 0, 0}},  {-1.9999999, {1899, 12, 30, 0, 0, 0}},
+        {-1.0000001, {1899, 12, 29, 0, 0, 0}},  {-0.9999999, {1899, 12, 31, 0, 0, 0}},
+        {-0.0000001, {1899, 12, 30, 0, 0, 0}},  {0.9999999, {1899, 12, 31, 0, 0, 0}},
+        {1.9999999, {1900, 1, 1, 0, 0, 0}},     {-1.5, {1899, 12, 29, 12, 0, 0}},
+        {-657434.9999999, {100, 1, 2, 0, 0, 0}}};
+    for (const Row& r : rows)
+    {
+        DateParts p;
+        ASSERT_TRUE(SplitDate(r.date, p)) << r.date;
+        EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second}), r.parts)
+            << r.date;
+    }
+
+    // The other way: every second at the day's edges of the days around the
+    // epoch comes back as itself.
+    for (std::uint16_t day : {27, 28, 29, 30, 31})
+        for (auto [h, m, s] : {std::tuple{0, 0, 0}, {0, 0, 1}, {12, 0, 0}, {23, 59, 59}})
+        {
+            const SystemTime t{1899,
+                               12,
+                               0,
+                               day,
+                               static_cast<std::uint16_t>(h),
+                               static_cast<std::uint16_t>(m),
+                               static_cast<std::uint16_t>(s),
+                               0};
+            DateParts p;
+            ASSERT_TRUE(SplitDate(DateFromSystemTime(t), p));
+            EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second}),
+                      (std::vector<int>{1899, 12, day, h, m, s}));
+        }
+}
+
 TEST_F(ScheduleFixture, DatesAndIdleWaitOfAJob)
 {
     auto job = JobWithTriggers(1);
@@ -349,6 +462,13 @@ TEST_F(ScheduleFixture, DatesAndIdleWaitOfAJob)
     EXPECT_EQ(trigger->GetDate(DateField::BeginDay, begin), kOk);
     EXPECT_EQ(begin, 46364.0);
     EXPECT_EQ(trigger->SetDate(DateField::EndDay, 1e12), kOverflow);
+    double end = -1;
+    EXPECT_EQ(trigger->GetDate(DateField::EndDay, end), kOk) << "no end date";
+    EXPECT_EQ(end, 0.0);
+    EXPECT_EQ(trigger->SetDate(DateField::EndDay, 46364.0), kOk);
+    EXPECT_EQ(trigger->SetDate(DateField::EndDay, 0.0), kOk);
+    EXPECT_EQ(trigger->Cache().endYear + trigger->Cache().endMonth + trigger->Cache().endDay, 0)
+        << "the zero date writes back as none";
 
     ASSERT_EQ(job->SetIdleWait(5), kOk);
     EXPECT_EQ(world.calls.back(), "SetIdleWait(5,60)") << "the deadline is kept";

@@ -288,12 +288,17 @@ public:
     }
     template <class T> HRESULT GetCommon(CommonField field, T* out)
     {
-        return Do([&]() -> HRESULT { return Out(out, static_cast<T>(m->GetCommon(field))); });
+        return Do(
+            [&]() -> HRESULT
+            {
+                std::int32_t value = 0;
+                const Hr hr = m->GetCommon(field, value);
+                return Failed(hr) ? hr : Out(out, static_cast<T>(value));
+            });
     }
     HRESULT SetCommon(CommonField field, std::int32_t value)
     {
-        m->SetCommon(field, value);
-        return S_OK;
+        return Do([&]() -> HRESULT { return m->SetCommon(field, value); });
     }
     HRESULT GetDate(DateField field, DATE* out)
     {
