@@ -74,6 +74,20 @@ HRESULT ToBstr(const std::u16string& s, BSTR* out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// Out parameters are emptied on entry, so that a caller that frees whatever
+// it got back after a failure never frees what it put there itself.
+template <class T> void Clear(T* out)
+{
+    if (out)
+        *out = T{};
+}
+
+void Clear(VARIANT* out)
+{
+    if (out)
+        VariantInit(out);
+}
+
 template <class T> HRESULT Out(T* out, T value)
 {
     if (!out)
@@ -118,13 +132,15 @@ public:
     STDMETHODIMP GetTypeInfoCount(UINT* count) override { return Out(count, 1u); }
     STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override
     {
+        Clear(info);
         if (!info)
             return E_POINTER;
-        *info = nullptr;
         return index == 0 ? TypeInfoOf(m_iid, info) : DISP_E_BADINDEX;
     }
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
+        for (UINT i = 0; ids && i < count; ++i)
+            ids[i] = DISPID_UNKNOWN;
         if (riid != IID_NULL)
             return DISP_E_UNKNOWNINTERFACE;
         CComPtr<ITypeInfo> info;
@@ -134,6 +150,8 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override
     {
+        Clear(result);
+        Clear(exception);
         if (riid != IID_NULL)
             return DISP_E_UNKNOWNINTERFACE;
         CComPtr<ITypeInfo> info;
@@ -163,6 +181,7 @@ private:
 template <class Object, class Interface, class Model>
 HRESULT Hand(std::shared_ptr<Model> model, Interface** out)
 {
+    Clear(out);
     if (!out)
         return E_POINTER;
     *out = new Object(std::move(model));
@@ -204,12 +223,14 @@ public:
     }
     STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override
     {
+        Clear(fetched);
+        for (ULONG i = 0; items && i < count; ++i)
+            VariantInit(&items[i]);
         if (!items || (count > 1 && !fetched))
             return E_POINTER;
         ULONG n = 0;
         for (; n < count && m_next < m_items.size(); ++n, ++m_next)
         {
-            VariantInit(&items[n]);
             V_VT(&items[n]) = VT_DISPATCH;
             V_DISPATCH(&items[n]) = m_items[m_next].Get();
             V_DISPATCH(&items[n])->AddRef();
@@ -234,6 +255,7 @@ public:
         return Guard(IID_IEnumVARIANT,
                      [&]() -> HRESULT
                      {
+                         Clear(copy);
                          if (!copy)
                              return E_POINTER;
                          *copy = new CEnumObjects(m_items, m_next);
@@ -250,6 +272,7 @@ private:
 template <class Object, class Model>
 HRESULT EnumerateInto(const std::vector<std::shared_ptr<Model>>& models, VARIANT* result)
 {
+    Clear(result);
     if (!result)
         return E_POINTER;
     std::vector<CComPtr<IDispatch>> items;
@@ -274,6 +297,7 @@ public:
 
     template <class T> HRESULT GetTyped(TypedField field, T* out)
     {
+        Clear(out);
         return Do(
             [&]() -> HRESULT
             {
@@ -288,6 +312,7 @@ public:
     }
     template <class T> HRESULT GetCommon(CommonField field, T* out)
     {
+        Clear(out);
         return Do(
             [&]() -> HRESULT
             {
@@ -302,6 +327,7 @@ public:
     }
     HRESULT GetDate(DateField field, DATE* out)
     {
+        Clear(out);
         return Do(
             [&]() -> HRESULT
             {
@@ -355,6 +381,7 @@ public:
     }
     STDMETHODIMP get_Text(BSTR* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -408,6 +435,7 @@ public:
 
     STDMETHODIMP Add(_Trigger** r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -428,10 +456,12 @@ public:
     }
     STDMETHODIMP get_Count(LONG* r) override
     {
+        Clear(r);
         return Do([&]() -> HRESULT { return Out(r, static_cast<LONG>(m->Count())); });
     }
     STDMETHODIMP get_Item(VARIANT index, _Trigger** r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -476,6 +506,7 @@ public:
 
     HRESULT GetText(TaskText which, BSTR* r)
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -490,6 +521,7 @@ public:
     }
     template <class T> HRESULT GetNumber(TaskNumber which, T* r)
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -539,6 +571,7 @@ public:
     }
     STDMETHODIMP get_ExitCode(LONG* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -554,6 +587,7 @@ public:
     }
     STDMETHODIMP get_IdleWait(short* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -578,6 +612,7 @@ public:
     }
     STDMETHODIMP get_Status(LONG* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -601,6 +636,7 @@ public:
     }
     STDMETHODIMP get_LastRunTime(DATE* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -611,6 +647,7 @@ public:
     }
     STDMETHODIMP get_NextRunTime(DATE* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -621,6 +658,7 @@ public:
     }
     STDMETHODIMP get_FileName(BSTR* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -631,6 +669,7 @@ public:
     }
     STDMETHODIMP get_Name(BSTR* r) override
     {
+        Clear(r);
         return Do([&]() -> HRESULT { return ToBstr(m->Name(), r); });
     }
     STDMETHODIMP Save(VARIANT fileName) override
@@ -671,6 +710,7 @@ public:
     }
     STDMETHODIMP get_Triggers(_Triggers** r) override
     {
+        Clear(r);
         return Do([&]() -> HRESULT { return Hand<CTriggersObject>(m->Triggers(), r); });
     }
 
@@ -690,6 +730,7 @@ public:
 
     STDMETHODIMP CreateTask(BSTR name, _Job** r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -719,6 +760,7 @@ public:
     }
     STDMETHODIMP get_Job(short index, _Job** r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -731,6 +773,7 @@ public:
     }
     STDMETHODIMP get_TargetComputer(BSTR* r) override
     {
+        Clear(r);
         return Do(
             [&]() -> HRESULT
             {
@@ -745,6 +788,7 @@ public:
     }
     STDMETHODIMP get_Count(LONG* r) override
     {
+        Clear(r);
         return Do([&]() -> HRESULT { return Out(r, static_cast<LONG>(m->Count())); });
     }
 
