@@ -2,12 +2,16 @@
 // Scheduler of the wine prefix by DISPID, as the main program does.
 
 #include "platform/win32/com_ptr.h"
+#include "taskloom_idl.h"
 
 #include <oleauto.h>
+#include <olectl.h>
+#include <sddl.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -161,7 +165,9 @@ constexpr DISPID kFlags = 0x6803000B, kApplicationName = 0x68030012, kCommandLin
                  kSave = 0x60030016, kShowProperties = 0x60030017, kWorkingDirectory = 0x68030001,
                  kTriggers = 0x68030000;
 // Triggers and Trigger
-constexpr DISPID kAdd = 0x60030002, kTriggersCount = 0x68030001, kItem = 0;
+constexpr DISPID kAdd = 0x60030002, kRemove = 0x60030003, kTriggersCount = 0x68030001, kItem = 0,
+                 kTriggersUpdate = 0x60030004, kTriggerRefresh = 0x60030010,
+                 kTriggerUpdate = 0x60030011, kText = 0x68030008, kEndDay = 0x68030002;
 constexpr DISPID kDaysInterval = 0x6803000E, kDay = 0x6803000D, kMonths = 0x6803000C,
                  kDaysOfTheWeek = 0x6803000B, kWeek = 0x6803000A, kWeeksInterval = 0x68030009,
                  kTriggerType = 0x68030007, kBeginDay = 0x68030003, kStartTime = 0x68030000;
@@ -634,6 +640,260 @@ TEST_F(TaskloomClientTest, TheModuleUnloadsOnlyWhenNothingIsHeld)
     }
     CoFreeUnusedLibraries();
     EXPECT_EQ(canUnload(), S_OK);
+    FreeLibrary(module);
+}
+
+// Deletes the named task through a fresh listing, as a user would.
+void DeleteTask(const std::wstring& name)
+{
+    auto s = NewSchedule();
+    Call(s.Get(), kRefresh);
+    for (long i = Get(s.Get(), kCount).Long(); i >= 1; --i)
+    {
+        if (Get(Get(s.Get(), kJob, {Num(i, VT_I2)}).Object().Get(), kName).Text() == name)
+        {
+            EXPECT_EQ(DeleteAt(s.Get(), i), S_OK);
+        }
+    }
+}
+
+const HRESULT kTriggerNotFound = static_cast<HRESULT>(0x80041309);
+
+TEST_F(TaskloomClientTest, ARemovedTriggersObjectFailsAndItsNeighbourKeepsItsOwnTime)
+{
+    const std::wstring name = L"qw-removed";
+    auto s = NewSchedule();
+    auto job = Call(s.Get(), kCreateTask, {Str(name)}).Object();
+    ASSERT_TRUE(job);
+    EXPECT_EQ(Put(job.Get(), kFlags, Num(4)).hr, S_OK); // never started by the service
+    auto triggers = Get(job.Get(), kTriggers).Object();
+    ASSERT_TRUE(triggers);
+    auto first = Call(triggers.Get(), kAdd).Object();
+    auto second = Call(triggers.Get(), kAdd).Object();
+    ASSERT_TRUE(first && second);
+    Outcome end = Get(first.Get(), kEndDay);
+    EXPECT_EQ(end.hr, S_OK) << "a new trigger has no end date";
+    EXPECT_EQ(end.Real(), 0.0);
+    for (auto [t, hour] : {std::pair{first.Get(), 1}, std::pair{second.Get(), 2}})
+    {
+        EXPECT_EQ(Put(t, kTriggerType, Num(1)).hr, S_OK);
+        EXPECT_EQ(Put(t, kBeginDay, Date(46388)).hr, S_OK);
+        EXPECT_EQ(Put(t, kStartTime, Date(hour / 24.0)).hr, S_OK);
+    }
+    ASSERT_EQ(Call(job.Get(), kSave).hr, S_OK);
+    ASSERT_EQ(Call(triggers.Get(), kRemove, {Num(1, VT_I2)}).hr, S_OK);
+
+    Outcome put = Put(first.Get(), kStartTime, Date(5 / 24.0));
+    EXPECT_EQ(put.Error(), kTriggerNotFound);
+    EXPECT_STREQ(put.ex.bstrDescription, L"The trigger was removed from its task");
+    for (auto [id, kind] : {std::pair{kTriggerUpdate, DISPATCH_METHOD},
+                            {kTriggerRefresh, DISPATCH_METHOD},
+                            {kStartTime, DISPATCH_PROPERTYGET},
+                            {kText, DISPATCH_PROPERTYGET}})
+        EXPECT_EQ(Invoke(first.Get(), id, kind).Error(), kTriggerNotFound) << id;
+
+    EXPECT_EQ(Call(second.Get(), kTriggerRefresh).hr, S_OK);
+    EXPECT_DOUBLE_EQ(Get(second.Get(), kStartTime).Real(), 2 / 24.0) << "its own time";
+    EXPECT_EQ(Call(triggers.Get(), kTriggersUpdate).hr, S_OK);
+    ASSERT_EQ(Get(triggers.Get(), kTriggersCount).Long(), 1);
+    EXPECT_DOUBLE_EQ(Get(Get(triggers.Get(), kItem, {Num(1)}).Object().Get(), kStartTime).Real(),
+                     2 / 24.0);
+    EXPECT_EQ(Put(second.Get(), kStartTime, Date(3 / 24.0)).hr, S_OK);
+    EXPECT_EQ(Call(second.Get(), kTriggerUpdate).hr, S_OK) << "follows its trigger";
+    EXPECT_EQ(Call(triggers.Get(), kTriggersUpdate).hr, S_OK);
+    EXPECT_DOUBLE_EQ(Get(Get(triggers.Get(), kItem, {Num(1)}).Object().Get(), kStartTime).Real(),
+                     3 / 24.0);
+    DeleteTask(name);
+}
+
+bool Emptied(const VARIANT& v)
+{
+    return V_VT(&v) == VT_EMPTY;
+}
+template <class T> bool Emptied(const T& value)
+{
+    return value == T{};
+}
+
+TEST_F(TaskloomClientTest, FailingCallsEmptyTheirOutParametersForAVtableCaller)
+{
+    const std::wstring name = L"qw-outs";
+    CComPtr<_Schedule> s;
+    ASSERT_EQ(NewSchedule()->QueryInterface(__uuidof(_Schedule), s.PutVoid()), S_OK);
+    BSTR text = SysAllocString(name.c_str());
+    CComPtr<_Job> job;
+    ASSERT_EQ(s->CreateTask(text, job.Put()), S_OK);
+    CComPtr<_Triggers> triggers;
+    ASSERT_EQ(job->get_Triggers(triggers.Put()), S_OK);
+    CComPtr<_Trigger> removed, weekly;
+    ASSERT_EQ(triggers->Add(removed.Put()), S_OK);
+    ASSERT_EQ(triggers->Add(weekly.Put()), S_OK);
+    ASSERT_EQ(weekly->put_TriggerType(ttWeekly), S_OK);
+    ASSERT_EQ(triggers->Remove(1), S_OK);
+
+    struct Check
+    {
+        const char* what;
+        HRESULT hr, expected;
+        bool emptied;
+    };
+    std::vector<Check> checks;
+    // Fills the out parameter with garbage, as an uninitialised one holds.
+    auto run = [&](const char* what, HRESULT expected, auto& out, auto call)
+    {
+        std::memset(&out, 0x5A, sizeof out);
+        const HRESULT hr = call(&out);
+        checks.push_back({what, hr, expected, Emptied(out)});
+    };
+    _Job* jobOut;
+    _Trigger* triggerOut;
+    BSTR bstrOut;
+    DATE dateOut;
+    short shortOut;
+    LONG longOut;
+    saTriggerTypes typeOut;
+    VARIANT variantOut;
+    Var index = Num(77);
+    Var key = Str(L"key");
+    run("Schedule.Job(9999)", DISP_E_BADINDEX, jobOut,
+        [&](_Job** o) { return s->get_Job(9999, o); });
+    run("CreateTask of an existing name", HRESULT_FROM_WIN32(ERROR_FILE_EXISTS), jobOut,
+        [&](_Job** o) { return s->CreateTask(text, o); });
+    run("Triggers.Item(77)", DISP_E_BADINDEX, triggerOut,
+        [&](_Trigger** o) { return triggers->get_Item(index.v, o); });
+    run("Triggers.Item(key)", DISP_E_BADINDEX, triggerOut,
+        [&](_Trigger** o) { return triggers->get_Item(key.v, o); });
+    run("Text of a removed trigger", kTriggerNotFound, bstrOut,
+        [&](BSTR* o) { return removed->get_Text(o); });
+    run("StartTime of a removed trigger", kTriggerNotFound, dateOut,
+        [&](DATE* o) { return removed->get_StartTime(o); });
+    run("TriggerType of a removed trigger", kTriggerNotFound, typeOut,
+        [&](saTriggerTypes* o) { return removed->get_TriggerType(o); });
+    run("DaysInterval of a weekly trigger", static_cast<HRESULT>(0x80040001), shortOut,
+        [&](short* o) { return weekly->get_DaysInterval(o); });
+    run("Count of no interface", DISP_E_UNKNOWNINTERFACE, variantOut,
+        [&](VARIANT* o)
+        {
+            DISPPARAMS none{};
+            return s->Invoke(kCount, IID_IUnknown, 0x409, DISPATCH_PROPERTYGET, &none, o, nullptr,
+                             nullptr);
+        });
+    run("GetTypeInfo(3)", DISP_E_BADINDEX, longOut,
+        [&](LONG* o) { return s->GetTypeInfo(3, 0x409, reinterpret_cast<ITypeInfo**>(o)); });
+    for (const Check& c : checks)
+    {
+        EXPECT_EQ(c.hr, c.expected) << c.what;
+        EXPECT_TRUE(c.emptied) << c.what;
+    }
+    SysFreeString(text);
+    DeleteTask(name);
+}
+
+// The registry keys registration writes, present or not, and the server's path.
+struct Registered
+{
+    std::vector<bool> keys;
+    std::wstring server;
+    bool operator==(const Registered&) const = default;
+};
+
+const wchar_t kClassKey[] = L"CLSID\\{4CF5566A-64AA-4738-BACF-C84A90FC557D}";
+const wchar_t kLibraryKey[] = L"TypeLib\\{C2BC67AB-3B9D-4ADC-97B3-58F162E7DB64}";
+const wchar_t kVersionProgId[] = L"TaskScheduler.Schedule.1";
+
+Registered ReadRegistration()
+{
+    Registered r;
+    for (const std::wstring& key :
+         {std::wstring(kClassKey), std::wstring(kLibraryKey),
+          std::wstring(L"TaskScheduler.Schedule"), std::wstring(kVersionProgId) + L"\\CLSID",
+          std::wstring(L"Interface\\{80F9ED7C-EB6B-421D-B83A-39DF72CB4C88}"),
+          std::wstring(L"Interface\\{084A6FBB-9C37-4D41-9C35-F4EDFEEB8332}")})
+    {
+        HKEY k = nullptr;
+        r.keys.push_back(RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) ==
+                         ERROR_SUCCESS);
+        if (k)
+            RegCloseKey(k);
+    }
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\InprocServer32").c_str(),
+                     nullptr, RRF_RT_REG_SZ, nullptr, path, &size) == ERROR_SUCCESS)
+        r.server = path;
+    return r;
+}
+
+// Lets everyone read, delete and change the permissions of the key, and
+// nothing else: no value is written and no key made below it.
+bool MakeReadOnly(HKEY key, bool readOnly)
+{
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            readOnly ? L"D:P(A;;KRSDWD;;;WD)" : L"D:P(A;;KA;;;WD)", SDDL_REVISION_1, &sd, nullptr))
+        return false;
+    const bool done = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+    LocalFree(sd);
+    return done;
+}
+
+TEST_F(TaskloomClientTest, RegistrationCompletesOrLeavesTheRegistryAsItWas)
+{
+    const Registered installed = ReadRegistration();
+    ASSERT_FALSE(installed.server.empty()) << "registered by regsvr32 before the client runs";
+    HMODULE module = LoadLibraryW(installed.server.c_str());
+    ASSERT_TRUE(module);
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    auto registerServer = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    auto unregisterServer = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+    ASSERT_TRUE(registerServer && unregisterServer);
+    ASSERT_EQ(unregisterServer(), S_OK);
+    const Registered none = ReadRegistration();
+    EXPECT_EQ(none.keys, std::vector<bool>(6, false));
+
+    // A key of the registration's last rows that cannot be written: the
+    // write fails late, after the type library and the class.
+    HKEY blocker = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kVersionProgId, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &blocker, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_TRUE(MakeReadOnly(blocker, true));
+    HKEY probe = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, kVersionProgId, 0, KEY_SET_VALUE, &probe),
+              ERROR_ACCESS_DENIED)
+        << "the key refuses writes";
+    EXPECT_EQ(registerServer(), SELFREG_E_CLASS);
+    EXPECT_EQ(ReadRegistration(), none) << "nothing left behind";
+    ASSERT_TRUE(MakeReadOnly(blocker, false));
+    RegCloseKey(blocker);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kVersionProgId);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, kVersionProgId);
+
+    // Over a complete registration a failing one leaves it as it was.
+    ASSERT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(ReadRegistration(), installed);
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_CLASSES_ROOT, kVersionProgId, 0, READ_CONTROL | WRITE_DAC, &blocker),
+        ERROR_SUCCESS);
+    ASSERT_TRUE(MakeReadOnly(blocker, true));
+    EXPECT_EQ(registerServer(), SELFREG_E_CLASS);
+    EXPECT_EQ(ReadRegistration(), installed) << "the earlier registration still stands";
+    ASSERT_TRUE(MakeReadOnly(blocker, false));
+    RegCloseKey(blocker);
+
+    // Keys already gone count as removed; the rest is removed all the same.
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kLibraryKey);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, kLibraryKey);
+    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_EQ(ReadRegistration(), none);
+    EXPECT_EQ(unregisterServer(), S_OK) << "a second time";
+
+    EXPECT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(ReadRegistration(), installed);
     FreeLibrary(module);
 }
 
