@@ -152,6 +152,7 @@ public:
     {
         Clear(result);
         Clear(exception);
+        Clear(argError);
         if (riid != IID_NULL)
             return DISP_E_UNKNOWNINTERFACE;
         CComPtr<ITypeInfo> info;
