@@ -141,7 +141,6 @@ void CUndoLog::Rollback()
         {
         case Step::CreatedKey:
             RegDeleteTreeW(HKEY_CLASSES_ROOT, step->key.c_str());
-            RegDeleteKeyW(HKEY_CLASSES_ROOT, step->key.c_str());
             break;
         case Step::Value:
         {
@@ -181,10 +180,7 @@ bool Remove(const std::wstring& key)
     // Deletes the key with everything below it; a key already gone counts
     // as removed.
     const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        return false;
-    const LSTATUS last = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
-    return last == ERROR_SUCCESS || last == ERROR_FILE_NOT_FOUND;
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 HRESULT Register()
