@@ -15,13 +15,14 @@ namespace
 
 class CFakeTask;
 
-bool Has(const FakeTaskState& task, std::uint16_t index)
+// Like the scheduler's own, a trigger object addresses a place in its task,
+// not a trigger; a place beyond the task's triggers is not found.
+Hr AtPlace(FakeWorld& world, const std::string& op, const FakeTaskState& task, std::uint16_t index)
 {
-    return index < task.triggers.size();
+    const Hr hr = world.Call(op, std::to_string(index));
+    return Failed(hr) || index < task.triggers.size() ? hr : kTriggerNotFound;
 }
 
-// Like the scheduler's own, a trigger object addresses a place in its task,
-// not a trigger: after a delete closes the gap it reaches the next trigger.
 class CFakeTrigger : public ITriggerHandle
 {
 public:
@@ -31,11 +32,9 @@ public:
     }
     Hr SetTrigger(const TriggerRecord& record) override
     {
-        const Hr hr = m_world.Call("SetTrigger", std::to_string(m_index));
+        const Hr hr = AtPlace(m_world, "SetTrigger", *m_task, m_index);
         if (Failed(hr))
             return hr;
-        if (!Has(*m_task, m_index))
-            return kTriggerNotFound;
         m_task->triggers.at(m_index) = record;
         if (m_world.normaliseOnSet && record.startMinute > 59)
             m_task->triggers.at(m_index).startMinute = 59;
@@ -43,13 +42,10 @@ public:
     }
     Hr GetTrigger(TriggerRecord& record) override
     {
-        const Hr hr = m_world.Call("GetTrigger", std::to_string(m_index));
-        if (Failed(hr))
-            return hr;
-        if (!Has(*m_task, m_index))
-            return kTriggerNotFound;
-        record = m_task->triggers[m_index];
-        return kOk;
+        const Hr hr = AtPlace(m_world, "GetTrigger", *m_task, m_index);
+        if (!Failed(hr))
+            record = m_task->triggers.at(m_index);
+        return hr;
     }
 
 private:
@@ -80,13 +76,10 @@ public:
     }
     Hr DeleteTrigger(std::uint16_t index) override
     {
-        const Hr hr = m_world.Call("DeleteTrigger", std::to_string(index));
-        if (Failed(hr))
-            return hr;
-        if (!Has(*m_state, index))
-            return kTriggerNotFound;
-        m_state->triggers.erase(m_state->triggers.begin() + index);
-        return kOk;
+        const Hr hr = AtPlace(m_world, "DeleteTrigger", *m_state, index);
+        if (!Failed(hr))
+            m_state->triggers.erase(m_state->triggers.begin() + index);
+        return hr;
     }
     Hr GetTriggerCount(std::uint16_t& count) override
     {
@@ -95,23 +88,18 @@ public:
     }
     Hr GetTrigger(std::uint16_t index, std::shared_ptr<ITriggerHandle>& trigger) override
     {
-        const Hr hr = m_world.Call("GetTriggerObject", std::to_string(index));
-        if (Failed(hr))
-            return hr;
-        if (!Has(*m_state, index))
-            return kTriggerNotFound;
-        trigger = std::make_shared<CFakeTrigger>(m_world, m_state, index);
-        return kOk;
+        const Hr hr = AtPlace(m_world, "GetTriggerObject", *m_state, index);
+        if (!Failed(hr))
+            trigger = std::make_shared<CFakeTrigger>(m_world, m_state, index);
+        return hr;
     }
     Hr GetTriggerString(std::uint16_t index, std::u16string& text) override
     {
-        const Hr hr = m_world.Call("GetTriggerString", std::to_string(index));
+        const Hr hr = AtPlace(m_world, "GetTriggerString", *m_state, index);
         if (Failed(hr))
             return hr;
-        if (!Has(*m_state, index))
-            return kTriggerNotFound;
         // Describes the trigger as last written: type and start time.
-        const TriggerRecord& r = m_state->triggers[index];
+        const TriggerRecord& r = m_state->triggers.at(index);
         const std::string s = "type " + std::to_string(r.triggerType) + " at " +
                               std::to_string(r.startHour) + ":" + std::to_string(r.startMinute);
         text.assign(s.begin(), s.end());
