@@ -1,5 +1,7 @@
 #include "shellext/extension_logic.h"
 
+#include <algorithm>
+
 namespace qw
 {
 namespace
@@ -168,36 +170,91 @@ std::vector<RegistryRow> RegistrationRows(std::string_view clsid, std::string_vi
     return rows;
 }
 
+namespace
+{
+
+// The key and each of its parents, outermost first.
+std::vector<std::string> KeyChain(const std::string& key)
+{
+    std::vector<std::string> chain;
+    for (std::size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1))
+    {
+        chain.push_back(key.substr(0, at));
+    }
+    chain.push_back(key);
+    return chain;
+}
+
+} // namespace
+
 bool RegisterExtension(IRegistryWriter& registry, std::string_view clsid,
                        std::string_view libraryPath, bool ntFamily)
 {
-    for (const RegistryRow& row : RegistrationRows(clsid, libraryPath, ntFamily))
+    struct Written
     {
-        if (!registry.SetString(row))
+        const RegistryRow* row;
+        std::optional<SavedValue> before;
+    };
+    const std::vector<RegistryRow> rows = RegistrationRows(clsid, libraryPath, ntFamily);
+    std::vector<Written> written;
+    std::vector<std::pair<RegistryRoot, std::string>> created; // outermost first
+    for (const RegistryRow& row : rows)
+    {
+        for (const std::string& key : KeyChain(row.key))
         {
-            return false;
+            std::pair<RegistryRoot, std::string> entry{row.root, key};
+            if (std::find(created.begin(), created.end(), entry) == created.end() &&
+                !registry.KeyExists(row.root, key))
+            {
+                created.push_back(std::move(entry));
+            }
         }
+        written.push_back({&row, registry.SaveValue(row.root, row.key, row.valueName)});
+        if (registry.SetString(row))
+        {
+            continue;
+        }
+        // Undone newest first; a key created here holds only what we wrote.
+        for (auto it = written.rbegin(); it != written.rend(); ++it)
+        {
+            const RegistryRow& done = *it->row;
+            if (it->before)
+            {
+                registry.RestoreValue(done.root, done.key, done.valueName, *it->before);
+            }
+            else
+            {
+                registry.DeleteValue(done.root, done.key, done.valueName);
+            }
+        }
+        for (auto it = created.rbegin(); it != created.rend(); ++it)
+        {
+            registry.DeleteKey(it->first, it->second);
+        }
+        return false;
     }
     return true;
 }
 
-bool UnregisterExtension(IRegistryWriter& registry, std::string_view clsid, bool ntFamily)
+std::vector<std::string> UnregisterExtension(IRegistryWriter& registry, std::string_view clsid,
+                                             bool ntFamily)
 {
+    std::vector<std::string> left;
     // The server key first: a key with subkeys cannot be deleted.
     for (const std::string& key :
          {ServerKey(clsid), ClassKey(clsid), HandlerKey("*"), HandlerKey("Folder")})
     {
-        if (!registry.DeleteKey(RegistryRoot::ClassesRoot, key))
+        if (registry.DeleteKey(RegistryRoot::ClassesRoot, key) == Removal::Failed)
         {
-            return false;
+            left.push_back(key);
         }
     }
-    if (ntFamily)
+    if (ntFamily && registry.DeleteValue(RegistryRoot::LocalMachine, std::string(kApprovedKey),
+                                         std::string(clsid)) == Removal::Failed)
     {
-        registry.DeleteValue(RegistryRoot::LocalMachine, std::string(kApprovedKey),
-                             std::string(clsid));
+        left.push_back(std::string(kApprovedKey) + "\\" + std::string(clsid));
     }
-    return true;
+    return left;
 }
 
 } // namespace qw

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -208,53 +210,88 @@ TEST(ChooseProgram, FullPathInTheApplicationFolderOrNothing)
     }
 }
 
-// Keys and their string values; a key with subkeys cannot be deleted, as on
-// Windows NT. A key named in failKeys cannot be created or deleted.
+// Keys and their string values, as the registry keeps them: writing a value
+// creates its key and every missing parent; a key with subkeys cannot be
+// deleted. Keys in failWrites are created but their value is refused; keys in
+// stuckKeys cannot be deleted.
 class CFakeRegistry : public IRegistryWriter
 {
 public:
     using Key = std::pair<RegistryRoot, std::string>;
 
-    bool SetString(const RegistryRow& row) override
+    bool KeyExists(RegistryRoot root, const std::string& key) override
     {
-        if (failKeys.count(row.key))
+        return keys.count({root, key}) > 0;
+    }
+    std::optional<SavedValue> SaveValue(RegistryRoot root, const std::string& key,
+                                        const std::string& valueName) override
+    {
+        auto it = keys.find({root, key});
+        if (it == keys.end() || !it->second.count(valueName))
+        {
+            return std::nullopt;
+        }
+        return SavedValue{1, it->second[valueName]};
+    }
+    bool RestoreValue(RegistryRoot root, const std::string& key, const std::string& valueName,
+                      const SavedValue& value) override
+    {
+        auto it = keys.find({root, key});
+        if (it == keys.end())
         {
             return false;
         }
-        keys[{row.root, row.key}][row.valueName] = row.data;
+        it->second[valueName] = value.bytes;
+        return true;
+    }
+    bool SetString(const RegistryRow& row) override
+    {
+        for (std::size_t at = row.key.find('\\'); at != std::string::npos;
+             at = row.key.find('\\', at + 1))
+        {
+            keys[{row.root, row.key.substr(0, at)}];
+        }
+        auto& values = keys[{row.root, row.key}];
+        if (failWrites.count(row.key))
+        {
+            return false;
+        }
+        values[row.valueName] = row.data;
         written.push_back(row.key + "|" + row.valueName);
         return true;
     }
-    bool DeleteKey(RegistryRoot root, const std::string& key) override
+    Removal DeleteKey(RegistryRoot root, const std::string& key) override
     {
         auto it = keys.find({root, key});
-        if (failKeys.count(key) || it == keys.end())
+        if (it == keys.end())
         {
-            return false;
+            return Removal::Absent;
         }
-        for (const auto& [other, values] : keys)
+        auto next = std::next(it);
+        bool hasSubkeys = next != keys.end() && next->first.first == root &&
+                          next->first.second.rfind(key + "\\", 0) == 0;
+        if (stuckKeys.count(key) || hasSubkeys)
         {
-            if (other.first == root && other.second.rfind(key + "\\", 0) == 0)
-            {
-                return false;
-            }
+            return Removal::Failed;
         }
         keys.erase(it);
         deleted.push_back(key);
-        return true;
+        return Removal::Removed;
     }
-    void DeleteValue(RegistryRoot root, const std::string& key,
-                     const std::string& valueName) override
+    Removal DeleteValue(RegistryRoot root, const std::string& key,
+                        const std::string& valueName) override
     {
-        valueDeletes.push_back(key + "|" + valueName);
-        if (auto it = keys.find({root, key}); it != keys.end())
+        auto it = keys.find({root, key});
+        if (it == keys.end() || !it->second.erase(valueName))
         {
-            it->second.erase(valueName);
+            return Removal::Absent;
         }
+        valueDeletes.push_back(key + "|" + valueName);
+        return Removal::Removed;
     }
 
     std::map<Key, std::map<std::string, std::string>> keys;
-    std::set<std::string> failKeys;
+    std::set<std::string> failWrites, stuckKeys;
     std::vector<std::string> written, deleted, valueDeletes;
 };
 
@@ -266,6 +303,8 @@ const std::string kFolders = "Folder\\shellex\\ContextMenuHandlers\\Quell Wipe C
 const std::string kApproved =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const std::string kLibrary = "C:\\Program Files\\Quellwipe\\Shellvane.dll";
+constexpr RegistryRoot kClasses = RegistryRoot::ClassesRoot;
+constexpr RegistryRoot kMachine = RegistryRoot::LocalMachine;
 
 TEST(Registration, SixRowsInOrderTwiceIsOnce)
 {
@@ -275,13 +314,12 @@ TEST(Registration, SixRowsInOrderTwiceIsOnce)
               (std::vector<std::string>{kClass + "|", kServer + "|", kServer + "|ThreadingModel",
                                         kFiles + "|", kFolders + "|", kApproved + "|" + kClsid}));
     using Values = std::map<std::string, std::string>;
-    const RegistryRoot classes = RegistryRoot::ClassesRoot;
-    EXPECT_EQ((registry.keys[{classes, kClass}]), (Values{{"", "Quell Wipe Context Menu"}}));
-    EXPECT_EQ((registry.keys[{classes, kServer}]),
+    EXPECT_EQ((registry.keys[{kClasses, kClass}]), (Values{{"", "Quell Wipe Context Menu"}}));
+    EXPECT_EQ((registry.keys[{kClasses, kServer}]),
               (Values{{"", kLibrary}, {"ThreadingModel", "Apartment"}}));
-    EXPECT_EQ((registry.keys[{classes, kFiles}]), (Values{{"", kClsid}}));
-    EXPECT_EQ((registry.keys[{classes, kFolders}]), (Values{{"", kClsid}}));
-    EXPECT_EQ((registry.keys[{RegistryRoot::LocalMachine, kApproved}]),
+    EXPECT_EQ((registry.keys[{kClasses, kFiles}]), (Values{{"", kClsid}}));
+    EXPECT_EQ((registry.keys[{kClasses, kFolders}]), (Values{{"", kClsid}}));
+    EXPECT_EQ((registry.keys[{kMachine, kApproved}]),
               (Values{{kClsid, "Quell Wipe Context Menu"}}));
 
     auto once = registry.keys;
@@ -294,57 +332,94 @@ TEST(Registration, OutsideTheNtFamilyNoApprovedValue)
     CFakeRegistry registry;
     ASSERT_TRUE(RegisterExtension(registry, kClsid, kLibrary, false));
     EXPECT_EQ(registry.written.size(), 5u);
-    EXPECT_EQ(registry.keys.count({RegistryRoot::LocalMachine, kApproved}), 0u);
-    ASSERT_TRUE(UnregisterExtension(registry, kClsid, false));
+    EXPECT_EQ(registry.keys.count({kMachine, kApproved}), 0u);
+    EXPECT_TRUE(UnregisterExtension(registry, kClsid, false).empty());
     EXPECT_TRUE(registry.valueDeletes.empty());
-    EXPECT_TRUE(registry.keys.empty());
+    EXPECT_EQ(registry.keys.count({kClasses, kClass}), 0u);
 }
 
-TEST(Registration, StopsAtTheFirstKeyThatCannotBeWritten)
+// What a machine holds besides us: the parents, another handler, another
+// approved extension, and an older registration of ours from another folder.
+CFakeRegistry LivedInRegistry()
 {
-    for (const std::string& failing : {kServer, kFolders, kApproved})
+    CFakeRegistry registry;
+    registry.SetString({kClasses, "CLSID\\{0000-other}", "", "Other"});
+    registry.SetString({kClasses, "*\\shellex\\ContextMenuHandlers\\Other", "", "{0000-other}"});
+    registry.SetString({kMachine, kApproved, "{0000-other}", "Other"});
+    registry.SetString({kClasses, kServer, "", "D:\\Old\\Shellvane.dll"});
+    registry.written.clear();
+    return registry;
+}
+
+TEST(Registration, AFailedRowLeavesTheRegistryAsItWas)
+{
+    for (bool livedIn : {false, true})
     {
-        CFakeRegistry registry;
-        registry.failKeys = {failing};
-        EXPECT_FALSE(RegisterExtension(registry, kClsid, kLibrary, true)) << failing;
-        std::size_t before = 0;
-        for (const RegistryRow& row : RegistrationRows(kClsid, kLibrary, true))
+        for (const std::string& failing : {kClass, kServer, kFolders, kApproved})
         {
-            if (row.key == failing)
-            {
-                break;
-            }
-            ++before;
+            SCOPED_TRACE(failing + (livedIn ? " over a lived-in registry" : " on an empty one"));
+            CFakeRegistry registry = livedIn ? LivedInRegistry() : CFakeRegistry();
+            const auto before = registry.keys;
+            registry.failWrites = {failing};
+            EXPECT_FALSE(RegisterExtension(registry, kClsid, kLibrary, true));
+            // Created keys and parents gone, overwritten values back.
+            EXPECT_EQ(registry.keys, before);
         }
-        // The rows before it stay, nothing after it is written.
-        EXPECT_EQ(registry.written.size(), before) << failing;
     }
 }
 
-TEST(Registration, UnregistrationOrderAndFailures)
+TEST(Registration, UnregistrationRemovesWhatItCanAndNamesTheRest)
 {
-    CFakeRegistry registry;
-    ASSERT_TRUE(RegisterExtension(registry, kClsid, kLibrary, true));
-    ASSERT_TRUE(UnregisterExtension(registry, kClsid, true));
-    // The server key first: the class key cannot go while it has a subkey.
-    EXPECT_EQ(registry.deleted, (std::vector<std::string>{kServer, kClass, kFiles, kFolders}));
-    EXPECT_EQ(registry.valueDeletes, std::vector<std::string>{kApproved + "|" + kClsid});
-    EXPECT_TRUE((registry.keys[{RegistryRoot::LocalMachine, kApproved}].empty()));
-
-    // Again: the first key is missing, so it fails and deletes nothing.
-    registry.deleted.clear();
-    registry.valueDeletes.clear();
-    EXPECT_FALSE(UnregisterExtension(registry, kClsid, true));
-    EXPECT_TRUE(registry.deleted.empty());
-    EXPECT_TRUE(registry.valueDeletes.empty());
-
-    // A half registration stops at its first missing key.
-    CFakeRegistry half;
-    half.failKeys = {kFiles};
-    EXPECT_FALSE(RegisterExtension(half, kClsid, kLibrary, true));
-    half.failKeys.clear();
-    EXPECT_FALSE(UnregisterExtension(half, kClsid, true));
-    EXPECT_EQ(half.deleted, (std::vector<std::string>{kServer, kClass}));
+    struct Case
+    {
+        const char* what;
+        std::function<void(CFakeRegistry&)> damage; // after a full registration
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {
+        {"a full registration", [](CFakeRegistry&) {}, {}},
+        {"the class key deleted by hand",
+         [](CFakeRegistry& r)
+         {
+             r.keys.erase({kClasses, kServer});
+             r.keys.erase({kClasses, kClass});
+         },
+         {}},
+        {"only the Approved value left",
+         [](CFakeRegistry& r) { UnregisterExtension(r, kClsid, false); },
+         {}},
+        {"the folders' key held by another's subkey",
+         [](CFakeRegistry& r) {
+             r.SetString({kClasses, kFolders + "\\Other", "", "x"});
+         },
+         {kFolders}},
+        {"a server key that cannot be deleted",
+         [](CFakeRegistry& r) { r.stuckKeys = {kServer}; },
+         {kServer, kClass}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        CFakeRegistry registry = LivedInRegistry();
+        ASSERT_TRUE(RegisterExtension(registry, kClsid, kLibrary, true));
+        c.damage(registry);
+        EXPECT_EQ(UnregisterExtension(registry, kClsid, true), c.left);
+        // Of our keys exactly those named stay; nothing of others goes.
+        for (const std::string& key : {kServer, kClass, kFiles, kFolders})
+        {
+            bool named = std::find(c.left.begin(), c.left.end(), key) != c.left.end();
+            EXPECT_EQ(registry.keys.count({kClasses, key}), named ? 1u : 0u) << key;
+        }
+        using Values = std::map<std::string, std::string>;
+        EXPECT_EQ((registry.keys[{kMachine, kApproved}]), (Values{{"{0000-other}", "Other"}}));
+        EXPECT_EQ((registry.keys[{kClasses, "CLSID\\{0000-other}"}][""]), "Other");
+        EXPECT_EQ(registry.keys.count({kClasses, "*\\shellex\\ContextMenuHandlers\\Other"}), 1u);
+        if (c.left.empty())
+        {
+            // Again: everything is already gone, which is success.
+            EXPECT_TRUE(UnregisterExtension(registry, kClsid, true).empty());
+        }
+    }
 }
 
 } // namespace
