@@ -22,6 +22,7 @@ namespace
 {
 
 LONG g_liveObjects = 0;
+LONG g_locks = 0;
 HMODULE g_module = nullptr;
 
 std::string FolderOf(const std::string& path)
@@ -186,6 +187,28 @@ HRESULT CopyText(Char* buffer, UINT size, std::basic_string_view<Char> text)
 
 } // namespace
 
+void LockModule(bool lock)
+{
+    if (lock)
+    {
+        InterlockedIncrement(&g_locks);
+        return;
+    }
+    // An unlock without a lock must not eat a later caller's lock.
+    for (LONG now = g_locks; now > 0; now = g_locks)
+    {
+        if (InterlockedCompareExchange(&g_locks, now - 1, now) == now)
+        {
+            return;
+        }
+    }
+}
+
+bool ModuleInUse()
+{
+    return LiveObjects() > 0 || InterlockedCompareExchange(&g_locks, 0, 0) > 0;
+}
+
 long LiveObjects()
 {
     return InterlockedCompareExchange(&g_liveObjects, 0, 0);
@@ -280,8 +303,9 @@ STDMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** o
     return result;
 }
 
-STDMETHODIMP CClassFactory::LockServer(BOOL)
+STDMETHODIMP CClassFactory::LockServer(BOOL lock)
 {
+    LockModule(lock != FALSE);
     return S_OK;
 }
 

@@ -173,7 +173,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return qw::LiveObjects() == 0 ? S_OK : S_FALSE;
+    return qw::ModuleInUse() ? S_FALSE : S_OK;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()

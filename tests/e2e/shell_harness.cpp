@@ -238,6 +238,13 @@ int Objects()
           "the class factory answers only IUnknown and IClassFactory");
     Check(factory->LockServer(TRUE) == S_OK && factory->LockServer(FALSE) == S_OK,
           "LockServer succeeds");
+    // A lock outlives the factory that took it; only as many unlocks free it.
+    Check(factory->LockServer(TRUE) == S_OK && factory->LockServer(TRUE) == S_OK,
+          "LockServer(TRUE) succeeds twice");
+    IClassFactory* second = nullptr;
+    getClass(HandlerClass(), IID_IClassFactory, reinterpret_cast<void**>(&second));
+    second->LockServer(FALSE);
+    second->Release();
     other = &other;
     Check(factory->CreateInstance(reinterpret_cast<IUnknown*>(&data), IID_IUnknown, &other) ==
                   CLASS_E_NOAGGREGATION &&
@@ -251,7 +258,11 @@ int Objects()
           "the class factory makes a handler");
     static_cast<IUnknown*>(other)->Release();
     factory->Release();
-    Check(canUnload() == S_OK, "DllCanUnloadNow is S_OK once every object is gone");
+    Check(canUnload() == S_FALSE, "a lock left keeps DllCanUnloadNow S_FALSE with no object alive");
+    getClass(HandlerClass(), IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    factory->LockServer(FALSE);
+    factory->Release();
+    Check(canUnload() == S_OK, "DllCanUnloadNow is S_OK once every object and lock is gone");
     return g_failures ? 1 : 0;
 }
 
