@@ -96,6 +96,55 @@ LaunchPlan PlanLaunches(std::string_view program, const std::vector<std::string>
     return plan;
 }
 
+bool OffersMenuItem(unsigned flags)
+{
+    return (flags & (kMenuDefaultOnly | kMenuVerbsOnly)) == 0;
+}
+
+CommandStringRequest ClassifyCommandString(std::size_t command, unsigned type)
+{
+    // Only our one item has strings: a caller validating another offset
+    // must learn that it is not ours.
+    if (command != 0)
+    {
+        return {CommandStringKind::NotOurs, false};
+    }
+    const bool wide = (type & kCommandUnicode) != 0;
+    switch (type & ~kCommandUnicode)
+    {
+    case kCommandVerbA:
+        return {CommandStringKind::Verb, wide};
+    case kCommandHelpTextA:
+        return {CommandStringKind::HelpText, wide};
+    case kCommandValidateA:
+        return {CommandStringKind::Valid, wide};
+    default:
+        return {CommandStringKind::NotImplemented, wide};
+    }
+}
+
+std::optional<std::size_t> FittedUnits(std::u16string_view text, std::size_t room, bool mayCut)
+{
+    if (room == 0)
+    {
+        return std::nullopt;
+    }
+    if (text.size() < room)
+    {
+        return text.size();
+    }
+    if (!mayCut)
+    {
+        return std::nullopt;
+    }
+    std::size_t units = room - 1;
+    if (units > 0 && text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF)
+    {
+        --units;
+    }
+    return units;
+}
+
 CommandMatch MatchCommand(const std::vector<VerbField>& fields)
 {
     auto lower = [](std::string text)

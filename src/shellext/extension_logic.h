@@ -49,6 +49,45 @@ LaunchPlan PlanLaunches(std::string_view program, const std::vector<std::string>
 // The name by which a program may call our menu item instead of its offset.
 inline constexpr std::string_view kVerbName = "quellwipe";
 
+// Flags of a menu request, by their values in the shell's headers.
+inline constexpr unsigned kMenuDefaultOnly = 0x1;
+inline constexpr unsigned kMenuVerbsOnly = 0x2;
+
+// Whether our item goes into a menu asked for with these flags. Not when only
+// the default verb is wanted: a double click on a type without a default verb
+// would start a shred. Not for the menu of a shortcut's target either: what
+// the person named is the shortcut, not the file it points to.
+bool OffersMenuItem(unsigned flags);
+
+// What a caller asks of GetCommandString, by the shell's type values.
+inline constexpr unsigned kCommandVerbA = 0x0;
+inline constexpr unsigned kCommandHelpTextA = 0x1;
+inline constexpr unsigned kCommandValidateA = 0x2;
+inline constexpr unsigned kCommandUnicode = 0x4;
+
+enum class CommandStringKind
+{
+    Valid,          // our command: S_OK, nothing written
+    Verb,           // kVerbName
+    HelpText,       // the menu item's own text
+    NotImplemented, // a type we have no string for (verb icons, ...)
+    NotOurs,        // another command offset
+};
+
+struct CommandStringRequest
+{
+    CommandStringKind kind;
+    bool wide;
+};
+
+CommandStringRequest ClassifyCommandString(std::size_t command, unsigned type);
+
+// How many UTF-16 units of `text` to copy into a buffer of `room` units that
+// also needs its terminator: all of it, or, when it may be cut, as many as
+// fit without splitting a surrogate pair. None when it may not be cut and
+// does not fit, or when there is no room even for the terminator.
+std::optional<std::size_t> FittedUnits(std::u16string_view text, std::size_t room, bool mayCut);
+
 // One verb field of an invocation: a command offset or a verb text.
 struct VerbField
 {

@@ -62,6 +62,10 @@ for language in Deutsch Deutsch.ini; do
     check "Language \"$language\" gives the German item" \
         test "$(harness menu)" = "Sicher löschen mit Quellwipe"
 done
+# The help text is the item's own, in the pack's language.
+objects=$(harness objects)
+check "with the German pack, command strings and menu flags hold as well" test $? -eq 0
+grep FAIL <<<"$objects"
 wine reg add "$key" /v Language /t REG_SZ /d "" /f >/dev/null 2>&1
 check "an empty Language gives the English item" test "$(harness menu)" = "Stand-in shred"
 

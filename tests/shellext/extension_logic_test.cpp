@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace qw
 {
@@ -217,32 +218,25 @@ TEST(ChooseProgram, FullPathInTheApplicationFolderOrNothing)
 class CFakeRegistry : public IRegistryWriter
 {
 public:
-    using Key = std::pair<RegistryRoot, std::string>;
-
     bool KeyExists(RegistryRoot root, const std::string& key) override
     {
         return keys.count({root, key}) > 0;
     }
     std::optional<SavedValue> SaveValue(RegistryRoot root, const std::string& key,
-                                        const std::string& valueName) override
+                                        const std::string& name) override
     {
         auto it = keys.find({root, key});
-        if (it == keys.end() || !it->second.count(valueName))
+        if (it == keys.end() || !it->second.count(name))
         {
             return std::nullopt;
         }
-        return SavedValue{1, it->second[valueName]};
+        return SavedValue{1, it->second[name]};
     }
-    bool RestoreValue(RegistryRoot root, const std::string& key, const std::string& valueName,
+    bool RestoreValue(RegistryRoot root, const std::string& key, const std::string& name,
                       const SavedValue& value) override
     {
         auto it = keys.find({root, key});
-        if (it == keys.end())
-        {
-            return false;
-        }
-        it->second[valueName] = value.bytes;
-        return true;
+        return it != keys.end() && (it->second[name] = value.bytes, true);
     }
     bool SetString(const RegistryRow& row) override
     {
@@ -263,36 +257,28 @@ public:
     Removal DeleteKey(RegistryRoot root, const std::string& key) override
     {
         auto it = keys.find({root, key});
+        auto sub = keys.lower_bound({root, key + "\\"});
         if (it == keys.end())
         {
             return Removal::Absent;
         }
-        auto next = std::next(it);
-        bool hasSubkeys = next != keys.end() && next->first.first == root &&
-                          next->first.second.rfind(key + "\\", 0) == 0;
-        if (stuckKeys.count(key) || hasSubkeys)
+        if (stuckKeys.count(key) || (sub != keys.end() && sub->first.first == root &&
+                                     sub->first.second.rfind(key + "\\", 0) == 0))
         {
             return Removal::Failed;
         }
         keys.erase(it);
-        deleted.push_back(key);
         return Removal::Removed;
     }
-    Removal DeleteValue(RegistryRoot root, const std::string& key,
-                        const std::string& valueName) override
+    Removal DeleteValue(RegistryRoot root, const std::string& key, const std::string& name) override
     {
         auto it = keys.find({root, key});
-        if (it == keys.end() || !it->second.erase(valueName))
-        {
-            return Removal::Absent;
-        }
-        valueDeletes.push_back(key + "|" + valueName);
-        return Removal::Removed;
+        return it != keys.end() && it->second.erase(name) ? Removal::Removed : Removal::Absent;
     }
 
-    std::map<Key, std::map<std::string, std::string>> keys;
+    std::map<std::pair<RegistryRoot, std::string>, std::map<std::string, std::string>> keys;
     std::set<std::string> failWrites, stuckKeys;
-    std::vector<std::string> written, deleted, valueDeletes;
+    std::vector<std::string> written;
 };
 
 const std::string kClsid(kShellvaneClsid);
@@ -305,6 +291,7 @@ const std::string kApproved =
 const std::string kLibrary = "C:\\Program Files\\Quellwipe\\Shellvane.dll";
 constexpr RegistryRoot kClasses = RegistryRoot::ClassesRoot;
 constexpr RegistryRoot kMachine = RegistryRoot::LocalMachine;
+using Values = std::map<std::string, std::string>;
 
 TEST(Registration, SixRowsInOrderTwiceIsOnce)
 {
@@ -314,12 +301,13 @@ TEST(Registration, SixRowsInOrderTwiceIsOnce)
               (std::vector<std::string>{kClass + "|", kServer + "|", kServer + "|ThreadingModel",
                                         kFiles + "|", kFolders + "|", kApproved + "|" + kClsid}));
     using Values = std::map<std::string, std::string>;
-    EXPECT_EQ((registry.keys[{kClasses, kClass}]), (Values{{"", "Quell Wipe Context Menu"}}));
-    EXPECT_EQ((registry.keys[{kClasses, kServer}]),
+    const RegistryRoot classes = RegistryRoot::ClassesRoot;
+    EXPECT_EQ((registry.keys[{classes, kClass}]), (Values{{"", "Quell Wipe Context Menu"}}));
+    EXPECT_EQ((registry.keys[{classes, kServer}]),
               (Values{{"", kLibrary}, {"ThreadingModel", "Apartment"}}));
-    EXPECT_EQ((registry.keys[{kClasses, kFiles}]), (Values{{"", kClsid}}));
-    EXPECT_EQ((registry.keys[{kClasses, kFolders}]), (Values{{"", kClsid}}));
-    EXPECT_EQ((registry.keys[{kMachine, kApproved}]),
+    EXPECT_EQ((registry.keys[{classes, kFiles}]), (Values{{"", kClsid}}));
+    EXPECT_EQ((registry.keys[{classes, kFolders}]), (Values{{"", kClsid}}));
+    EXPECT_EQ((registry.keys[{RegistryRoot::LocalMachine, kApproved}]),
               (Values{{kClsid, "Quell Wipe Context Menu"}}));
 
     auto once = registry.keys;
@@ -330,16 +318,16 @@ TEST(Registration, SixRowsInOrderTwiceIsOnce)
 TEST(Registration, OutsideTheNtFamilyNoApprovedValue)
 {
     CFakeRegistry registry;
+    registry.SetString({kMachine, kApproved, kClsid, "left by hand"});
     ASSERT_TRUE(RegisterExtension(registry, kClsid, kLibrary, false));
-    EXPECT_EQ(registry.written.size(), 5u);
-    EXPECT_EQ(registry.keys.count({kMachine, kApproved}), 0u);
+    EXPECT_EQ(registry.written.size(), 6u); // the planted value and five rows
     EXPECT_TRUE(UnregisterExtension(registry, kClsid, false).empty());
-    EXPECT_TRUE(registry.valueDeletes.empty());
+    EXPECT_EQ((registry.keys[{kMachine, kApproved}]), (Values{{kClsid, "left by hand"}}));
     EXPECT_EQ(registry.keys.count({kClasses, kClass}), 0u);
 }
 
-// What a machine holds besides us: the parents, another handler, another
-// approved extension, and an older registration of ours from another folder.
+// What a machine holds besides us: another class, handler and approved
+// extension, and an older registration of ours from another folder.
 CFakeRegistry LivedInRegistry()
 {
     CFakeRegistry registry;
@@ -347,7 +335,6 @@ CFakeRegistry LivedInRegistry()
     registry.SetString({kClasses, "*\\shellex\\ContextMenuHandlers\\Other", "", "{0000-other}"});
     registry.SetString({kMachine, kApproved, "{0000-other}", "Other"});
     registry.SetString({kClasses, kServer, "", "D:\\Old\\Shellvane.dll"});
-    registry.written.clear();
     return registry;
 }
 
@@ -379,16 +366,14 @@ TEST(Registration, UnregistrationRemovesWhatItCanAndNamesTheRest)
     const Case cases[] = {
         {"a full registration", [](CFakeRegistry&) {}, {}},
         {"the class key deleted by hand",
-         [](CFakeRegistry& r)
-         {
-             r.keys.erase({kClasses, kServer});
-             r.keys.erase({kClasses, kClass});
+         [](CFakeRegistry& r) {
+             r.keys.erase({kClasses, kServer}), r.keys.erase({kClasses, kClass});
          },
          {}},
         {"only the Approved value left",
          [](CFakeRegistry& r) { UnregisterExtension(r, kClsid, false); },
          {}},
-        {"the folders' key held by another's subkey",
+        {"the folders' key holding another's subkey",
          [](CFakeRegistry& r) {
              r.SetString({kClasses, kFolders + "\\Other", "", "x"});
          },
@@ -410,15 +395,43 @@ TEST(Registration, UnregistrationRemovesWhatItCanAndNamesTheRest)
             bool named = std::find(c.left.begin(), c.left.end(), key) != c.left.end();
             EXPECT_EQ(registry.keys.count({kClasses, key}), named ? 1u : 0u) << key;
         }
-        using Values = std::map<std::string, std::string>;
         EXPECT_EQ((registry.keys[{kMachine, kApproved}]), (Values{{"{0000-other}", "Other"}}));
         EXPECT_EQ((registry.keys[{kClasses, "CLSID\\{0000-other}"}][""]), "Other");
         EXPECT_EQ(registry.keys.count({kClasses, "*\\shellex\\ContextMenuHandlers\\Other"}), 1u);
-        if (c.left.empty())
-        {
-            // Again: everything is already gone, which is success.
-            EXPECT_TRUE(UnregisterExtension(registry, kClsid, true).empty());
-        }
+        // Again: what is already gone is removed.
+        EXPECT_EQ(UnregisterExtension(registry, kClsid, true), c.left);
+    }
+}
+
+TEST(MenuItem, OfferedOnlyForAnOrdinaryMenu)
+{
+    // CMF_DEFAULTONLY 0x1 and CMF_VERBSONLY 0x2 refuse it, whatever else is set
+    // (CMF_EXPLORE 0x4, CMF_CANRENAME 0x10, CMF_EXTENDEDVERBS 0x100).
+    const std::pair<unsigned, bool> cases[] = {{0x0, true},  {0x4, true},  {0x110, true},
+                                               {0x1, false}, {0x5, false}, {0x102, false}};
+    for (const auto& [flags, offered] : cases)
+    {
+        EXPECT_EQ(OffersMenuItem(flags), offered) << std::hex << flags;
+    }
+}
+
+TEST(CommandString, TextFittedToTheRoomWithItsTerminator)
+{
+    const std::u16string text = u"Quell Wipe";     // 10 units
+    const std::u16string pair = u"ab\U0001F600cd"; // the pair at units 2 and 3
+    using Case = std::tuple<std::u16string_view, std::size_t, bool, std::optional<std::size_t>>;
+    const Case cases[] = {
+        {text, 11, false, 10},
+        {text, 10, false, std::nullopt}, // no room for the terminator
+        {text, 10, true, 9},
+        {text, 1, true, 0},
+        {text, 0, true, std::nullopt},
+        {pair, 4, true, 2}, // never half a pair
+        {pair, 5, true, 4},
+    };
+    for (const auto& [in, room, mayCut, units] : cases)
+    {
+        EXPECT_EQ(FittedUnits(in, room, mayCut), units) << room << (mayCut ? " cut" : " whole");
     }
 }
 
