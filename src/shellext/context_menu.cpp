@@ -22,6 +22,7 @@ namespace
 {
 
 LONG g_liveObjects = 0;
+LONG g_locks = 0;
 HMODULE g_module = nullptr;
 
 std::string FolderOf(const std::string& path)
@@ -172,19 +173,83 @@ DWORD StartProgram(const ProgramToStart& program, const std::vector<std::string>
     return 0;
 }
 
-template <typename Char>
-HRESULT CopyText(Char* buffer, UINT size, std::basic_string_view<Char> text)
+static_assert(kMenuDefaultOnly == CMF_DEFAULTONLY && kMenuVerbsOnly == CMF_VERBSONLY);
+static_assert(kCommandVerbA == GCS_VERBA && kCommandHelpTextA == GCS_HELPTEXTA &&
+              kCommandValidateA == GCS_VALIDATEA && kCommandUnicode == GCS_UNICODE);
+
+constexpr HRESULT kNoRoom = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+
+// Whatever does not fit leaves an empty string behind, never the caller's
+// stale text.
+HRESULT WriteWide(wchar_t* buffer, UINT room, const std::wstring& text, bool mayCut)
 {
-    if (!buffer || size <= text.size())
+    std::u16string_view units(reinterpret_cast<const char16_t*>(text.data()), text.size());
+    std::optional<std::size_t> fitted = FittedUnits(units, room, mayCut);
+    if (!fitted)
     {
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        if (room > 0)
+        {
+            buffer[0] = L'\0';
+        }
+        return kNoRoom;
     }
-    std::copy(text.begin(), text.end(), buffer);
-    buffer[text.size()] = Char(0);
+    std::copy_n(text.data(), *fitted, buffer);
+    buffer[*fitted] = L'\0';
     return S_OK;
 }
 
+HRESULT WriteAnsi(char* buffer, UINT room, const std::wstring& text, bool mayCut)
+{
+    if (room == 0)
+    {
+        return kNoRoom;
+    }
+    // A code page may take several bytes for a character: cut whole
+    // characters until the bytes fit.
+    std::u16string_view units(reinterpret_cast<const char16_t*>(text.data()), text.size());
+    for (std::size_t length = text.size();;)
+    {
+        int bytes = length == 0
+                        ? 0
+                        : WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(length),
+                                              buffer, static_cast<int>(room - 1), nullptr, nullptr);
+        if (bytes > 0 || length == 0)
+        {
+            buffer[bytes] = '\0';
+            return S_OK;
+        }
+        if (!mayCut || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        {
+            buffer[0] = '\0';
+            return kNoRoom;
+        }
+        length = *FittedUnits(units, length, true);
+    }
+}
+
 } // namespace
+
+void LockModule(bool lock)
+{
+    if (lock)
+    {
+        InterlockedIncrement(&g_locks);
+        return;
+    }
+    // An unlock without a lock must not eat a later caller's lock.
+    for (LONG now = g_locks; now > 0; now = g_locks)
+    {
+        if (InterlockedCompareExchange(&g_locks, now - 1, now) == now)
+        {
+            return;
+        }
+    }
+}
+
+bool ModuleInUse()
+{
+    return LiveObjects() > 0 || InterlockedCompareExchange(&g_locks, 0, 0) > 0;
+}
 
 long LiveObjects()
 {
@@ -280,8 +345,9 @@ STDMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** o
     return result;
 }
 
-STDMETHODIMP CClassFactory::LockServer(BOOL)
+STDMETHODIMP CClassFactory::LockServer(BOOL lock)
 {
+    LockModule(lock != FALSE);
     return S_OK;
 }
 
@@ -396,12 +462,12 @@ HRESULT CContextMenuHandler::ReadSelection(IDataObject* data)
 }
 
 STDMETHODIMP CContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId,
-                                                   UINT lastId, UINT)
+                                                   UINT lastId, UINT flags)
 {
     return Guarded(
         [&]
         {
-            if (!menu || firstId > lastId)
+            if (!menu || firstId > lastId || !OffersMenuItem(flags))
             {
                 return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
             }
@@ -481,30 +547,33 @@ STDMETHODIMP CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info)
 STDMETHODIMP CContextMenuHandler::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name,
                                                    UINT size)
 {
-    // Only our one item has strings: a caller validating another offset
-    // must learn that it is not ours.
-    if (command != 0)
-    {
-        return E_INVALIDARG;
-    }
-    const std::wstring verb = Utf8ToWide(kVerbName);
-    switch (type)
-    {
-    case GCS_VALIDATEA:
-    case GCS_VALIDATEW:
-        return S_OK;
-    case GCS_VERBA:
-        return CopyText(name, size, std::string_view(kVerbName));
-    case GCS_VERBW:
-        return CopyText(reinterpret_cast<wchar_t*>(name), size, std::wstring_view(verb));
-    case GCS_HELPTEXTA:
-        // The item has no help text.
-        return CopyText(name, size, std::string_view());
-    case GCS_HELPTEXTW:
-        return CopyText(reinterpret_cast<wchar_t*>(name), size, std::wstring_view());
-    default:
-        return E_INVALIDARG;
-    }
+    return Guarded(
+        [&]
+        {
+            CommandStringRequest request = ClassifyCommandString(command, type);
+            switch (request.kind)
+            {
+            case CommandStringKind::NotOurs:
+                return E_INVALIDARG;
+            case CommandStringKind::NotImplemented:
+                return E_NOTIMPL;
+            case CommandStringKind::Valid:
+                return S_OK;
+            case CommandStringKind::Verb:
+            case CommandStringKind::HelpText:
+                break;
+            }
+            if (!name && size > 0)
+            {
+                return E_INVALIDARG;
+            }
+            // The help text is only shown, so a cut one is still right; a cut
+            // verb would name another verb.
+            const bool help = request.kind == CommandStringKind::HelpText;
+            const std::wstring text = Utf8ToWide(help ? MenuText() : std::string(kVerbName));
+            return request.wide ? WriteWide(reinterpret_cast<wchar_t*>(name), size, text, help)
+                                : WriteAnsi(name, size, text, help);
+        });
 }
 
 } // namespace qw

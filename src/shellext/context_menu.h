@@ -17,8 +17,13 @@ namespace qw
 inline constexpr CLSID kShellvaneClassId = {
     0x51917337, 0x5113, 0x4EC2, {0x9C, 0xB6, 0xC6, 0x21, 0x2D, 0x0E, 0xF3, 0xE9}};
 
-// Live class factories and handlers; the library may unload at zero.
+// Live class factories and handlers.
 long LiveObjects();
+// LockServer's count: a client keeps the library loaded without holding an
+// object.
+void LockModule(bool lock);
+// Objects or locks: the library must not unload.
+bool ModuleInUse();
 
 // What the library reads once per process from the main program's settings.
 struct ModuleSettings

@@ -1,5 +1,7 @@
 #include "shellext/extension_logic.h"
 
+#include <algorithm>
+
 namespace qw
 {
 namespace
@@ -94,6 +96,55 @@ LaunchPlan PlanLaunches(std::string_view program, const std::vector<std::string>
     return plan;
 }
 
+bool OffersMenuItem(unsigned flags)
+{
+    return (flags & (kMenuDefaultOnly | kMenuVerbsOnly)) == 0;
+}
+
+CommandStringRequest ClassifyCommandString(std::size_t command, unsigned type)
+{
+    // Only our one item has strings: a caller validating another offset
+    // must learn that it is not ours.
+    if (command != 0)
+    {
+        return {CommandStringKind::NotOurs, false};
+    }
+    const bool wide = (type & kCommandUnicode) != 0;
+    switch (type & ~kCommandUnicode)
+    {
+    case kCommandVerbA:
+        return {CommandStringKind::Verb, wide};
+    case kCommandHelpTextA:
+        return {CommandStringKind::HelpText, wide};
+    case kCommandValidateA:
+        return {CommandStringKind::Valid, wide};
+    default:
+        return {CommandStringKind::NotImplemented, wide};
+    }
+}
+
+std::optional<std::size_t> FittedUnits(std::u16string_view text, std::size_t room, bool mayCut)
+{
+    if (room == 0)
+    {
+        return std::nullopt;
+    }
+    if (text.size() < room)
+    {
+        return text.size();
+    }
+    if (!mayCut)
+    {
+        return std::nullopt;
+    }
+    std::size_t units = room - 1;
+    if (units > 0 && text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF)
+    {
+        --units;
+    }
+    return units;
+}
+
 CommandMatch MatchCommand(const std::vector<VerbField>& fields)
 {
     auto lower = [](std::string text)
@@ -168,36 +219,91 @@ std::vector<RegistryRow> RegistrationRows(std::string_view clsid, std::string_vi
     return rows;
 }
 
+namespace
+{
+
+// The key and each of its parents, outermost first.
+std::vector<std::string> KeyChain(const std::string& key)
+{
+    std::vector<std::string> chain;
+    for (std::size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1))
+    {
+        chain.push_back(key.substr(0, at));
+    }
+    chain.push_back(key);
+    return chain;
+}
+
+} // namespace
+
 bool RegisterExtension(IRegistryWriter& registry, std::string_view clsid,
                        std::string_view libraryPath, bool ntFamily)
 {
-    for (const RegistryRow& row : RegistrationRows(clsid, libraryPath, ntFamily))
+    struct Written
     {
-        if (!registry.SetString(row))
+        const RegistryRow* row;
+        std::optional<SavedValue> before;
+    };
+    const std::vector<RegistryRow> rows = RegistrationRows(clsid, libraryPath, ntFamily);
+    std::vector<Written> written;
+    std::vector<std::pair<RegistryRoot, std::string>> created; // outermost first
+    for (const RegistryRow& row : rows)
+    {
+        for (const std::string& key : KeyChain(row.key))
         {
-            return false;
+            std::pair<RegistryRoot, std::string> entry{row.root, key};
+            if (std::find(created.begin(), created.end(), entry) == created.end() &&
+                !registry.KeyExists(row.root, key))
+            {
+                created.push_back(std::move(entry));
+            }
         }
+        written.push_back({&row, registry.SaveValue(row.root, row.key, row.valueName)});
+        if (registry.SetString(row))
+        {
+            continue;
+        }
+        // Undone newest first; a key created here holds only what we wrote.
+        for (auto it = written.rbegin(); it != written.rend(); ++it)
+        {
+            const RegistryRow& done = *it->row;
+            if (it->before)
+            {
+                registry.RestoreValue(done.root, done.key, done.valueName, *it->before);
+            }
+            else
+            {
+                registry.DeleteValue(done.root, done.key, done.valueName);
+            }
+        }
+        for (auto it = created.rbegin(); it != created.rend(); ++it)
+        {
+            registry.DeleteKey(it->first, it->second);
+        }
+        return false;
     }
     return true;
 }
 
-bool UnregisterExtension(IRegistryWriter& registry, std::string_view clsid, bool ntFamily)
+std::vector<std::string> UnregisterExtension(IRegistryWriter& registry, std::string_view clsid,
+                                             bool ntFamily)
 {
+    std::vector<std::string> left;
     // The server key first: a key with subkeys cannot be deleted.
     for (const std::string& key :
          {ServerKey(clsid), ClassKey(clsid), HandlerKey("*"), HandlerKey("Folder")})
     {
-        if (!registry.DeleteKey(RegistryRoot::ClassesRoot, key))
+        if (registry.DeleteKey(RegistryRoot::ClassesRoot, key) == Removal::Failed)
         {
-            return false;
+            left.push_back(key);
         }
     }
-    if (ntFamily)
+    if (ntFamily && registry.DeleteValue(RegistryRoot::LocalMachine, std::string(kApprovedKey),
+                                         std::string(clsid)) == Removal::Failed)
     {
-        registry.DeleteValue(RegistryRoot::LocalMachine, std::string(kApprovedKey),
-                             std::string(clsid));
+        left.push_back(std::string(kApprovedKey) + "\\" + std::string(clsid));
     }
-    return true;
+    return left;
 }
 
 } // namespace qw

@@ -3,6 +3,7 @@
 // What the Explorer extension decides without asking Windows: the argument
 // text, the language rule, which program to start, and its registry rows.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,6 +48,45 @@ LaunchPlan PlanLaunches(std::string_view program, const std::vector<std::string>
 
 // The name by which a program may call our menu item instead of its offset.
 inline constexpr std::string_view kVerbName = "quellwipe";
+
+// Flags of a menu request, by their values in the shell's headers.
+inline constexpr unsigned kMenuDefaultOnly = 0x1;
+inline constexpr unsigned kMenuVerbsOnly = 0x2;
+
+// Whether our item goes into a menu asked for with these flags. Not when only
+// the default verb is wanted: a double click on a type without a default verb
+// would start a shred. Not for the menu of a shortcut's target either: what
+// the person named is the shortcut, not the file it points to.
+bool OffersMenuItem(unsigned flags);
+
+// What a caller asks of GetCommandString, by the shell's type values.
+inline constexpr unsigned kCommandVerbA = 0x0;
+inline constexpr unsigned kCommandHelpTextA = 0x1;
+inline constexpr unsigned kCommandValidateA = 0x2;
+inline constexpr unsigned kCommandUnicode = 0x4;
+
+enum class CommandStringKind
+{
+    Valid,          // our command: S_OK, nothing written
+    Verb,           // kVerbName
+    HelpText,       // the menu item's own text
+    NotImplemented, // a type we have no string for (verb icons, ...)
+    NotOurs,        // another command offset
+};
+
+struct CommandStringRequest
+{
+    CommandStringKind kind;
+    bool wide;
+};
+
+CommandStringRequest ClassifyCommandString(std::size_t command, unsigned type);
+
+// How many UTF-16 units of `text` to copy into a buffer of `room` units that
+// also needs its terminator: all of it, or, when it may be cut, as many as
+// fit without splitting a surrogate pair. None when it may not be cut and
+// does not fit, or when there is no room even for the terminator.
+std::optional<std::size_t> FittedUnits(std::u16string_view text, std::size_t room, bool mayCut);
 
 // One verb field of an invocation: a command offset or a verb text.
 struct VerbField
@@ -99,16 +139,38 @@ struct RegistryRow
     std::string data;
 };
 
-// Writes and deletes what registration needs. Keys are created or opened
-// for writing; false when the key cannot be, or the value not set.
+// What a value held before registration wrote over it, kept as it was
+// (type and bytes) so that an undone registration can put it back.
+struct SavedValue
+{
+    std::uint32_t type = 0;
+    std::string bytes;
+};
+
+// Deleting a key or value: one that is already gone counts as removed.
+enum class Removal
+{
+    Removed,
+    Absent,
+    Failed,
+};
+
+// Reads, writes and deletes what registration needs. Keys are created or
+// opened for writing; SetString is false when the key cannot be, or the
+// value not set. A key with subkeys is not deleted (Failed).
 class IRegistryWriter
 {
 public:
     virtual ~IRegistryWriter() = default;
+    virtual bool KeyExists(RegistryRoot root, const std::string& key) = 0;
+    virtual std::optional<SavedValue> SaveValue(RegistryRoot root, const std::string& key,
+                                                const std::string& valueName) = 0;
+    virtual bool RestoreValue(RegistryRoot root, const std::string& key,
+                              const std::string& valueName, const SavedValue& value) = 0;
     virtual bool SetString(const RegistryRow& row) = 0;
-    virtual bool DeleteKey(RegistryRoot root, const std::string& key) = 0;
-    virtual void DeleteValue(RegistryRoot root, const std::string& key,
-                             const std::string& valueName) = 0;
+    virtual Removal DeleteKey(RegistryRoot root, const std::string& key) = 0;
+    virtual Removal DeleteValue(RegistryRoot root, const std::string& key,
+                                const std::string& valueName) = 0;
 };
 
 // The rows in the order they are written; the Approved value only on the NT
@@ -116,11 +178,14 @@ public:
 std::vector<RegistryRow> RegistrationRows(std::string_view clsid, std::string_view libraryPath,
                                           bool ntFamily);
 
-// False at the first row that cannot be written; the rows before it stay.
+// All rows, or none: when a row cannot be written, the values written are
+// put back as they were and the keys this call created are deleted again.
 bool RegisterExtension(IRegistryWriter& registry, std::string_view clsid,
                        std::string_view libraryPath, bool ntFamily);
-// False at the first key that cannot be deleted; the Approved value is
-// removed last and its outcome does not count.
-bool UnregisterExtension(IRegistryWriter& registry, std::string_view clsid, bool ntFamily);
+
+// Removes every key and value of ours that it can, whatever is already gone,
+// and names what is present but could not be removed (empty: success).
+std::vector<std::string> UnregisterExtension(IRegistryWriter& registry, std::string_view clsid,
+                                             bool ntFamily);
 
 } // namespace qw

@@ -11,6 +11,7 @@
 #include <olectl.h>
 
 #include <new>
+#include <optional>
 
 namespace qw
 {
@@ -22,9 +23,69 @@ HKEY RootKey(RegistryRoot root)
     return root == RegistryRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
 }
 
+Removal RemovalOf(LSTATUS status)
+{
+    if (status == ERROR_SUCCESS)
+    {
+        return Removal::Removed;
+    }
+    return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND ? Removal::Absent
+                                                                            : Removal::Failed;
+}
+
 class CWin32RegistryWriter : public IRegistryWriter
 {
 public:
+    bool KeyExists(RegistryRoot root, const std::string& key) override
+    {
+        CUniqueKey opened;
+        return RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_QUERY_VALUE,
+                             opened.Out()) == ERROR_SUCCESS;
+    }
+
+    std::optional<SavedValue> SaveValue(RegistryRoot root, const std::string& key,
+                                        const std::string& valueName) override
+    {
+        CUniqueKey opened;
+        if (RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_QUERY_VALUE,
+                          opened.Out()) != ERROR_SUCCESS)
+        {
+            return std::nullopt;
+        }
+        std::wstring name = Utf8ToWide(valueName);
+        const wchar_t* named = name.empty() ? nullptr : name.c_str();
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExW(opened.Get(), named, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        {
+            return std::nullopt;
+        }
+        SavedValue saved{type, std::string(size, '\0')};
+        if (RegQueryValueExW(opened.Get(), named, nullptr, &type,
+                             reinterpret_cast<BYTE*>(saved.bytes.data()), &size) != ERROR_SUCCESS)
+        {
+            return std::nullopt;
+        }
+        saved.type = type;
+        saved.bytes.resize(size);
+        return saved;
+    }
+
+    bool RestoreValue(RegistryRoot root, const std::string& key, const std::string& valueName,
+                      const SavedValue& value) override
+    {
+        CUniqueKey opened;
+        if (RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_SET_VALUE, opened.Out()) !=
+            ERROR_SUCCESS)
+        {
+            return false;
+        }
+        std::wstring name = Utf8ToWide(valueName);
+        return RegSetValueExW(opened.Get(), name.empty() ? nullptr : name.c_str(), 0, value.type,
+                              reinterpret_cast<const BYTE*>(value.bytes.data()),
+                              static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+    }
+
     bool SetString(const RegistryRow& row) override
     {
         CUniqueKey key;
@@ -42,20 +103,24 @@ public:
                ERROR_SUCCESS;
     }
 
-    bool DeleteKey(RegistryRoot root, const std::string& key) override
+    Removal DeleteKey(RegistryRoot root, const std::string& key) override
     {
-        return RegDeleteKeyW(RootKey(root), Utf8ToWide(key).c_str()) == ERROR_SUCCESS;
+        // Fails on a key with subkeys, which are not ours to remove.
+        return RemovalOf(RegDeleteKeyW(RootKey(root), Utf8ToWide(key).c_str()));
     }
 
-    void DeleteValue(RegistryRoot root, const std::string& key,
-                     const std::string& valueName) override
+    Removal DeleteValue(RegistryRoot root, const std::string& key,
+                        const std::string& valueName) override
     {
         CUniqueKey opened;
-        if (RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_SET_VALUE, opened.Out()) ==
-            ERROR_SUCCESS)
+        LSTATUS status =
+            RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_SET_VALUE, opened.Out());
+        if (status != ERROR_SUCCESS)
         {
-            RegDeleteValueW(opened.Get(), Utf8ToWide(valueName).c_str());
+            return RemovalOf(status);
         }
+        std::wstring name = Utf8ToWide(valueName);
+        return RemovalOf(RegDeleteValueW(opened.Get(), name.empty() ? nullptr : name.c_str()));
     }
 };
 
@@ -108,7 +173,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return qw::LiveObjects() == 0 ? S_OK : S_FALSE;
+    return qw::ModuleInUse() ? S_FALSE : S_OK;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
@@ -130,7 +195,7 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
         []
         {
             qw::CWin32RegistryWriter registry;
-            return qw::UnregisterExtension(registry, qw::ClassIdText(), qw::NtFamily())
+            return qw::UnregisterExtension(registry, qw::ClassIdText(), qw::NtFamily()).empty()
                        ? S_OK
                        : SELFREG_E_CLASS;
         });

@@ -62,6 +62,10 @@ for language in Deutsch Deutsch.ini; do
     check "Language \"$language\" gives the German item" \
         test "$(harness menu)" = "Sicher löschen mit Quellwipe"
 done
+# The help text is the item's own, in the pack's language.
+objects=$(harness objects)
+check "with the German pack, command strings and menu flags hold as well" test $? -eq 0
+grep FAIL <<<"$objects"
 wine reg add "$key" /v Language /t REG_SZ /d "" /f >/dev/null 2>&1
 check "an empty Language gives the English item" test "$(harness menu)" = "Stand-in shred"
 
@@ -185,9 +189,32 @@ $native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
 check "regsvr32 /u unregisters" test $? -eq 0
 check "rows 1-5 and the Approved value are gone" test -z "$(registry_rows)"
 $native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
-check "regsvr32 /u a second time fails" test $? -ne 0
-check "DllUnregisterServer says SELFREG_E_CLASS" \
-    test "$(harness unregister 'C:\Lonely\Shellvane.dll')" = 0x80040201
+check "regsvr32 /u a second time succeeds: what is gone counts as removed" test $? -eq 0
+check "DllUnregisterServer then says S_OK" \
+    test "$(harness unregister 'C:\Lonely\Shellvane.dll')" = 0x00000000
+
+# The class key deleted by hand: the rest must not stay behind pointing at it.
+regsvr 'C:\Lonely\Shellvane.dll'
+$native reg delete "HKCR\\CLSID\\$clsid" /f >/dev/null 2>&1
+$native reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1
+check "the class key is deleted by hand" test $? -ne 0
+$native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
+check "without the class key regsvr32 /u succeeds" test $? -eq 0
+left=$(registry_rows)
+check "and leaves none of the rows nor the Approved value${left:+: $left}" test -z "$left"
+$native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
+check "a second regsvr32 /u succeeds too" test $? -eq 0
+
+# A key that is there but cannot be deleted (it has a subkey of another's) is
+# reported; everything else is still removed.
+regsvr 'C:\Lonely\Shellvane.dll'
+folder_key="HKCR\\Folder\\shellex\\ContextMenuHandlers\\$name"
+$native reg add "$folder_key\\Other" /ve /d kept /f >/dev/null 2>&1
+$native regsvr32 /u /s 'C:\Lonely\Shellvane.dll' >/dev/null 2>&1
+check "a key that cannot be removed fails regsvr32 /u" test $? -ne 0
+left=$(registry_rows)
+check "only that key is left${left:+: $left}" test "$left" = "$folder_key: (Default)    REG_SZ    $clsid"
+$native reg delete "$folder_key" /f >/dev/null 2>&1
 
 # --- the real program, started by the extension ------------------------------
 # Installed again, so the only window is its confirmation.

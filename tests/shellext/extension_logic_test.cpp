@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace qw
 {
@@ -208,54 +211,74 @@ TEST(ChooseProgram, FullPathInTheApplicationFolderOrNothing)
     }
 }
 
-// Keys and their string values; a key with subkeys cannot be deleted, as on
-// Windows NT. A key named in failKeys cannot be created or deleted.
+// Keys and their string values, as the registry keeps them: writing a value
+// creates its key and every missing parent; a key with subkeys cannot be
+// deleted. Keys in failWrites are created but their value is refused; keys in
+// stuckKeys cannot be deleted.
 class CFakeRegistry : public IRegistryWriter
 {
 public:
-    using Key = std::pair<RegistryRoot, std::string>;
-
+    bool KeyExists(RegistryRoot root, const std::string& key) override
+    {
+        return keys.count({root, key}) > 0;
+    }
+    std::optional<SavedValue> SaveValue(RegistryRoot root, const std::string& key,
+                                        const std::string& name) override
+    {
+        auto it = keys.find({root, key});
+        if (it == keys.end() || !it->second.count(name))
+        {
+            return std::nullopt;
+        }
+        return SavedValue{1, it->second[name]};
+    }
+    bool RestoreValue(RegistryRoot root, const std::string& key, const std::string& name,
+                      const SavedValue& value) override
+    {
+        auto it = keys.find({root, key});
+        return it != keys.end() && (it->second[name] = value.bytes, true);
+    }
     bool SetString(const RegistryRow& row) override
     {
-        if (failKeys.count(row.key))
+        for (std::size_t at = row.key.find('\\'); at != std::string::npos;
+             at = row.key.find('\\', at + 1))
+        {
+            keys[{row.root, row.key.substr(0, at)}];
+        }
+        auto& values = keys[{row.root, row.key}];
+        if (failWrites.count(row.key))
         {
             return false;
         }
-        keys[{row.root, row.key}][row.valueName] = row.data;
+        values[row.valueName] = row.data;
         written.push_back(row.key + "|" + row.valueName);
         return true;
     }
-    bool DeleteKey(RegistryRoot root, const std::string& key) override
+    Removal DeleteKey(RegistryRoot root, const std::string& key) override
     {
         auto it = keys.find({root, key});
-        if (failKeys.count(key) || it == keys.end())
+        auto sub = keys.lower_bound({root, key + "\\"});
+        if (it == keys.end())
         {
-            return false;
+            return Removal::Absent;
         }
-        for (const auto& [other, values] : keys)
+        if (stuckKeys.count(key) || (sub != keys.end() && sub->first.first == root &&
+                                     sub->first.second.rfind(key + "\\", 0) == 0))
         {
-            if (other.first == root && other.second.rfind(key + "\\", 0) == 0)
-            {
-                return false;
-            }
+            return Removal::Failed;
         }
         keys.erase(it);
-        deleted.push_back(key);
-        return true;
+        return Removal::Removed;
     }
-    void DeleteValue(RegistryRoot root, const std::string& key,
-                     const std::string& valueName) override
+    Removal DeleteValue(RegistryRoot root, const std::string& key, const std::string& name) override
     {
-        valueDeletes.push_back(key + "|" + valueName);
-        if (auto it = keys.find({root, key}); it != keys.end())
-        {
-            it->second.erase(valueName);
-        }
+        auto it = keys.find({root, key});
+        return it != keys.end() && it->second.erase(name) ? Removal::Removed : Removal::Absent;
     }
 
-    std::map<Key, std::map<std::string, std::string>> keys;
-    std::set<std::string> failKeys;
-    std::vector<std::string> written, deleted, valueDeletes;
+    std::map<std::pair<RegistryRoot, std::string>, std::map<std::string, std::string>> keys;
+    std::set<std::string> failWrites, stuckKeys;
+    std::vector<std::string> written;
 };
 
 const std::string kClsid(kShellvaneClsid);
@@ -266,6 +289,9 @@ const std::string kFolders = "Folder\\shellex\\ContextMenuHandlers\\Quell Wipe C
 const std::string kApproved =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const std::string kLibrary = "C:\\Program Files\\Quellwipe\\Shellvane.dll";
+constexpr RegistryRoot kClasses = RegistryRoot::ClassesRoot;
+constexpr RegistryRoot kMachine = RegistryRoot::LocalMachine;
+using Values = std::map<std::string, std::string>;
 
 TEST(Registration, SixRowsInOrderTwiceIsOnce)
 {
@@ -292,59 +318,121 @@ TEST(Registration, SixRowsInOrderTwiceIsOnce)
 TEST(Registration, OutsideTheNtFamilyNoApprovedValue)
 {
     CFakeRegistry registry;
+    registry.SetString({kMachine, kApproved, kClsid, "left by hand"});
     ASSERT_TRUE(RegisterExtension(registry, kClsid, kLibrary, false));
-    EXPECT_EQ(registry.written.size(), 5u);
-    EXPECT_EQ(registry.keys.count({RegistryRoot::LocalMachine, kApproved}), 0u);
-    ASSERT_TRUE(UnregisterExtension(registry, kClsid, false));
-    EXPECT_TRUE(registry.valueDeletes.empty());
-    EXPECT_TRUE(registry.keys.empty());
+    EXPECT_EQ(registry.written.size(), 6u); // the planted value and five rows
+    EXPECT_TRUE(UnregisterExtension(registry, kClsid, false).empty());
+    EXPECT_EQ((registry.keys[{kMachine, kApproved}]), (Values{{kClsid, "left by hand"}}));
+    EXPECT_EQ(registry.keys.count({kClasses, kClass}), 0u);
 }
 
-TEST(Registration, StopsAtTheFirstKeyThatCannotBeWritten)
+// What a machine holds besides us: another class, handler and approved
+// extension, and an older registration of ours from another folder.
+CFakeRegistry LivedInRegistry()
 {
-    for (const std::string& failing : {kServer, kFolders, kApproved})
+    CFakeRegistry registry;
+    registry.SetString({kClasses, "CLSID\\{0000-other}", "", "Other"});
+    registry.SetString({kClasses, "*\\shellex\\ContextMenuHandlers\\Other", "", "{0000-other}"});
+    registry.SetString({kMachine, kApproved, "{0000-other}", "Other"});
+    registry.SetString({kClasses, kServer, "", "D:\\Old\\Shellvane.dll"});
+    return registry;
+}
+
+TEST(Registration, AFailedRowLeavesTheRegistryAsItWas)
+{
+    for (bool livedIn : {false, true})
     {
-        CFakeRegistry registry;
-        registry.failKeys = {failing};
-        EXPECT_FALSE(RegisterExtension(registry, kClsid, kLibrary, true)) << failing;
-        std::size_t before = 0;
-        for (const RegistryRow& row : RegistrationRows(kClsid, kLibrary, true))
+        for (const std::string& failing : {kClass, kServer, kFolders, kApproved})
         {
-            if (row.key == failing)
-            {
-                break;
-            }
-            ++before;
+            SCOPED_TRACE(failing + (livedIn ? " over a lived-in registry" : " on an empty one"));
+            CFakeRegistry registry = livedIn ? LivedInRegistry() : CFakeRegistry();
+            const auto before = registry.keys;
+            registry.failWrites = {failing};
+            EXPECT_FALSE(RegisterExtension(registry, kClsid, kLibrary, true));
+            // Created keys and parents gone, overwritten values back.
+            EXPECT_EQ(registry.keys, before);
         }
-        // The rows before it stay, nothing after it is written.
-        EXPECT_EQ(registry.written.size(), before) << failing;
     }
 }
 
-TEST(Registration, UnregistrationOrderAndFailures)
+TEST(Registration, UnregistrationRemovesWhatItCanAndNamesTheRest)
 {
-    CFakeRegistry registry;
-    ASSERT_TRUE(RegisterExtension(registry, kClsid, kLibrary, true));
-    ASSERT_TRUE(UnregisterExtension(registry, kClsid, true));
-    // The server key first: the class key cannot go while it has a subkey.
-    EXPECT_EQ(registry.deleted, (std::vector<std::string>{kServer, kClass, kFiles, kFolders}));
-    EXPECT_EQ(registry.valueDeletes, std::vector<std::string>{kApproved + "|" + kClsid});
-    EXPECT_TRUE((registry.keys[{RegistryRoot::LocalMachine, kApproved}].empty()));
+    struct Case
+    {
+        const char* what;
+        std::function<void(CFakeRegistry&)> damage; // after a full registration
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {
+        {"a full registration", [](CFakeRegistry&) {}, {}},
+        {"the class key deleted by hand",
+         [](CFakeRegistry& r) {
+             r.keys.erase({kClasses, kServer}), r.keys.erase({kClasses, kClass});
+         },
+         {}},
+        {"only the Approved value left",
+         [](CFakeRegistry& r) { UnregisterExtension(r, kClsid, false); },
+         {}},
+        {"the folders' key holding another's subkey",
+         [](CFakeRegistry& r) {
+             r.SetString({kClasses, kFolders + "\\Other", "", "x"});
+         },
+         {kFolders}},
+        {"a server key that cannot be deleted",
+         [](CFakeRegistry& r) { r.stuckKeys = {kServer}; },
+         {kServer, kClass}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        CFakeRegistry registry = LivedInRegistry();
+        ASSERT_TRUE(RegisterExtension(registry, kClsid, kLibrary, true));
+        c.damage(registry);
+        EXPECT_EQ(UnregisterExtension(registry, kClsid, true), c.left);
+        // Of our keys exactly those named stay; nothing of others goes.
+        for (const std::string& key : {kServer, kClass, kFiles, kFolders})
+        {
+            bool named = std::find(c.left.begin(), c.left.end(), key) != c.left.end();
+            EXPECT_EQ(registry.keys.count({kClasses, key}), named ? 1u : 0u) << key;
+        }
+        EXPECT_EQ((registry.keys[{kMachine, kApproved}]), (Values{{"{0000-other}", "Other"}}));
+        EXPECT_EQ((registry.keys[{kClasses, "CLSID\\{0000-other}"}][""]), "Other");
+        EXPECT_EQ(registry.keys.count({kClasses, "*\\shellex\\ContextMenuHandlers\\Other"}), 1u);
+        // Again: what is already gone is removed.
+        EXPECT_EQ(UnregisterExtension(registry, kClsid, true), c.left);
+    }
+}
 
-    // Again: the first key is missing, so it fails and deletes nothing.
-    registry.deleted.clear();
-    registry.valueDeletes.clear();
-    EXPECT_FALSE(UnregisterExtension(registry, kClsid, true));
-    EXPECT_TRUE(registry.deleted.empty());
-    EXPECT_TRUE(registry.valueDeletes.empty());
+TEST(MenuItem, OfferedOnlyForAnOrdinaryMenu)
+{
+    // CMF_DEFAULTONLY 0x1 and CMF_VERBSONLY 0x2 refuse it, whatever else is set
+    // (CMF_EXPLORE 0x4, CMF_CANRENAME 0x10, CMF_EXTENDEDVERBS 0x100).
+    const std::pair<unsigned, bool> cases[] = {{0x0, true},  {0x4, true},  {0x110, true},
+                                               {0x1, false}, {0x5, false}, {0x102, false}};
+    for (const auto& [flags, offered] : cases)
+    {
+        EXPECT_EQ(OffersMenuItem(flags), offered) << std::hex << flags;
+    }
+}
 
-    // A half registration stops at its first missing key.
-    CFakeRegistry half;
-    half.failKeys = {kFiles};
-    EXPECT_FALSE(RegisterExtension(half, kClsid, kLibrary, true));
-    half.failKeys.clear();
-    EXPECT_FALSE(UnregisterExtension(half, kClsid, true));
-    EXPECT_EQ(half.deleted, (std::vector<std::string>{kServer, kClass}));
+TEST(CommandString, TextFittedToTheRoomWithItsTerminator)
+{
+    const std::u16string text = u"Quell Wipe";     // 10 units
+    const std::u16string pair = u"ab\U0001F600cd"; // the pair at units 2 and 3
+    using Case = std::tuple<std::u16string_view, std::size_t, bool, std::optional<std::size_t>>;
+    const Case cases[] = {
+        {text, 11, false, 10},
+        {text, 10, false, std::nullopt}, // no room for the terminator
+        {text, 10, true, 9},
+        {text, 1, true, 0},
+        {text, 0, true, std::nullopt},
+        {pair, 4, true, 2}, // never half a pair
+        {pair, 5, true, 4},
+    };
+    for (const auto& [in, room, mayCut, units] : cases)
+    {
+        EXPECT_EQ(FittedUnits(in, room, mayCut), units) << room << (mayCut ? " cut" : " whole");
+    }
 }
 
 } // namespace
