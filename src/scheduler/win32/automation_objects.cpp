@@ -298,14 +298,7 @@ public:
 
     template <class T> HRESULT GetTyped(TypedField field, T* out)
     {
-        Clear(out);
-        return Do(
-            [&]() -> HRESULT
-            {
-                std::int32_t value = 0;
-                const Hr hr = m->GetTyped(field, value);
-                return Failed(hr) ? hr : Out(out, static_cast<T>(value));
-            });
+        return GetNumber(&CTriggerModel::GetTyped, field, out);
     }
     HRESULT SetTyped(TypedField field, std::int32_t value)
     {
@@ -313,14 +306,7 @@ public:
     }
     template <class T> HRESULT GetCommon(CommonField field, T* out)
     {
-        Clear(out);
-        return Do(
-            [&]() -> HRESULT
-            {
-                std::int32_t value = 0;
-                const Hr hr = m->GetCommon(field, value);
-                return Failed(hr) ? hr : Out(out, static_cast<T>(value));
-            });
+        return GetNumber(&CTriggerModel::GetCommon, field, out);
     }
     HRESULT SetCommon(CommonField field, std::int32_t value)
     {
@@ -421,6 +407,19 @@ public:
     STDMETHODIMP put_StartTime(DATE v) override { return SetDate(DateField::StartTime, v); }
 
 private:
+    template <class Field, class T>
+    HRESULT GetNumber(Hr (CTriggerModel::*get)(Field, std::int32_t&) const, Field field, T* out)
+    {
+        Clear(out);
+        return Do(
+            [&]() -> HRESULT
+            {
+                std::int32_t value = 0;
+                const Hr hr = ((*m).*get)(field, value);
+                return Failed(hr) ? hr : Out(out, static_cast<T>(value));
+            });
+    }
+
     std::shared_ptr<CTriggerModel> m;
 };
 
