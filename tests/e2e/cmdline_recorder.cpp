@@ -17,8 +17,19 @@ int main()
     GetCurrentDirectoryW(4096, folder);
     std::string record = "line=" + qw::WideToUtf8(GetCommandLineW()) + "\n" +
                          "folder=" + qw::WideToUtf8(folder) + "\n";
-    HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Launches of one selection may run at once: the later one waits for
+    // the file instead of losing its line.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 500; ++attempt)
+    {
+        file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+        {
+            break;
+        }
+        Sleep(20);
+    }
     if (file == INVALID_HANDLE_VALUE)
     {
         return 1;
