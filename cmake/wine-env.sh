@@ -76,8 +76,10 @@ qw_wine_select() {
 # For the scripts that run the whole suite or the demo: with QW_WINE64_ONLY=1
 # on a machine that does run 32-bit programs, starts the script again where
 # none can (the i386 dynamic loader hidden in a mount namespace of its own),
-# so that a stray 32-bit start fails here as it would there. Without the
-# rights for that, the forced path runs as it is.
+# so that a stray 32-bit start fails here as it would there. The i386 half of
+# wine is hidden too: such a machine has none of its files, and a build step
+# that reads one must fail here as well. Without the rights for that, the
+# forced path runs as it is.
 qw_wine64_only_sandbox() { # script, its arguments...
     [ "${QW_WINE64_ONLY:-}" = 1 ] || return 0
     [ -z "${QW_WINE64_SANDBOX:-}" ] || return 0
@@ -86,7 +88,9 @@ qw_wine64_only_sandbox() { # script, its arguments...
     if unshare --mount --propagation private true 2>/dev/null; then
         export QW_WINE64_SANDBOX=1
         exec unshare --mount --propagation private bash -c \
-            'mount --bind /dev/null /lib/ld-linux.so.2 && exec bash "$@"' - "$@"
+            'mount --bind /dev/null /lib/ld-linux.so.2 &&
+             { [ ! -d /usr/lib/i386-linux-gnu/wine ] || mount -t tmpfs none /usr/lib/i386-linux-gnu/wine; } &&
+             exec bash "$@"' - "$@"
     fi
 }
 
