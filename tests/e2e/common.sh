@@ -55,8 +55,41 @@ pack_text() { # key: the English text as the pack holds it
     grep -a "^$1=" "$app_dir/Lang/English.ini" | head -1 | cut -d= -f2- | tr -d '\r'
 }
 
-win_path() { # a Linux path as wine names it
-    winepath -w "$1" 2>/dev/null | tr -d '\r'
+# A Linux path as wine names it, worked out from the prefix's drive links as
+# wine does (the deepest drive whose folder holds the path; a to z on a tie)
+# without starting wine: a winepath started while wine is busy can print
+# nothing, and an empty program path fails a run at random. The last name is
+# kept as it is, so a link is named, not what it points to.
+win_path() {
+    local path=$1 dir name= drive target letter rest best_len=-1
+    if [ -d "$path" ] && [ ! -L "$path" ]; then
+        dir=$(realpath "$path")
+    else
+        dir=$(realpath -m "$(dirname "$path")")
+        name=$(basename "$path")
+    fi
+    for drive in "$WINEPREFIX"/dosdevices/[a-z]:; do
+        target=$(realpath -e "$drive" 2>/dev/null) || continue
+        [ "$target" = / ] && target=
+        case "$dir/" in
+        "$target"/*)
+            if [ ${#target} -gt $best_len ]; then
+                best_len=${#target}
+                letter=${drive##*/}
+                rest=${dir#"$target"}
+            fi
+            ;;
+        esac
+    done
+    if [ $best_len -lt 0 ]; then
+        echo "win_path: no wine drive holds $path" >&2
+        return 1
+    fi
+    rest=${rest#/}
+    [ -n "$name" ] && rest=${rest:+$rest/}$name
+    case $path in ?*/) [ -n "$rest" ] && rest+=/ ;; esac
+    rest=${rest//\//\\}
+    echo "${letter^^}\\$rest"
 }
 
 # Starts the program without targets, answers each warning with OK, and
