@@ -309,7 +309,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     if (status.isFolder && !status.isLink)
     {
         ReportNotFound(host, path);
-        return 0;
+        return StopResultOf(mode);
     }
     if (status.isLink)
     {
@@ -523,8 +523,11 @@ int ShredFileIn(IShredHost& host, IEntry& folder, const std::string& name, Shred
     std::unique_ptr<IEntry> entry = host.Files().OpenIn(folder, name, error);
     if (!entry)
     {
+        // Listed but not opened (wine 8.0 lists a Unix name such as
+        // "a*b.txt" that no Win32 call can open): in the bin its data stays,
+        // so the bin must not be emptied.
         ReportNotFound(host, path);
-        return 0;
+        return StopResultOf(mode);
     }
     return ShredEntry(host, folder, *entry, name, mode);
 }
