@@ -310,6 +310,13 @@ TEST_F(RecycleBinTest, TheShellsBinIsNotEmptiedUnlessAllItHoldsWasOverwritten)
              { f.files.files["Z:\\trash\\files\\new.doc"] = "new"; };
          },
          added},
+        {"a link that cannot be removed (wine 8.0 empties a file link by deleting its target)",
+         [](test::FakePlatform& f)
+         {
+             f.files.links["Z:\\trash\\files\\link.doc"] = false;
+             f.files.failRemove = {"Z:\\trash\\files\\link.doc"};
+         },
+         notAll},
         {"cancelled",
          [](test::FakePlatform& f)
          {
@@ -325,7 +332,8 @@ TEST_F(RecycleBinTest, TheShellsBinIsNotEmptiedUnlessAllItHoldsWasOverwritten)
         fake.files.files["C:\\Qw\\Lang\\English.ini"] = std::string(kPack) +
                                                         "9090=Items not found in %s\n"
                                                         "9091=Not all overwritten.\n"
-                                                        "9092=Items came in.\n";
+                                                        "9092=Items came in.\n"
+                                                        "9093=A link: %s\n";
         fake.settings.WriteText(kAppPath, "C:\\Qw");
         CShredApp app{fake.platform};
         app.InitInstance("");
