@@ -261,6 +261,21 @@ bool IsWine()
     return wine;
 }
 
+bool SameNameNoCase(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring WithoutTrailingDots(std::wstring name)
+{
+    while (!name.empty() && (name.back() == L'.' || name.back() == L' '))
+    {
+        name.pop_back();
+    }
+    return name;
+}
+
 bool WineLinkToFile(HANDLE handle, const Location& at)
 {
     if (!IsWine())
@@ -275,25 +290,24 @@ bool WineLinkToFile(HANDLE handle, const Location& at)
     }
     else
     {
-        // The name as listed: a short name resolves to the long one.
-        std::wstring full(at.path.size() + MAX_PATH, L'\0');
-        DWORD length =
-            GetLongPathNameW(at.path.c_str(), full.data(), static_cast<DWORD>(full.size()));
-        full.resize(length < full.size() ? length : 0);
-        const std::size_t slash = full.find_last_of(L'\\');
-        if (slash == std::wstring::npos)
+        const std::size_t slash = at.path.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash == 0)
         {
             return false;
         }
-        name = full.substr(slash + 1);
-        CUniqueHandle parent(CreateFileW(full.substr(0, slash).c_str(), FILE_READ_ATTRIBUTES,
+        name = at.path.substr(slash + 1);
+        // "C:" alone would name the volume, not its root folder.
+        const std::wstring parentPath =
+            at.path.substr(0, slash + (at.path[slash - 1] == L':' ? 1 : 0));
+        CUniqueHandle parent(CreateFileW(parentPath.c_str(), FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                          nullptr));
         folder = parent.Valid() ? FinalPath(parent.Get()) : std::wstring();
     }
     const std::wstring own = FinalPath(handle);
-    if (folder.empty() || own.empty() || name.empty())
+    const std::size_t slash = own.find_last_of(L'\\');
+    if (folder.empty() || slash == std::wstring::npos || name.empty())
     {
         return false;
     }
@@ -301,8 +315,26 @@ bool WineLinkToFile(HANDLE handle, const Location& at)
     {
         folder.pop_back();
     }
-    const std::wstring expected = folder + L'\\' + name;
-    return CompareStringOrdinal(own.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
+    if (!SameNameNoCase(own.substr(0, slash), folder))
+    {
+        return true;
+    }
+    const std::wstring ownName = own.substr(slash + 1);
+    // Wine 8.0 gives the final path of a file "foo." as "foo".
+    if (SameNameNoCase(WithoutTrailingDots(ownName), WithoutTrailingDots(name)))
+    {
+        return false;
+    }
+    if (name.find(L'~') != std::wstring::npos)
+    {
+        // A short name: its long one is what the final path shows.
+        std::wstring full(at.path.size() + MAX_PATH, L'\0');
+        const std::wstring path = folder + L'\\' + name;
+        DWORD length = GetLongPathNameW(path.c_str(), full.data(), static_cast<DWORD>(full.size()));
+        full.resize(length < full.size() ? length : 0);
+        return full.empty() || !SameNameNoCase(full.substr(full.find_last_of(L'\\') + 1), ownName);
+    }
+    return true;
 }
 
 // Opens a checked entry again, for another kind of access, and makes sure
