@@ -150,6 +150,23 @@ std::string Hex8(std::int32_t code)
     return buffer;
 }
 
+// The items a bin folder's entries make: on the modern layout each is a
+// "$R" entry (its "$I" record aside), on the older ones every entry but the
+// index and desktop.ini.
+std::uint64_t ItemCount(const std::set<std::string>& names, BinLayout layout)
+{
+    std::uint64_t count = 0;
+    for (const std::string& name : names)
+    {
+        const bool item =
+            layout == BinLayout::RecycleBin
+                ? name.size() > 2 && name[0] == '$' && (name[1] == 'R' || name[1] == 'r')
+                : !SamePathNoCase(name, "INFO2") && !SamePathNoCase(name, "desktop.ini");
+        count += item ? 1 : 0;
+    }
+    return count;
+}
+
 void ShowEmptying(IShredHost& host, const std::string& root)
 {
     IProgressWindow* progress = host.Progress();
@@ -359,7 +376,8 @@ void ShredRecycleBin(IShredHost& host)
                    root + "$Recycle.Bin");
             continue;
         }
-        BinFolderResult result = ShredBinFolder(host, folder, true);
+        std::set<std::string> names;
+        BinFolderResult result = ShredBinFolder(host, folder, true, &names);
         if (result == BinFolderResult::NotListed)
         {
             Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNotFound), folder);
@@ -380,6 +398,15 @@ void ShredRecycleBin(IShredHost& host)
             }
             Report(host, MessageSize::Middle, 1, "info", text);
             break;
+        }
+        // More items than this folder holds: the shell keeps them elsewhere
+        // (the folder found is a left-over or planted one), and emptying would
+        // delete what was never overwritten.
+        if (ItemCount(names, layout) < query.items)
+        {
+            host.Tell(
+                EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyItemsNotFound), folder));
+            continue;
         }
         ShowEmptying(host, root);
         bin->Empty(root);

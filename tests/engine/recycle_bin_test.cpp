@@ -155,6 +155,24 @@ TEST_F(RecycleBinTest, RecyclerAndRecycledKeepTheirIndexAndGetDesktopIniBack)
     }
 }
 
+TEST_F(RecycleBinTest, AFolderHoldingFewerItemsThanTheShellCountsIsNotItsBin)
+{
+    // A left-over $Recycle.Bin where the shell keeps its items in Recycler.
+    std::string planted = std::string("C:\\$Recycle.Bin\\") + kSid;
+    Bin("C:\\", planted, 300);
+    m_fake.shell.bins["C:\\"].items = 2;
+    Item(planted + "\\$IAB12CD.txt", "record");
+    Item(planted + "\\$RAB12CD.txt", "one item");
+    Item(planted + "\\desktop.ini", "ini");
+    Bin("D:\\", "D:\\RECYCLED", 10);
+    Item("D:\\RECYCLED\\DD1.txt", "d");
+    m_app.m_unattended = true;
+    ShredRecycleBin(test::Prepared(m_app));
+    EXPECT_EQ(m_fake.shell.emptied, std::vector<std::string>{"D:\\"});
+    EXPECT_EQ(m_fake.files.files.count(planted + "\\$RAB12CD.txt"), 1u);
+    EXPECT_NE(m_app.m_runStatus, "");
+}
+
 TEST_F(RecycleBinTest, WithoutASidOnlyTheRecycledFolderCounts)
 {
     m_app.m_userSid.clear();
