@@ -30,6 +30,7 @@ constexpr int kKeyFillerLine = 9919;
 constexpr int kKeyWriteFailed = 9071;
 constexpr int kKeyNotRenamed = 9076;
 constexpr int kKeyLeftPartly = 9077;
+constexpr int kKeyBinLinkKept = 9093;
 // A name whose random twin already exists is drawn again, a few times.
 constexpr int kRenameAttempts = 16;
 
@@ -309,14 +310,22 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     if (status.isFolder && !status.isLink)
     {
         ReportNotFound(host, path);
-        return 0;
+        return StopResultOf(mode);
     }
     if (status.isLink)
     {
         // A link is removed; what it points to is never opened.
-        if (!files.RemoveIn(folder, name, RemoveKind::Link, error) && mode == ShredMode::Normal)
+        if (!files.RemoveIn(folder, name, RemoveKind::Link, error))
         {
-            host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+            if (mode == ShredMode::Normal)
+            {
+                host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+                return CancelResult(host);
+            }
+            // A link left in the bin must keep the bin from being emptied:
+            // wine 8.0 deletes a file link's target, not the link.
+            host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyBinLinkKept), path));
+            return 1;
         }
         return CancelResult(host);
     }
@@ -523,8 +532,11 @@ int ShredFileIn(IShredHost& host, IEntry& folder, const std::string& name, Shred
     std::unique_ptr<IEntry> entry = host.Files().OpenIn(folder, name, error);
     if (!entry)
     {
+        // Listed but not opened (wine 8.0 lists a Unix name such as
+        // "a*b.txt" that no Win32 call can open): in the bin its data stays,
+        // so the bin must not be emptied.
         ReportNotFound(host, path);
-        return 0;
+        return StopResultOf(mode);
     }
     return ShredEntry(host, folder, *entry, name, mode);
 }

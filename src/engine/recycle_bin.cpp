@@ -9,7 +9,10 @@
 #include "platform/progress.h"
 #include "platform/shell.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <set>
 
 namespace qw
 {
@@ -22,6 +25,9 @@ constexpr int kKeyNotFound = 9034;
 constexpr int kKeyQueryFailed = 9048;
 constexpr int kKeyConsent = 9049;
 constexpr int kKeyCancelled = 9050;
+constexpr int kKeyItemsNotFound = 9090;
+constexpr int kKeySharedNotEmptied = 9091;
+constexpr int kKeyItemsAdded = 9092;
 constexpr int kKeyCaption = 9902;
 constexpr int kKeyDriveLine = 9913;
 
@@ -47,7 +53,9 @@ enum class BinFolderResult
 
 // Overwrites what lies in one bin folder, leaving the entries in place for
 // the shell to delete.
-BinFolderResult ShredBinFolder(IShredHost& host, const std::string& folder, bool keepIndexFiles)
+// `names`, when given, receives the name of every entry listed.
+BinFolderResult ShredBinFolder(IShredHost& host, const std::string& folder, bool keepIndexFiles,
+                               std::set<std::string>* names = nullptr)
 {
     IFileSystem& files = host.Files();
     std::vector<FolderEntry> entries;
@@ -62,6 +70,10 @@ BinFolderResult ShredBinFolder(IShredHost& host, const std::string& folder, bool
         if (host.Cancelled())
         {
             break;
+        }
+        if (names)
+        {
+            names->insert(entry.name);
         }
         std::string path = folder + entry.name;
         if (entry.status.isFolder && !entry.status.isLink)
@@ -136,6 +148,121 @@ std::string Hex8(std::int32_t code)
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%08X", static_cast<std::uint32_t>(code));
     return buffer;
+}
+
+// The items a bin folder's entries make: on the modern layout each is a
+// "$R" entry (its "$I" record aside), on the older ones every entry but the
+// index and desktop.ini.
+std::uint64_t ItemCount(const std::set<std::string>& names, BinLayout layout)
+{
+    std::uint64_t count = 0;
+    for (const std::string& name : names)
+    {
+        const bool item =
+            layout == BinLayout::RecycleBin
+                ? name.size() > 2 && name[0] == '$' && (name[1] == 'R' || name[1] == 'r')
+                : !SamePathNoCase(name, "INFO2") && !SamePathNoCase(name, "desktop.ini");
+        count += item ? 1 : 0;
+    }
+    return count;
+}
+
+void ShowEmptying(IShredHost& host, const std::string& root)
+{
+    IProgressWindow* progress = host.Progress();
+    progress->SetLine(1, host.Text(kKeyDriveLine) + root.substr(0, 1));
+    progress->SetLine(2, "");
+    progress->SetLine(3, "");
+    progress->SetPosition(0);
+    progress->Repaint();
+}
+
+// The names in a folder now; nothing when it cannot be listed.
+std::optional<std::set<std::string>> NamesIn(IFileSystem& files, const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    OsError error;
+    if (!files.ListFolder(folder, entries, error))
+    {
+        return std::nullopt;
+    }
+    std::set<std::string> names;
+    for (const FolderEntry& entry : entries)
+    {
+        names.insert(entry.name);
+    }
+    return names;
+}
+
+// One bin for every drive, kept where the shell says (wine 8.0: the
+// desktop's trash, and SHQueryRecycleBin and SHEmptyRecycleBin ignore the
+// drive they are given). A folder on a drive named like a bin is not what
+// the shell empties there, so it is neither overwritten nor counted. The bin
+// is emptied only when what the shell counts was found and overwritten, and
+// nothing came in meanwhile: emptying deletes whatever lies there by then.
+void ShredSharedBin(IShredHost& host, IRecycleBinFunctions& bin,
+                    const std::vector<std::string>& folders)
+{
+    const ShredOptions& options = host.Options();
+    std::string root;
+    BinQuery query;
+    for (const std::string& candidate : options.driveRoots)
+    {
+        if (!candidate.empty())
+        {
+            query = bin.Query(candidate);
+            if (query.result == 0 && (query.size != 0 || query.items != 0))
+            {
+                root = candidate;
+                break;
+            }
+        }
+    }
+    if (root.empty())
+    {
+        return;
+    }
+    // The first folder holds the items, one entry each; the others their
+    // records.
+    std::set<std::string> items;
+    BinFolderResult result = BinFolderResult::Overwritten;
+    for (std::size_t n = 0; n < folders.size() && result == BinFolderResult::Overwritten; ++n)
+    {
+        BinFolderResult folderResult =
+            ShredBinFolder(host, folders[n] + "\\", false, n == 0 ? &items : nullptr);
+        // A records folder that does not exist holds nothing.
+        if (folderResult == BinFolderResult::Incomplete ||
+            (n == 0 && folderResult == BinFolderResult::NotListed))
+        {
+            result = folderResult;
+        }
+    }
+    if (host.Cancelled() || result == BinFolderResult::Incomplete)
+    {
+        Report(host, MessageSize::Middle, 1, "info", host.Text(kKeySharedNotEmptied));
+        return;
+    }
+    // Wine 8.0 counts only items that have their record.
+    if (result == BinFolderResult::NotListed || items.size() < query.items)
+    {
+        host.Tell(
+            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyItemsNotFound), folders[0]));
+        return;
+    }
+    std::optional<std::set<std::string>> now = NamesIn(host.Files(), folders[0]);
+    BinQuery after = bin.Query(root);
+    if (!now || !std::includes(items.begin(), items.end(), now->begin(), now->end()) ||
+        after.items > query.items)
+    {
+        Report(host, MessageSize::Middle, 1, "info", host.Text(kKeyItemsAdded));
+        return;
+    }
+    ShowEmptying(host, root);
+    bin.Empty(root);
+    for (const std::string& folder : folders)
+    {
+        RemoveLeftovers(host.Files(), folder);
+    }
 }
 
 } // namespace
@@ -220,7 +347,13 @@ void ShredRecycleBin(IShredHost& host)
     }
     host.Progress()->SetCaption(host.Text(kKeyCaption));
 
-    bool shellFoldersDone = false;
+    std::vector<std::string> shellFolders = host.Shell().ShellBinFolders();
+    if (!shellFolders.empty())
+    {
+        ShredSharedBin(host, *bin, shellFolders);
+        host.DestroyProgressWindow();
+        return;
+    }
     for (std::size_t drive = 0; drive < options.driveRoots.size(); ++drive)
     {
         const std::string& root = options.driveRoots[drive];
@@ -235,40 +368,20 @@ void ShredRecycleBin(IShredHost& host)
         }
         std::string folder;
         BinLayout layout = FindBinFolder(host, root, options.ntfs[drive], folder);
-        BinFolderResult result = BinFolderResult::Overwritten;
-        bool usedShellFolders = false;
-        if (layout != BinLayout::None)
+        if (layout == BinLayout::None)
         {
-            result = ShredBinFolder(host, folder, true);
-            if (result == BinFolderResult::NotListed)
-            {
-                Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNotFound), folder);
-                continue;
-            }
+            // Items nobody could find were not overwritten: that bin is not
+            // emptied.
+            Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNotFound),
+                   root + "$Recycle.Bin");
+            continue;
         }
-        else
+        std::set<std::string> names;
+        BinFolderResult result = ShredBinFolder(host, folder, true, &names);
+        if (result == BinFolderResult::NotListed)
         {
-            // No bin folder on this drive: the shell keeps its items
-            // elsewhere (wine: the desktop's trash). Items nobody could find
-            // were not overwritten, so that bin is not emptied.
-            std::vector<std::string> shellFolders = host.Shell().ShellBinFolders();
-            if (shellFoldersDone || shellFolders.empty())
-            {
-                Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNotFound),
-                       root + "$Recycle.Bin");
-                continue;
-            }
-            shellFoldersDone = true;
-            usedShellFolders = true;
-            for (const std::string& shellFolder : shellFolders)
-            {
-                // A shell folder that does not exist holds nothing.
-                if (ShredBinFolder(host, shellFolder + "\\", false) == BinFolderResult::Incomplete)
-                {
-                    result = BinFolderResult::Incomplete;
-                    break;
-                }
-            }
+            Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNotFound), folder);
+            continue;
         }
         if (host.Cancelled() || result == BinFolderResult::Incomplete)
         {
@@ -286,20 +399,17 @@ void ShredRecycleBin(IShredHost& host)
             Report(host, MessageSize::Middle, 1, "info", text);
             break;
         }
-        IProgressWindow* progress = host.Progress();
-        progress->SetLine(1, host.Text(kKeyDriveLine) + root.substr(0, 1));
-        progress->SetLine(2, "");
-        progress->SetLine(3, "");
-        progress->SetPosition(0);
-        progress->Repaint();
-        bin->Empty(root);
-        if (usedShellFolders)
+        // More items than this folder holds: the shell keeps them elsewhere
+        // (the folder found is a left-over or planted one), and emptying would
+        // delete what was never overwritten.
+        if (ItemCount(names, layout) < query.items)
         {
-            for (const std::string& shellFolder : host.Shell().ShellBinFolders())
-            {
-                RemoveLeftovers(host.Files(), shellFolder);
-            }
+            host.Tell(
+                EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyItemsNotFound), folder));
+            continue;
         }
+        ShowEmptying(host, root);
+        bin->Empty(root);
         if (layout == BinLayout::Recycler || layout == BinLayout::Recycled)
         {
             WriteDesktopIni(host, folder);

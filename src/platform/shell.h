@@ -43,9 +43,10 @@ public:
 
     // Null unless `state` says Ready.
     virtual std::unique_ptr<IRecycleBinFunctions> LoadRecycleBin(BinShell& state) = 0;
-    // Folders that hold the shell's Recycle Bin items where no drive keeps a
-    // bin folder of its own: wine keeps them in the desktop's trash (its
-    // "files" and "info" folders). Empty on Windows.
+    // The folders of a bin the shell keeps for every drive at once, where
+    // it keeps one: wine's desktop trash, its "files" folder (one entry per
+    // item) first, then "info" (their records). Emptying the bin of any
+    // drive empties these. Empty on Windows, where each drive has its own.
     virtual std::vector<std::string> ShellBinFolders() = 0;
 };
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace qw
 {
 namespace
@@ -46,6 +48,27 @@ protected:
     void Item(const std::string& path, const std::string& content)
     {
         m_fake.files.files[path] = content;
+    }
+    // The desktop's trash, as wine keeps it, holding a file and a folder;
+    // `root` reports it as the shell does, for every drive.
+    static void ShellBin(test::FakePlatform& fake, const std::string& root)
+    {
+        fake.shell.bins[root] = BinQuery{0, 20, 2};
+        fake.files.folders.insert(
+            {"Z:\\trash", "Z:\\trash\\files", "Z:\\trash\\files\\album", "Z:\\trash\\info"});
+        fake.files.files["Z:\\trash\\files\\report.doc"] = "marker";
+        fake.files.files["Z:\\trash\\files\\album\\photo.jpg"] = "marker";
+        fake.files.files["Z:\\trash\\info\\report.doc.trashinfo"] = "Path=/home/me/report.doc";
+        fake.files.files["Z:\\trash\\info\\album.trashinfo"] = "Path=/home/me/album";
+        fake.shell.shellBinFolders = {"Z:\\trash\\files", "Z:\\trash\\info"};
+        fake.shell.binFolders[root] = fake.shell.shellBinFolders;
+    }
+    void ShellBin()
+    {
+        for (const char* root : {"C:\\", "D:\\", "E:\\"})
+        {
+            ShellBin(m_fake, root);
+        }
     }
     bool Written(const std::string& path) const
     {
@@ -130,6 +153,24 @@ TEST_F(RecycleBinTest, RecyclerAndRecycledKeepTheirIndexAndGetDesktopIniBack)
                   "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
         EXPECT_EQ(m_fake.files.files[ini].size(), 65u);
     }
+}
+
+TEST_F(RecycleBinTest, AFolderHoldingFewerItemsThanTheShellCountsIsNotItsBin)
+{
+    // A left-over $Recycle.Bin where the shell keeps its items in Recycler.
+    std::string planted = std::string("C:\\$Recycle.Bin\\") + kSid;
+    Bin("C:\\", planted, 300);
+    m_fake.shell.bins["C:\\"].items = 2;
+    Item(planted + "\\$IAB12CD.txt", "record");
+    Item(planted + "\\$RAB12CD.txt", "one item");
+    Item(planted + "\\desktop.ini", "ini");
+    Bin("D:\\", "D:\\RECYCLED", 10);
+    Item("D:\\RECYCLED\\DD1.txt", "d");
+    m_app.m_unattended = true;
+    ShredRecycleBin(test::Prepared(m_app));
+    EXPECT_EQ(m_fake.shell.emptied, std::vector<std::string>{"D:\\"});
+    EXPECT_EQ(m_fake.files.files.count(planted + "\\$RAB12CD.txt"), 1u);
+    EXPECT_NE(m_app.m_runStatus, "");
 }
 
 TEST_F(RecycleBinTest, WithoutASidOnlyTheRecycledFolderCounts)
@@ -222,27 +263,110 @@ TEST_F(RecycleBinTest, AnUnlistableBinFolderIsReportedAndTheNextDriveTaken)
     EXPECT_NE(log.find("Cannot list %s.\r\n\r\n"), std::string::npos) << log;
 }
 
-TEST_F(RecycleBinTest, WithoutABinFolderTheShellsOwnFoldersAreShredded)
+TEST_F(RecycleBinTest, WhereTheShellKeepsOneBinOnlyItsFoldersAreShreddedAndEmptied)
 {
-    // As under wine: the items live in the desktop's trash.
-    m_fake.shell.bins["C:\\"] = BinQuery{0, 20, 1};
-    m_fake.files.folders = {"Z:\\trash", "Z:\\trash\\files", "Z:\\trash\\info"};
-    Item("Z:\\trash\\files\\report.doc", "marker");
-    Item("Z:\\trash\\info\\report.doc.trashinfo", "[Trash Info]\nPath=/home/me/report.doc\n");
-    m_fake.shell.shellBinFolders = {"Z:\\trash\\files", "Z:\\trash\\info"};
-    m_fake.shell.binFolders["C:\\"] = {"Z:\\trash\\files", "Z:\\trash\\info"};
-    // D: says it holds items too, but keeps them nowhere we can find.
-    m_fake.shell.bins["D:\\"] = BinQuery{0, 20, 1};
-    Bin("E:\\", "E:\\RECYCLED", 10);
+    // As under wine: every drive reports the desktop's trash, and a folder
+    // named like a bin on a drive (left over, or planted) is not what the
+    // shell empties.
+    ShellBin();
+    std::string planted = std::string("C:\\$Recycle.Bin\\") + kSid;
+    m_fake.files.folders.insert({"C:\\$Recycle.Bin", planted});
+    Item(planted + "\\$RAB12CD.txt", "not in the shell's bin");
+    m_fake.files.folders.insert("E:\\RECYCLED");
     Item("E:\\RECYCLED\\DE1.txt", "e");
     m_app.m_unattended = true;
     ShredRecycleBin(test::Prepared(m_app));
     EXPECT_TRUE(Written("Z:\\trash\\files\\report.doc"));
+    EXPECT_TRUE(Written("Z:\\trash\\files\\album\\photo.jpg"));
     EXPECT_TRUE(Written("Z:\\trash\\info\\report.doc.trashinfo"));
     EXPECT_EQ(m_fake.files.files.count("Z:\\trash\\files\\report.doc"), 0u);
-    // Every drive: what was overwritten is emptied, what was not is not.
-    EXPECT_EQ(m_fake.shell.emptied, (std::vector<std::string>{"C:\\", "E:\\"}));
-    EXPECT_EQ(m_app.m_runStatus, "Cannot list %s.");
+    EXPECT_EQ(m_fake.shell.emptied, std::vector<std::string>{"C:\\"}); // once, for all drives
+    EXPECT_FALSE(Written(planted + "\\$RAB12CD.txt"));
+    EXPECT_FALSE(Written("E:\\RECYCLED\\DE1.txt"));
+    EXPECT_EQ(m_fake.files.files[planted + "\\$RAB12CD.txt"], "not in the shell's bin");
+    EXPECT_EQ(m_app.m_runStatus, "");
+}
+
+TEST_F(RecycleBinTest, TheShellsBinIsNotEmptiedUnlessAllItHoldsWasOverwritten)
+{
+    const std::string notAll = "Not all overwritten.";
+    const std::string notFound = "Items not found in Z:\\trash\\files";
+    const std::string added = "Items came in.";
+    struct Case
+    {
+        const char* what;
+        std::function<void(test::FakePlatform&)> fault;
+        std::string status;
+    };
+    const std::vector<Case> cases = {
+        {"an item that cannot be written",
+         [](test::FakePlatform& f) { f.files.failOpen = {"Z:\\trash\\files\\report.doc"}; },
+         notAll},
+        {"an item listed but not opened (wine: a Unix name such as a*b.txt)",
+         [](test::FakePlatform& f)
+         {
+             f.files.beforeOpenIn = [&f](const std::string& path)
+             {
+                 if (path == "Z:\\trash\\files\\report.doc")
+                 {
+                     f.files.files.erase(path);
+                 }
+             };
+         },
+         notAll},
+        {"a file inside a trashed folder that cannot be written",
+         [](test::FakePlatform& f) { f.files.failOpen = {"Z:\\trash\\files\\album\\photo.jpg"}; },
+         notAll},
+        {"the items' folder is not there (another home's trash)",
+         [](test::FakePlatform& f) { f.files.failList = {"Z:\\trash\\files"}; }, notFound},
+        {"the shell counts more items than were found",
+         [](test::FakePlatform& f) { f.shell.bins["D:\\"].items = 5; }, notFound},
+        {"an item put into the bin during the shred",
+         [](test::FakePlatform& f)
+         {
+             f.files.beforeOverwriteOpen = [&f](const std::string&)
+             { f.files.files["Z:\\trash\\files\\new.doc"] = "new"; };
+         },
+         added},
+        {"a link that cannot be removed (wine 8.0 empties a file link by deleting its target)",
+         [](test::FakePlatform& f)
+         {
+             f.files.links["Z:\\trash\\files\\link.doc"] = false;
+             f.files.failRemove = {"Z:\\trash\\files\\link.doc"};
+         },
+         notAll},
+        {"cancelled",
+         [](test::FakePlatform& f)
+         {
+             f.files.files["Z:\\trash\\files\\report.doc"] = std::string(200000, 'x');
+             f.ui.cancelAtPump = 1;
+         },
+         notAll},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        test::FakePlatform fake{"C:\\Qw\\Quellwipe.exe"};
+        fake.files.files["C:\\Qw\\Lang\\English.ini"] = std::string(kPack) +
+                                                        "9090=Items not found in %s\n"
+                                                        "9091=Not all overwritten.\n"
+                                                        "9092=Items came in.\n"
+                                                        "9093=A link: %s\n";
+        fake.settings.WriteText(kAppPath, "C:\\Qw");
+        CShredApp app{fake.platform};
+        app.InitInstance("");
+        app.m_userSid = kSid;
+        app.m_driveRoots = {};
+        app.m_driveRoots[2] = "C:\\";
+        app.m_driveRoots[3] = "D:\\";
+        app.m_unattended = true;
+        ShellBin(fake, "D:\\");
+        c.fault(fake);
+        ShredRecycleBin(test::Prepared(app));
+        EXPECT_TRUE(fake.shell.emptied.empty());
+        EXPECT_EQ(fake.files.files.count("Z:\\trash\\info\\report.doc.trashinfo"), 1u);
+        EXPECT_EQ(app.m_runStatus.substr(0, c.status.size()), c.status);
+    }
 }
 
 TEST_F(RecycleBinTest, ABinWhoseFolderIsUnknownIsNeverEmptied)

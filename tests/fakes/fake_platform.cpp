@@ -529,7 +529,7 @@ bool CFakeFileSystem::RemoveFolder(const std::string& path, OsError& error)
 
 bool CFakeFileSystem::RemoveLink(const std::string& path, OsError& error)
 {
-    if (!links.erase(path))
+    if (failRemove.count(path) || !links.erase(path))
     {
         error = Fail(ErrorKind::Other, 4390);
         return false;

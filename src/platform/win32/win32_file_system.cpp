@@ -231,6 +231,112 @@ bool QueryHandle(HANDLE handle, const Location& at, FileStatus& status, std::uin
     return true;
 }
 
+// Wine 8.0 shows a Unix symbolic link to a file as the file it leads to by
+// every route (attributes 0x20, no reparse tag, the target's file id); only
+// the path its server resolved the handle to, which GetFinalPathNameByHandle
+// gives, tells them apart: that of a link names the target. Windows shows
+// such a link on the handle itself.
+std::wstring FinalPath(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                             FILE_NAME_NORMALIZED);
+    if (length >= path.size())
+    {
+        path.resize(length + 1);
+        length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED);
+    }
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
+bool IsWine()
+{
+    static const bool wine = []
+    {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version");
+    }();
+    return wine;
+}
+
+bool SameNameNoCase(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring WithoutTrailingDots(std::wstring name)
+{
+    while (!name.empty() && (name.back() == L'.' || name.back() == L' '))
+    {
+        name.pop_back();
+    }
+    return name;
+}
+
+bool WineLinkToFile(HANDLE handle, const Location& at)
+{
+    if (!IsWine())
+    {
+        return false;
+    }
+    std::wstring folder;
+    std::wstring name = at.name;
+    if (at.Relative())
+    {
+        folder = FinalPath(at.folder->Get());
+    }
+    else
+    {
+        const std::size_t slash = at.path.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash == 0)
+        {
+            return false;
+        }
+        name = at.path.substr(slash + 1);
+        // "C:" alone would name the volume, not its root folder.
+        const std::wstring parentPath =
+            at.path.substr(0, slash + (at.path[slash - 1] == L':' ? 1 : 0));
+        CUniqueHandle parent(CreateFileW(parentPath.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                         nullptr));
+        folder = parent.Valid() ? FinalPath(parent.Get()) : std::wstring();
+    }
+    const std::wstring own = FinalPath(handle);
+    const std::size_t slash = own.find_last_of(L'\\');
+    if (folder.empty() || slash == std::wstring::npos || name.empty())
+    {
+        return false;
+    }
+    while (!folder.empty() && folder.back() == L'\\')
+    {
+        folder.pop_back();
+    }
+    if (!SameNameNoCase(own.substr(0, slash), folder))
+    {
+        return true;
+    }
+    const std::wstring ownName = own.substr(slash + 1);
+    // Wine 8.0 gives the final path of a file "foo." as "foo".
+    if (SameNameNoCase(WithoutTrailingDots(ownName), WithoutTrailingDots(name)))
+    {
+        return false;
+    }
+    if (name.find(L'~') != std::wstring::npos)
+    {
+        // A short name: its long one is what the final path shows.
+        std::wstring full(at.path.size() + MAX_PATH, L'\0');
+        const std::wstring path = folder + L'\\' + name;
+        DWORD length = GetLongPathNameW(path.c_str(), full.data(), static_cast<DWORD>(full.size()));
+        full.resize(length < full.size() ? length : 0);
+        return full.empty() || !SameNameNoCase(full.substr(full.find_last_of(L'\\') + 1), ownName);
+    }
+    return true;
+}
+
 // Opens a checked entry again, for another kind of access, and makes sure
 // the name still leads to it: the same file, of the same kind, no link. A
 // name that leads elsewhere by now is refused with ERROR_FILE_INVALID.
@@ -643,6 +749,10 @@ std::unique_ptr<IEntry> OpenEntry(const std::string& path, Location at, OsError&
     DWORD named = driveRoot || !status.isFolder ? INVALID_FILE_ATTRIBUTES : NameAttributes(at);
     if (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
         !status.isLink && (tag == 0 || IsReparseTagNameSurrogate(tag)))
+    {
+        status.isLink = true;
+    }
+    if (!status.isFolder && !status.isLink && WineLinkToFile(handle.Get(), at))
     {
         status.isLink = true;
     }

@@ -94,9 +94,12 @@ std::unique_ptr<IRecycleBinFunctions> CWin32Shell::LoadRecycleBin(BinShell& stat
 
 std::vector<std::string> CWin32Shell::ShellBinFolders()
 {
-    // Wine 8.0 keeps the bin in the desktop's trash ($XDG_DATA_HOME/Trash,
-    // else ~/.local/share/Trash): "files" holds the items, "info" where
-    // each came from. Windows has no such thing.
+    // Wine 8.0 keeps the bin in the desktop's trash: $XDG_DATA_HOME/Trash
+    // when that is an absolute path, else .local/share/Trash in the Unix
+    // home, which it passes as WINEHOMEDIR ("\??\unix/home/me", or
+    // "\??\Z:\home\me" where a drive leads there), never as HOME.
+    // "files" holds the items, "info" where each came from. Windows has no
+    // such thing.
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     using ToDosName = LPWSTR(CDECL*)(LPCSTR);
     auto toDos = Lookup<ToDosName>(kernel, "wine_get_dos_file_name");
@@ -107,23 +110,38 @@ std::vector<std::string> CWin32Shell::ShellBinFolders()
     std::wstring base = Environment(L"XDG_DATA_HOME");
     if (base.empty() || base[0] != L'/')
     {
-        std::wstring home = Environment(L"HOME");
-        if (home.empty())
+        std::wstring home = Environment(L"WINEHOMEDIR");
+        const std::wstring nt = L"\\??\\";
+        if (home.rfind(nt, 0) != 0)
         {
             return {};
         }
-        base = home + L"/.local/share";
+        home.erase(0, nt.size());
+        if (home.rfind(L"unix/", 0) == 0)
+        {
+            base = home.substr(4) + L"/.local/share";
+        }
+        else if (home.size() >= 3 && home[1] == L':' && home[2] == L'\\')
+        {
+            return {WideToUtf8(home + L"\\.local\\share\\Trash\\files"),
+                    WideToUtf8(home + L"\\.local\\share\\Trash\\info")};
+        }
+        else
+        {
+            return {};
+        }
     }
     std::vector<std::string> folders;
     for (const wchar_t* sub : {L"/Trash/files", L"/Trash/info"})
     {
         std::string unixPath = WideToUtf8(base + sub);
         LPWSTR dos = toDos(unixPath.c_str());
-        if (dos)
+        if (!dos)
         {
-            folders.push_back(WideToUtf8(dos));
-            HeapFree(GetProcessHeap(), 0, dos);
+            return {};
         }
+        folders.push_back(WideToUtf8(dos));
+        HeapFree(GetProcessHeap(), 0, dos);
     }
     return folders;
 }
