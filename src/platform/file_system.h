@@ -51,6 +51,9 @@ struct FileStatus
     // entered or overwritten. Other reparse points (cloud placeholders,
     // deduplicated files) hold data and are files or folders like any other.
     bool isLink = false;
+    // A link that cannot be removed here without reaching what it points to
+    // (a link to a file under wine 8.0): left where it is and reported.
+    bool linkStays = false;
     bool readOnly = false;
     bool hidden = false;
     bool system = false;
