@@ -66,6 +66,45 @@ const NativeCalls& Native()
     return calls;
 }
 
+// Whether the program runs under wine, which shows links to files as the
+// files they lead to.
+bool OnWine()
+{
+    static const bool wine = []
+    {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_unix_file_name") != nullptr;
+    }();
+    return wine;
+}
+
+// The path the system resolves a handle to, without a trailing backslash;
+// empty when it cannot tell.
+std::wstring FinalPath(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length >= path.size())
+    {
+        path.resize(length + 1);
+        length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    path.resize(length < path.size() ? length : 0);
+    while (!path.empty() && path.back() == L'\\')
+    {
+        path.pop_back();
+    }
+    return path;
+}
+
+bool SameNameNoCase(std::wstring_view a, std::wstring_view b)
+{
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 // Where an entry lies: by its plain name inside a folder held open (the
 // folder's handle lives as long as anything opened in it), or, for an entry
 // opened by path, at its full path only. `path` (\\?\ form) is always set.
@@ -253,6 +292,73 @@ CUniqueHandle OpenAgain(const Location& at, DWORD access, DWORD share, DWORD fla
         return CUniqueHandle();
     }
     return handle;
+}
+
+// The final path of the folder an entry lies in. The last folder's is
+// kept: the entries of one folder are opened one after another.
+std::wstring FolderFinalPath(const Location& at)
+{
+    if (at.folder && at.folder->Valid())
+    {
+        // By the folder's shared handle, which a cached path cannot outlive
+        // unnoticed: the weak pointer keeps its control block from reuse.
+        static thread_local std::weak_ptr<CUniqueHandle> cachedFolder;
+        static thread_local std::wstring cachedPath;
+        if (cachedFolder.expired() || cachedFolder.owner_before(at.folder) ||
+            at.folder.owner_before(cachedFolder))
+        {
+            cachedPath = FinalPath(at.folder->Get());
+            cachedFolder = at.folder;
+        }
+        return cachedPath;
+    }
+    const std::size_t slash = at.path.rfind(L'\\');
+    if (slash == std::wstring::npos)
+    {
+        return {};
+    }
+    std::wstring parent = at.path.substr(0, slash);
+    if (!parent.empty() && parent.back() == L':')
+    {
+        parent += L'\\';
+    }
+    CUniqueHandle folder(CreateFileW(parent.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
+}
+
+// Wine 8.0 shows a Unix symbolic link to a file as the plain file it leads
+// to by every route (attributes 0x20 from the name, the listing and the
+// handle), and opens the target even with FILE_FLAG_OPEN_REPARSE_POINT; its
+// DeleteFileW and MoveFileExW act on the target too. Only the final path of
+// the handle, which wine resolves on the Unix side, tells: it lies elsewhere
+// than the name that was opened. Compared with the folder's own final path,
+// so that links above the folder do not count. What cannot be resolved
+// counts as a link: it is never written.
+bool IsWineFileLink(HANDLE handle, const Location& at)
+{
+    if (!OnWine())
+    {
+        return false;
+    }
+    const std::wstring file = FinalPath(handle);
+    const std::size_t slash = file.rfind(L'\\');
+    if (slash == std::wstring::npos)
+    {
+        return true;
+    }
+    const std::size_t nameAt = at.path.rfind(L'\\');
+    const std::wstring_view name =
+        at.Relative()
+            ? std::wstring_view(at.name)
+            : std::wstring_view(at.path).substr(nameAt == std::wstring::npos ? 0 : nameAt + 1);
+    if (!SameNameNoCase(std::wstring_view(file).substr(slash + 1), name))
+    {
+        return true;
+    }
+    const std::wstring folder = FolderFinalPath(at);
+    return folder.empty() || !SameNameNoCase(std::wstring_view(file).substr(0, slash), folder);
 }
 
 // Whether a folder link can be told from its target: opened as itself it
@@ -645,6 +751,11 @@ std::unique_ptr<IEntry> OpenEntry(const std::string& path, Location at, OsError&
         !status.isLink && (tag == 0 || IsReparseTagNameSurrogate(tag)))
     {
         status.isLink = true;
+    }
+    if (!status.isFolder && !status.isLink && IsWineFileLink(handle.Get(), at))
+    {
+        status.isLink = true;
+        status.linkStays = true;
     }
     if (!status.isFolder || status.isLink)
     {
@@ -1077,9 +1188,8 @@ std::vector<std::string> CWin32FileSystem::OtherNames(IEntry& file)
     // when called: there the names are not listed, only counted.
     using FirstName = HANDLE(WINAPI*)(LPCWSTR, DWORD, LPDWORD, PWSTR);
     using NextName = BOOL(WINAPI*)(HANDLE, LPDWORD, PWSTR);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel || (ntdll && GetProcAddress(ntdll, "wine_get_version")))
+    if (!kernel || OnWine())
     {
         return names;
     }
@@ -1197,6 +1307,19 @@ bool CWin32FileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveK
     if (kind == RemoveKind::Folder)
     {
         return RemoveFolderItself(at, reparse, error);
+    }
+    if (!directory && OnWine())
+    {
+        // DeleteFileW of wine 8.0 would delete what a file link leads to.
+        OsError ignored;
+        CUniqueHandle named =
+            OpenAt(at, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kEntryFlags, ignored);
+        if (named.Valid() && IsWineFileLink(named.Get(), at))
+        {
+            error = ErrorFromWin32(ERROR_FILE_INVALID);
+            return false;
+        }
     }
     // A folder link or junction goes with RemoveDirectory, which on Windows
     // removes the link and never the folder it points to.
