@@ -73,7 +73,7 @@ bool OnWine()
     static const bool wine = []
     {
         HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll && GetProcAddress(ntdll, "wine_get_unix_file_name") != nullptr;
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
     }();
     return wine;
 }
