@@ -28,7 +28,7 @@ no_success() {
 }
 
 # --- 1. Links and hard links ---------------------------------------------
-mkdir -p E1 E4 HL HL2 outside
+mkdir -p E1 E4 E5 HL HL2 outside
 head -c 100000 /dev/urandom >outside/victim.txt
 head -c 100000 /dev/urandom >outside/victim2.txt
 head -c 50000 /dev/urandom >windows/qw_victim.ini
@@ -38,12 +38,16 @@ cp windows/qw_victim.ini qw_victim.copy
 ln -s "$c/outside/victim.txt" E1/link.txt
 echo own >E1/own.txt
 ln -s "$c/outside/victim2.txt" E4/l.txt
+# Wine resolves "v." to "v": a link "v." to "v" beside it looks like itself.
+head -c 30000 /dev/urandom >E5/v
+cp E5/v v.copy
+ln -s v E5/v.
 ln windows/qw_victim.ini HL/x.ini
 echo plain >HL/plain.txt
 echo pair >HL2/a.ini
 ln HL2/a.ini HL2/b.ini
 rm -f "$log"
-quellwipe '"/s" "Links" "/O0" "/F2" "/R2" "C:\E1" "C:\E4\l.txt" "C:\HL" "C:\HL2\a.ini" "C:\HL2\b.ini"'
+quellwipe '"/s" "Links" "/O0" "/F2" "/R2" "C:\E1" "C:\E4\l.txt" "C:\E5\v." "C:\HL" "C:\HL2\a.ini" "C:\HL2\b.ini"'
 check "a file link inside a folder target: what it points to keeps every byte" \
     cmp -s outside/victim.txt victim.copy
 check "  the link stays, the folder's own file is shredded" test -L E1/link.txt -a ! -e E1/own.txt
@@ -51,6 +55,8 @@ check "  the link is named in the log" logged 'C:\E1\link.txt'
 check "a named file link: what it points to keeps every byte, the link stays" \
     test -L E4/l.txt -a "$(cmp -s outside/victim2.txt victim2.copy && echo same)" = same
 check "  and is named in the log" logged 'C:\E4\l.txt'
+check "a link \"v.\" to \"v\" beside it: \"v\" keeps every byte, the link stays and is logged" \
+    test -L E5/v. -a "$(cmp -s E5/v v.copy && echo same)" = same -a "$(grep -cF 'C:\E5\v.' "$log")" = 1
 check "a hard link to a file outside the run: the file keeps every byte" \
     cmp -s windows/qw_victim.ini qw_victim.copy
 check "  only the named link goes, beside the folder's own file" test ! -e HL/x.ini -a ! -e HL/plain.txt

@@ -78,20 +78,24 @@ bool OnWine()
     return wine;
 }
 
-// The path the system resolves a handle to, without a trailing backslash;
-// empty when it cannot tell.
+// The path the system resolves a handle to, in its native form, without a
+// trailing backslash; empty when it cannot tell. Asked of NtQueryObject with
+// room for the longest path: wine 8.0's GetFinalPathNameByHandleW fails with
+// ERROR_MORE_DATA for a path beyond MAX_PATH whatever the buffer.
 std::wstring FinalPath(HANDLE handle)
 {
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length >= path.size())
+    using QueryObjectFn = NTSTATUS(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    constexpr int kObjectNameInformation = 1;
+    alignas(8) static thread_local std::uint8_t buffer[sizeof(UNICODE_STRING) + 65536];
+    ULONG length = 0;
+    if (!query || query(handle, kObjectNameInformation, buffer, sizeof buffer, &length) < 0)
     {
-        path.resize(length + 1);
-        length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        return {};
     }
-    path.resize(length < path.size() ? length : 0);
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    std::wstring path(name->Buffer ? name->Buffer : L"", name->Length / sizeof(wchar_t));
     while (!path.empty() && path.back() == L'\\')
     {
         path.pop_back();
@@ -336,6 +340,19 @@ std::wstring FolderFinalPath(const Location& at)
 // than the name that was opened. Compared with the folder's own final path,
 // so that links above the folder do not count. What cannot be resolved
 // counts as a link: it is never written.
+// The file number of a handle.
+std::optional<std::uint64_t> FileNumber(HANDLE handle)
+{
+    FILE_INTERNAL_INFORMATION internal{};
+    IO_STATUS_BLOCK io{};
+    if (!Native().Usable() || Native().queryInformation(handle, &io, &internal, sizeof internal,
+                                                        FileInternalInformation) < 0)
+    {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
+}
+
 bool IsWineFileLink(HANDLE handle, const Location& at)
 {
     if (!OnWine())
@@ -353,12 +370,45 @@ bool IsWineFileLink(HANDLE handle, const Location& at)
         at.Relative()
             ? std::wstring_view(at.name)
             : std::wstring_view(at.path).substr(nameAt == std::wstring::npos ? 0 : nameAt + 1);
-    if (!SameNameNoCase(std::wstring_view(file).substr(slash + 1), name))
+    // Wine 8.0 drops trailing dots and blanks from the names it resolves to:
+    // "foo." comes back as "foo".
+    std::wstring_view plain = name;
+    while (!plain.empty() && (plain.back() == L'.' || plain.back() == L' '))
+    {
+        plain.remove_suffix(1);
+    }
+    const std::wstring_view resolved = std::wstring_view(file).substr(slash + 1);
+    if (!SameNameNoCase(resolved, name) && !SameNameNoCase(resolved, plain))
     {
         return true;
     }
     const std::wstring folder = FolderFinalPath(at);
-    return folder.empty() || !SameNameNoCase(std::wstring_view(file).substr(0, slash), folder);
+    if (folder.empty() || !SameNameNoCase(std::wstring_view(file).substr(0, slash), folder))
+    {
+        return true;
+    }
+    if (plain.size() == name.size() || plain.empty())
+    {
+        return false;
+    }
+    // So "foo." that leads to "foo" beside it resolves like a file of its
+    // own: it is that file under the plain name.
+    Location sibling = at;
+    sibling.name.assign(plain);
+    sibling.path.resize(nameAt == std::wstring::npos ? 0 : nameAt + 1);
+    sibling.path.append(plain);
+    OsError ignored;
+    CUniqueHandle other =
+        OpenAt(sibling, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, ignored);
+    if (!other.Valid())
+    {
+        return false;
+    }
+    const std::optional<std::uint64_t> mine = FileNumber(handle);
+    const std::optional<std::uint64_t> theirs = FileNumber(other.Get());
+    return !mine || !theirs || *mine == *theirs;
 }
 
 // Whether a folder link can be told from its target: opened as itself it
