@@ -105,7 +105,7 @@ TEST_F(RealFileTest, DataAddedDuringTheShredIsOverwrittenOrTheFileStays)
         int appends; // how many of those calls append 50000 bytes first
         bool shredded;
     } cases[] = {
-        {"flush", 1, true}, {"flush", 3, true}, {"flush", 100, false}, {"truncate", 1, false}};
+        {"flush", 1, true}, {"flush", 3, true}, {"flush", 100, false}, {"truncated", 1, false}};
     m_app.m_unattended = true;
     for (const Case& c : cases)
     {
@@ -194,7 +194,7 @@ TEST_F(RealFileTest, AFileSwappedInAfterTheOverwriteIsNeitherRenamedNorDeleted)
                     swap();
                 }
             };
-            m_env.files.renameByName = byName;
+            m_env.files.byName = byName;
             m_app.m_runStatus.clear();
             EXPECT_EQ(
                 ShredFile(test::Prepared(m_app), Win(m_root / "secret.doc"), ShredMode::Normal), 0);

@@ -149,12 +149,13 @@ public:
     };
 
     std::map<std::string, Extent> extents;
-    // Runs before each "flush", "truncate" and "rename" of an open file, with
-    // its path: another process changes the file meanwhile.
+    // Runs before each "flush", "truncate" and "rename" of an open file, and
+    // after each truncation ("truncated"), with its path: another process
+    // changes the file meanwhile.
     std::function<void(const std::string& call, const std::string& path)> before;
-    // Renames by the name the file was opened with, whatever file holds it
-    // by now, as wine 8.0 does.
-    bool renameByName = false;
+    // Renames and deletes by the names given, whatever file holds them by
+    // now, as wine 8.0 does with the name a handle was opened with.
+    bool byName = false;
 
 protected:
     std::unique_ptr<IOpenFile> Wrap(const std::string& path,
@@ -192,7 +193,9 @@ private:
         bool Truncate(std::uint64_t size, OsError& error) override
         {
             Before("truncate");
-            return m_file->Truncate(size, error);
+            const bool truncated = m_file->Truncate(size, error);
+            Before("truncated");
+            return truncated;
         }
         std::optional<std::uint64_t> Size(OsError& error) override { return m_file->Size(error); }
         bool Close(OsError& error) override { return m_file->Close(error); }
@@ -200,7 +203,7 @@ private:
                     OsError& error) override
         {
             Before("rename");
-            if (m_files.renameByName)
+            if (m_files.byName)
             {
                 return m_files.RenameIn(folder, from, to, error);
             }
@@ -208,6 +211,10 @@ private:
         }
         bool Delete(IEntry& folder, const std::string& name, OsError& error) override
         {
+            if (m_files.byName)
+            {
+                return m_files.RemoveIn(folder, name, RemoveKind::File, error);
+            }
             return m_file->Delete(folder, name, error);
         }
 
