@@ -525,20 +525,10 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
 
     // Renamed and deleted by the handle that was written. Wine 8.0 renames
     // and deletes by the name the handle was opened with, whatever file holds
-    // it by now: the name must hold the written file before the rename, and
-    // its new name after it. A file that took the name is left alone.
+    // it by now: the new name must hold the written file before it is
+    // deleted. A file that had taken the name gets it back and is left alone.
     auto holds = [&](const std::string& which)
-    {
-        OsError ignored;
-        std::unique_ptr<IEntry> now = files.OpenIn(folder, which, ignored);
-        return now && !now->Status().isLink && now->Status().identity == status.identity;
-    };
-    if (!holds(name))
-    {
-        CloseQuietly(*file);
-        ReportReplaced(host, path);
-        return StopResultOf(mode);
-    }
+    { return files.IdentityIn(folder, which) == status.identity; };
     std::string current = name;
     for (int attempt = 0; attempt < kRenameAttempts && current == name; ++attempt)
     {
