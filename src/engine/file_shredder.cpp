@@ -544,8 +544,14 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     }
     if (current != name && !holds(current))
     {
+        // A file link is not moved back: wine 8.0 would move what it points
+        // to.
         OsError ignored;
-        files.RenameIn(folder, current, name, ignored);
+        std::unique_ptr<IEntry> taken = files.OpenIn(folder, current, ignored);
+        if (taken && !taken->Status().linkStays)
+        {
+            files.RenameIn(folder, current, name, ignored);
+        }
         CloseQuietly(*file);
         ReportReplaced(host, path);
         return StopResultOf(mode);

@@ -23,8 +23,19 @@ bool StartsWithNoCase(std::string_view text, std::string_view start)
     return text.size() >= start.size() && SamePathNoCase(text.substr(0, start.size()), start);
 }
 
-// Whether the run shreds `path`: it is a target, or lies in a folder
-// target (directly, when subfolders are left alone).
+std::string WithSeparator(std::string folder)
+{
+    if (folder.empty() || folder.back() != '\\')
+    {
+        folder += '\\';
+    }
+    return folder;
+}
+
+// Whether the run shreds `path`: it is a target, or lies in a folder target
+// (in its subfolders only when they are always shredded). A drive root is
+// no folder target (its free space is wiped), and a folder walk never
+// enters a protected folder.
 bool InsideRun(const ShredOptions& options, const std::string& path)
 {
     for (const std::string& target : options.runTargets)
@@ -33,13 +44,19 @@ bool InsideRun(const ShredOptions& options, const std::string& path)
         {
             return true;
         }
-        std::string folder = target;
-        if (folder.empty() || folder.back() != '\\')
+    }
+    for (const std::string& protectedFolder : options.protectedFolders)
+    {
+        if (!protectedFolder.empty() && StartsWithNoCase(path, WithSeparator(protectedFolder)))
         {
-            folder += '\\';
+            return false;
         }
-        if (StartsWithNoCase(path, folder) &&
-            (options.folderRule != 0 || path.find('\\', folder.size()) == std::string::npos))
+    }
+    for (const std::string& target : options.runTargets)
+    {
+        const std::string folder = WithSeparator(target);
+        if (!IsDriveRoot(target) && StartsWithNoCase(path, folder) &&
+            (options.folderRule == 2 || path.find('\\', folder.size()) == std::string::npos))
         {
             return true;
         }

@@ -342,9 +342,14 @@ TEST_F(TargetsRunTest, AHardLinkedFileIsOverwrittenOnlyWhenAllItsNamesAreShredde
         {R"("C:\top.txt")", 2, false},
         {R"("C:\top.txt" "C:\docs")", 2, true},
         {R"("C:\top.txt" "c:\DOCS\")", 2, true},
-        // "sub\two.txt" lies in a subfolder the run leaves alone.
+        // "sub\two.txt" lies in a subfolder the run leaves alone, or may.
         {R"("C:\top.txt" "C:\docs")", 0, false},
+        {R"("C:\top.txt" "C:\docs")", 1, false},
         {R"("C:\top.txt" "C:\docs\one.txt")", 2, false},
+        {R"("C:\top.txt" "C:\docs\one.txt" "C:\docs\sub\two.txt")", 0, true},
+        // A drive root's free space is wiped; a protected folder is refused.
+        {R"("C:\top.txt" "C:\")", 2, false},
+        {R"("C:\top.txt" "C:\docs" "protect")", 2, false},
     };
     for (const Case& c : cases)
     {
@@ -353,6 +358,10 @@ TEST_F(TargetsRunTest, AHardLinkedFileIsOverwrittenOnlyWhenAllItsNamesAreShredde
         fake.files.attributes["C:\\top.txt"].linkCount = 3;
         fake.files.otherNames["C:\\top.txt"] = {"C:\\docs\\one.txt", "C:\\docs\\sub\\two.txt"};
         fake.settings.WriteInt(kFolder, c.subfolders);
+        if (std::string_view(c.line).ends_with("\"protect\""))
+        {
+            fake.system.windowsDirectory = "C:\\docs\\sub";
+        }
         fake.presenter.answers = {"Yes", "OK", "OK", "OK"};
         CShredApp app{fake.platform};
         app.InitInstance(c.line);
