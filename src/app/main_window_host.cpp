@@ -96,6 +96,9 @@ void CAppMainWindowHost::BeginRun()
 
 bool CAppMainWindowHost::ShredTarget(const std::string& path)
 {
+    // Each entry of the list is its own run: a file's other names count as
+    // shredded only where they are this entry.
+    m_app.SetRunTargets({path});
     return RunTarget(m_app, path);
 }
 

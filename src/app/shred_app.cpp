@@ -7,6 +7,7 @@
 #include "engine/paths.h"
 #include "lang/ini_file.h"
 #include "lang/placeholders.h"
+#include "platform/file_system.h"
 #include "platform/presenter.h"
 #include "platform/progress.h"
 #include "platform/runtime.h"
@@ -167,6 +168,19 @@ void CShredApp::PrepareShredOptions()
     for (const std::string& folder : m_protectedFolders)
     {
         options.protectedFolders.push_back(CanonicalPath(folder).value_or(folder));
+    }
+}
+
+void CShredApp::SetRunTargets(const std::vector<std::string>& targets)
+{
+    m_shredOptions.runTargets.clear();
+    for (const std::string& target : targets)
+    {
+        if (std::optional<std::string> path =
+                target.empty() ? std::nullopt : CanonicalPath(Files().AbsolutePath(target)))
+        {
+            m_shredOptions.runTargets.push_back(*path);
+        }
     }
 }
 

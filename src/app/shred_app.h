@@ -139,6 +139,8 @@ public:
     // unattended run and from the settings otherwise, and the machine facts.
     // Filled before each engine run.
     void PrepareShredOptions();
+    // What the run was given, in canonical form for the engine.
+    void SetRunTargets(const std::vector<std::string>& targets);
 
     // The engine's host.
     const ShredOptions& Options() const override { return m_shredOptions; }

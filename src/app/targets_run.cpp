@@ -89,6 +89,11 @@ std::string DriveRootOf(CShredApp& app, const IEntry& entry)
 void RemoveLinkTarget(CShredApp& app, const std::string& path, const FileStatus& status)
 {
     // The link goes; what it points to is never touched.
+    if (status.linkStays)
+    {
+        ReportLinkStays(app, path);
+        return;
+    }
     IFileSystem& files = app.Files();
     OsError error;
     std::unique_ptr<IEntry> parent = files.Open(ParentOf(path), error);
@@ -196,6 +201,15 @@ void CTargetsRun::Run(CShredApp& app)
 {
     app.m_cancel = 0;
     app.PrepareShredOptions();
+    std::vector<std::string> named;
+    for (int i = 0; i < app.m_targetCount && i < static_cast<int>(app.m_targets.size()); ++i)
+    {
+        if (app.m_targets[i] != kRecycleTarget)
+        {
+            named.push_back(app.m_targets[i]);
+        }
+    }
+    app.SetRunTargets(named);
     if (!app.m_unattended && !Confirm(app))
     {
         return;

@@ -31,29 +31,40 @@ constexpr int kKeyWriteFailed = 9071;
 constexpr int kKeyNotRenamed = 9076;
 constexpr int kKeyLeftPartly = 9077;
 constexpr int kKeyBinLinkKept = 9093;
+constexpr int kKeyLinkStays = 9083;
+constexpr int kKeyReplaced = 9084;
+constexpr int kKeyGrew = 9085;
 // A name whose random twin already exists is drawn again, a few times.
 constexpr int kRenameAttempts = 16;
+// Rounds that overwrite what another process added during the passes, before
+// the file is given up as one that keeps growing.
+constexpr int kCatchUpRounds = 4;
 
 enum class PassOutcome
 {
     Done,
     Cancelled,
     WriteFailed,
+    Grew, // data added during the passes could not all be overwritten
 };
 
 class COverwriter
 {
 public:
-    COverwriter(IShredHost& host, IOpenFile& file, std::uint64_t size)
-        : m_host(host), m_file(file), m_size(size), m_blocks(BlockCount(size))
+    // Writes the bytes from `start` to `end`.
+    COverwriter(IShredHost& host, IOpenFile& file, std::uint64_t end, std::uint64_t start = 0)
+        : m_host(host), m_file(file), m_start(start), m_size(end - start),
+          m_blocks(BlockCount(m_size))
     {
     }
 
-    // One pass from offset 0; `refill` gives every block fresh random data.
+    std::uint64_t Blocks() const { return m_blocks; }
+
+    // One pass from the start; `refill` gives every block fresh random data.
     PassOutcome Pass(bool refill)
     {
         std::uint8_t* buffer = m_host.Buffer().data();
-        std::uint64_t offset = 0;
+        std::uint64_t offset = m_start;
         for (std::uint64_t block = 1; block <= m_blocks; ++block)
         {
             std::uint64_t bytes = BlockBytes(m_size, block);
@@ -136,6 +147,18 @@ public:
         return PassOutcome::Done;
     }
 
+    // The method's last pass alone: zeroes for quick, fresh random data for
+    // thorough.
+    PassOutcome LastPass(int method)
+    {
+        if (CorrectedMethod(method) == 0)
+        {
+            FillPattern(m_host.Buffer().data(), kBlockSize, 0, m_host.Random());
+            return Pass(false);
+        }
+        return Pass(true);
+    }
+
     const OsError& Error() const { return m_error; }
     // Passes that reached the end of the file and the disk.
     int FullPasses() const { return m_fullPasses; }
@@ -143,6 +166,7 @@ public:
 private:
     IShredHost& m_host;
     IOpenFile& m_file;
+    std::uint64_t m_start;
     std::uint64_t m_size;
     std::uint64_t m_blocks;
     OsError m_error;
@@ -196,7 +220,43 @@ PassOutcome Overwrite(IShredHost& host, IOpenFile& file, OsError& error)
         // What was written stays written: flushed, not truncated away.
         return file.Flush(error) ? PassOutcome::Cancelled : PassOutcome::WriteFailed;
     }
-    return PassOutcome::Done;
+    // Another process may have appended meanwhile (a log, a download): the
+    // truncation would drop that unwritten into free space. What was added
+    // is overwritten too, as long as the file stops growing.
+    std::uint64_t covered = *size;
+    for (int round = 0;; ++round)
+    {
+        std::optional<std::uint64_t> now = file.Size(error);
+        if (!now)
+        {
+            return PassOutcome::WriteFailed;
+        }
+        if (*now <= covered)
+        {
+            return PassOutcome::Done;
+        }
+        if (round == kCatchUpRounds)
+        {
+            return file.Flush(error) ? PassOutcome::Grew : PassOutcome::WriteFailed;
+        }
+        COverwriter catchUp(host, file, *now, covered);
+        if (IProgressWindow* progress = host.Progress())
+        {
+            progress->SetRange(0, catchUp.Blocks());
+            progress->SetPosition(0);
+        }
+        outcome = catchUp.LastPass(host.Options().method);
+        if (outcome == PassOutcome::WriteFailed)
+        {
+            error = catchUp.Error();
+            return outcome;
+        }
+        if (outcome == PassOutcome::Cancelled)
+        {
+            return file.Flush(error) ? PassOutcome::Cancelled : PassOutcome::WriteFailed;
+        }
+        covered = *now;
+    }
 }
 
 void CloseQuietly(IOpenFile& file)
@@ -211,6 +271,18 @@ void CloseQuietly(IOpenFile& file)
 void ReportLeftPartly(IShredHost& host, const std::string& path)
 {
     host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLeftPartly), path));
+}
+
+void ReportGrew(IShredHost& host, const std::string& path)
+{
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyGrew), path));
+}
+
+// The written file no longer has its name: another took it, and is left
+// alone.
+void ReportReplaced(IShredHost& host, const std::string& path)
+{
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyReplaced), path));
 }
 
 void ReportNotRenamed(IShredHost& host, const std::string& path, const OsError& error)
@@ -273,6 +345,11 @@ std::string ErrorDescription(IShredHost& host, std::uint32_t code)
     return text;
 }
 
+void ReportLinkStays(IShredHost& host, const std::string& path)
+{
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLinkStays), path));
+}
+
 void ReportWriteFailure(IShredHost& host, const std::string& path, const OsError& error)
 {
     // Logged in every mode: data left behind must not end in "Success".
@@ -312,6 +389,11 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         ReportNotFound(host, path);
         return StopResultOf(mode);
     }
+    if (status.isLink && status.linkStays)
+    {
+        ReportLinkStays(host, path);
+        return StopResultOf(mode);
+    }
     if (status.isLink)
     {
         // A link is removed; what it points to is never opened.
@@ -326,6 +408,19 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
             // wine 8.0 deletes a file link's target, not the link.
             host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyBinLinkKept), path));
             return 1;
+        }
+        return CancelResult(host);
+    }
+
+    // Content shared with names outside the run stays: only this name goes
+    // (in the bin, with the bin). Its attributes are the other names' too.
+    if (std::vector<std::string> others; !OtherNamesInRun(host, entry, others))
+    {
+        ReportOtherNamesKept(host, entry, others);
+        if (mode != ShredMode::BinEntry && !files.RemoveIn(folder, name, RemoveKind::File, error) &&
+            mode == ShredMode::Normal)
+        {
+            host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
         }
         return CancelResult(host);
     }
@@ -370,6 +465,11 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
             ReportLeftPartly(host, path);
             return 1;
         }
+        if (outcome == PassOutcome::Grew)
+        {
+            ReportGrew(host, path + stream);
+            return StopResultOf(mode);
+        }
         if (outcome == PassOutcome::WriteFailed)
         {
             ReportWriteFailure(host, path + stream, error);
@@ -397,6 +497,19 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     {
         outcome = PassOutcome::WriteFailed;
     }
+    if (outcome == PassOutcome::Done)
+    {
+        // Anything in it now was written after the last check, never
+        // overwritten: deleting the file would leave it in free space.
+        std::optional<std::uint64_t> left = file->Size(error);
+        outcome = !left ? PassOutcome::WriteFailed : *left != 0 ? PassOutcome::Grew : outcome;
+    }
+    if (outcome == PassOutcome::Grew)
+    {
+        CloseQuietly(*file);
+        ReportGrew(host, path);
+        return StopResultOf(mode);
+    }
     if (outcome == PassOutcome::WriteFailed)
     {
         CloseQuietly(*file);
@@ -409,8 +522,6 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         ReportLeftPartly(host, path);
         return 1;
     }
-    ReportOtherNames(host, entry);
-
     if (mode == ShredMode::BinEntry)
     {
         if (!file->Close(error))
@@ -421,8 +532,12 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         return CancelResult(host);
     }
 
-    // Renamed and deleted by the handle that was written: a file swapped in
-    // under the name meanwhile is never touched.
+    // Renamed and deleted by the handle that was written. Wine 8.0 renames
+    // and deletes by the name the handle was opened with, whatever file holds
+    // it by now: the new name must hold the written file before it is
+    // deleted. A file that had taken the name gets it back and is left alone.
+    auto holds = [&](const std::string& which)
+    { return files.IdentityIn(folder, which) == status.identity; };
     std::string current = name;
     for (int attempt = 0; attempt < kRenameAttempts && current == name; ++attempt)
     {
@@ -435,6 +550,26 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         {
             break;
         }
+    }
+    if (current != name && !holds(current))
+    {
+        // A file link is not moved back: wine 8.0 would move what it points
+        // to.
+        OsError ignored;
+        std::unique_ptr<IEntry> taken = files.OpenIn(folder, current, ignored);
+        if (taken && !taken->Status().linkStays)
+        {
+            files.RenameIn(folder, current, name, ignored);
+        }
+        CloseQuietly(*file);
+        ReportReplaced(host, path);
+        return StopResultOf(mode);
+    }
+    if (current == name && !holds(name))
+    {
+        CloseQuietly(*file);
+        ReportReplaced(host, path);
+        return StopResultOf(mode);
     }
     if (current == name)
     {

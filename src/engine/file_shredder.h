@@ -48,8 +48,8 @@ int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
 // The overwrite passes of the method over an open file of the free-space
 // wipe, with `line1` as the progress window's first line. The file stays
 // open. Returns the stop result; a write failure is reported.
-int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path,
-                           const FreeSpaceRecord& record, const std::string& line1);
+int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path, const FreeSpaceRecord& record,
+                           const std::string& line1);
 
 // The same for `name` inside an open folder, where the folder shredder
 // found it.
@@ -58,6 +58,10 @@ int ShredFileIn(IShredHost& host, IEntry& folder, const std::string& name, Shred
 // The report of data that could not be overwritten, with the system's text
 // and code; the item keeps its name and content.
 void ReportWriteFailure(IShredHost& host, const std::string& path, const OsError& error);
+
+// The report of a link that cannot be removed without reaching what it
+// points to; the link stays, what it points to is never opened.
+void ReportLinkStays(IShredHost& host, const std::string& path);
 
 // The system's description of an error without its line end.
 std::string ErrorDescription(IShredHost& host, std::uint32_t code);

@@ -78,9 +78,11 @@ BinFolderResult ShredBinFolder(IShredHost& host, const std::string& folder, bool
         std::string path = folder + entry.name;
         if (entry.status.isFolder && !entry.status.isLink)
         {
+            // An item left stops this bin, but is no cancel: the rest of
+            // the run goes on, and its log does not claim a stop.
             if (ShredFolder(host, path, false, ShredMode::BinEntry) != 0)
             {
-                host.SetCancelled(true);
+                return BinFolderResult::Incomplete;
             }
             continue;
         }
@@ -91,7 +93,7 @@ BinFolderResult ShredBinFolder(IShredHost& host, const std::string& folder, bool
         }
         if (ShredFileIn(host, *bin, entry.name, ShredMode::BinEntry) != 0 || host.Cancelled())
         {
-            host.SetCancelled(true);
+            return BinFolderResult::Incomplete;
         }
     }
     return host.Cancelled() ? BinFolderResult::Incomplete : BinFolderResult::Overwritten;

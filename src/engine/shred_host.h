@@ -47,6 +47,9 @@ struct ShredOptions
     std::string userSid;
     // The folders that are never shredded as a whole.
     std::vector<std::string> protectedFolders;
+    // What this run was given, canonical: a file with other names (hard
+    // links) is overwritten only when all of them lie in here.
+    std::vector<std::string> runTargets;
 };
 
 // What an unattended run does with a message instead of showing it.

@@ -51,6 +51,9 @@ struct FileStatus
     // entered or overwritten. Other reparse points (cloud placeholders,
     // deduplicated files) hold data and are files or folders like any other.
     bool isLink = false;
+    // A link that cannot be removed here without reaching what it points to
+    // (a link to a file under wine 8.0): left where it is and reported.
+    bool linkStays = false;
     bool readOnly = false;
     bool hidden = false;
     bool system = false;
@@ -153,6 +156,14 @@ public:
     // Opens `name` inside an open folder, relative to that folder.
     virtual std::unique_ptr<IEntry> OpenIn(IEntry& folder, const std::string& name,
                                            OsError& error) = 0;
+    // Who answers to `name` inside an open folder now, itself no link;
+    // unknown when nothing does. For checks that need nothing else.
+    virtual FileIdentity IdentityIn(IEntry& folder, const std::string& name)
+    {
+        OsError ignored;
+        std::unique_ptr<IEntry> entry = OpenIn(folder, name, ignored);
+        return entry && !entry->Status().isLink ? entry->Status().identity : FileIdentity{};
+    }
     // The entries of an open folder but "." and "..", in the file system's
     // order. Their status is what the listing says; decide on OpenIn.
     virtual bool List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error) = 0;

@@ -329,18 +329,80 @@ TEST_F(TargetsRunTest, ACancelledRunSaysSoAndNeverLogsSuccess)
     EXPECT_EQ(Log(), "Task Name:t\r\nLeft partly: C:\\second.txt\r\n\r\nCancelled.\r\n\r\n");
 }
 
-TEST_F(TargetsRunTest, AHardLinkedFileIsShreddedAndItsOtherNamesAreShown)
+// A file with other names is overwritten only when the run shreds every one
+// of them; otherwise only the name given goes and the others are shown.
+TEST_F(TargetsRunTest, AHardLinkedFileIsOverwrittenOnlyWhenAllItsNamesAreShredded)
 {
-    m_fake.files.attributes["C:\\top.txt"].linkCount = 3;
-    m_fake.files.otherNames["C:\\top.txt"] = {"C:\\docs\\one.txt", "C:\\docs\\sub\\two.txt"};
-    m_fake.presenter.answers = {"Yes"};
-    Start(R"("C:\top.txt")");
+    struct Case
+    {
+        const char* line;
+        int subfolders;
+        bool overwritten;
+    } cases[] = {
+        {R"("C:\top.txt")", 2, false},
+        {R"("C:\top.txt" "C:\docs")", 2, true},
+        {R"("C:\top.txt" "c:\DOCS\")", 2, true},
+        // "sub\two.txt" lies in a subfolder the run leaves alone, or may.
+        {R"("C:\top.txt" "C:\docs")", 0, false},
+        {R"("C:\top.txt" "C:\docs")", 1, false},
+        {R"("C:\top.txt" "C:\docs\one.txt")", 2, false},
+        {R"("C:\top.txt" "C:\docs\one.txt" "C:\docs\sub\two.txt")", 0, true},
+        // A drive root's free space is wiped; a protected folder is refused.
+        {R"("C:\top.txt" "C:\")", 2, false},
+        {R"("C:\top.txt" "C:\docs" "protect")", 2, false},
+    };
+    for (const Case& c : cases)
+    {
+        test::FakePlatform fake{"C:\\Qw\\Quellwipe.exe"};
+        Populate(fake);
+        fake.files.attributes["C:\\top.txt"].linkCount = 3;
+        fake.files.otherNames["C:\\top.txt"] = {"C:\\docs\\one.txt", "C:\\docs\\sub\\two.txt"};
+        fake.settings.WriteInt(kFolder, c.subfolders);
+        if (std::string_view(c.line).ends_with("\"protect\""))
+        {
+            fake.system.windowsDirectory = "C:\\docs\\sub";
+        }
+        fake.presenter.answers = {"Yes", "OK", "OK", "OK"};
+        CShredApp app{fake.platform};
+        app.InitInstance(c.line);
+        m_run.Run(app);
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(fake.files.files.count("C:\\top.txt"), 0u);
+        bool written = false;
+        for (const auto& write : fake.files.writes)
+        {
+            written = written || write.path == "C:\\top.txt";
+        }
+        EXPECT_EQ(written, c.overwritten);
+        const bool shown =
+            fake.presenter.shown.size() > 1 &&
+            fake.presenter.shown[1].text ==
+                "C:\\top.txt has 2 more names:\nC:\\docs\\one.txt\nC:\\docs\\sub\\two.txt";
+        EXPECT_EQ(shown, !c.overwritten);
+    }
+}
+
+// Wine shows a link to a file as the file itself, and removing it would
+// reach that file: such a link stays, named in the log, without Success.
+TEST_F(TargetsRunTest, AFileLinkThatCannotBeRemovedIsLoggedAndItsTargetNeverOpened)
+{
+    m_fake.files.files["C:\\Qw\\Lang\\English.ini"] += "9083=Link kept: %s\n";
+    for (const char* link : {"C:\\docs\\l.txt", "C:\\l.txt"})
+    {
+        m_fake.files.links[link] = false;
+        m_fake.files.attributes[link].linkStays = true;
+    }
+    Start(R"("/s" "t" "/F2" "/R2" "C:\l.txt" "C:\docs")");
     m_run.Run(m_app);
-    EXPECT_EQ(m_fake.files.files.count("C:\\top.txt"), 0u);
-    EXPECT_GE(m_fake.files.writes.size(), 1u);
-    ASSERT_EQ(m_fake.presenter.shown.size(), 2u);
-    EXPECT_EQ(m_fake.presenter.shown[1].text,
-              "C:\\top.txt has 2 more names:\nC:\\docs\\one.txt\nC:\\docs\\sub\\two.txt");
+    m_app.ExitInstance();
+    EXPECT_EQ(Log(),
+              "Task Name:t\r\nLink kept: C:\\l.txt\r\n\r\nLink kept: C:\\docs\\l.txt\r\n\r\n");
+    EXPECT_EQ(m_fake.files.links.size(), 2u);
+    EXPECT_EQ(m_fake.files.files["D:\\keep.txt"], "keep");
+    for (const auto& event : m_fake.files.events)
+    {
+        EXPECT_EQ(event.find("l.txt"), std::string::npos) << event;
+    }
 }
 
 TEST_F(TargetsRunTest, AHashInAFolderPathStaysInTheReport)

@@ -94,6 +94,8 @@ printf 'plain' >"$home_trash/files/plain.txt"
 bin_run unopenable
 check "unopenable: no Success; the log says the bin was not emptied" \
     log_has_no_success_but "$(pack_text 9091 | cut -c1-50)"
+check "unopenable: an item left is not told as a cancelled run" \
+    bash -c '! grep -qF "$1" "$2"' - "$(pack_text 9070 | cut -c1-40)" "$app_dir/log.txt"
 check "unopenable: the item keeps its bytes" test "$(cat "$home_trash/files/a*b.txt")" = 'kept by the shell'
 check "unopenable: the bin was not emptied" test -e "$home_trash/info/a*b.txt.trashinfo" -a \
     -e "$home_trash/info/plain.txt.trashinfo" -a -e "$home_trash/files/plain.txt"
@@ -111,7 +113,7 @@ trash_item "$home_trash" link.bin
 ln -s "$precious" "$home_trash/files/link.bin"
 bin_run link
 check "link: no Success; the log says the link was left" \
-    log_has_no_success_but "$(pack_text 9093 | cut -d'#' -f1)"
+    log_has_no_success_but "$(pack_text 9083 | cut -d"#" -f1)"
 check "link: the log names the link" log_has_no_success_but 'Trash\files\link.bin'
 check "link: the log says the bin was not emptied" \
     log_has_no_success_but "$(pack_text 9091 | cut -c1-50)"

@@ -239,6 +239,47 @@ TEST_F(RecycleBinTest, ABinNotWhollyOverwrittenIsNotEmptied)
     EXPECT_EQ(m_fake.presenter.shown.back().size, MessageSize::Middle);
 }
 
+// An item whose content lies elsewhere is never written: a link that cannot be
+// removed without reaching its target keeps the bin from being emptied (wine
+// 8.0 would empty it through the link); a hard link's other name keeps the
+// content, and emptying the bin removes only the item's name.
+TEST_F(RecycleBinTest, ItemsWhoseContentLiesElsewhereAreNeverWritten)
+{
+    for (bool stays : {true, false})
+    {
+        SCOPED_TRACE(stays);
+        test::FakePlatform fake{"C:\\Qw\\Quellwipe.exe"};
+        fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        fake.settings.WriteText(kAppPath, "C:\\Qw");
+        CShredApp app{fake.platform};
+        app.InitInstance("");
+        app.m_driveRoots = {};
+        app.m_driveRoots[2] = "C:\\";
+        fake.shell.bins["C:\\"] = BinQuery{0, 10, 1};
+        fake.shell.binFolders["C:\\"].push_back("C:\\RECYCLED");
+        fake.files.folders = {"C:\\", "C:\\RECYCLED"};
+        fake.files.files["C:\\RECYCLED\\DC1.txt"] = "elsewhere";
+        if (stays)
+        {
+            fake.files.files.erase("C:\\RECYCLED\\DC1.txt");
+            fake.files.links["C:\\RECYCLED\\DC1.txt"] = false;
+            fake.files.attributes["C:\\RECYCLED\\DC1.txt"].linkStays = true;
+        }
+        else
+        {
+            fake.files.attributes["C:\\RECYCLED\\DC1.txt"].linkCount = 2;
+        }
+        fake.presenter.answers = {"Yes", "OK", "OK"};
+        ShredRecycleBin(test::Prepared(app));
+        for (const auto& write : fake.files.writes)
+        {
+            EXPECT_NE(write.path, "C:\\RECYCLED\\DC1.txt");
+        }
+        EXPECT_EQ(fake.shell.emptied.empty(), stays);
+        EXPECT_EQ(fake.files.links.size(), stays ? 1u : 0u);
+    }
+}
+
 TEST_F(RecycleBinTest, CancelKeepsTheBinFull)
 {
     Bin("C:\\", "C:\\RECYCLED", 10);

@@ -285,8 +285,11 @@ std::unique_ptr<IEntry> CFakeFileSystem::Open(const std::string& path, OsError& 
     {
         return nullptr;
     }
-    // Identity by name: the fake has no aliases.
-    status->identity = {1, std::hash<std::string>{}(FoldKey(path)), true};
+    // Identity by name: the fake has no aliases. A renamed file keeps its own.
+    auto moved = movedIdentity.find(FoldKey(path));
+    status->identity = {
+        1, moved != movedIdentity.end() ? moved->second : std::hash<std::string>{}(FoldKey(path)),
+        true};
     return std::make_unique<CFakeEntry>(path, *status);
 }
 
@@ -404,6 +407,9 @@ bool CFakeFileSystem::MoveEntry(const std::string& source, const std::string& ta
         node.key() = target;
         streams.insert(std::move(node));
     }
+    auto moved = movedIdentity.extract(FoldKey(source));
+    movedIdentity[FoldKey(target)] =
+        moved.empty() ? std::hash<std::string>{}(FoldKey(source)) : moved.mapped();
     events.push_back("rename " + source + " " + target);
     return true;
 }
@@ -471,6 +477,9 @@ std::optional<FileStatus> CFakeFileSystem::Status(const std::string& path, OsErr
         status.hidden = flags->second.hidden;
         status.system = flags->second.system;
         status.linkCount = flags->second.linkCount;
+        // A link that cannot be removed (as wine shows a file link).
+        status.linkStays = flags->second.linkStays;
+        status.isLink = status.isLink || status.linkStays;
     }
     return status;
 }
@@ -485,6 +494,7 @@ bool CFakeFileSystem::RemoveFile(const std::string& path, OsError& error)
     }
     files.erase(path);
     sizeOnly.erase(path);
+    movedIdentity.erase(FoldKey(path));
     events.push_back("delete " + path);
     return true;
 }

@@ -114,6 +114,8 @@ public:
     // count is set in `attributes`).
     std::map<std::string, std::vector<std::string>> otherNames;
     std::map<std::string, bool> links; // link path -> points to a folder
+    // The identity a renamed file took with it, by folded path.
+    std::map<std::string, std::uint64_t> movedIdentity;
     // Sizes of files whose content is not kept (huge files): writes are
     // recorded without their bytes.
     std::map<std::string, std::uint64_t> sizeOnly;

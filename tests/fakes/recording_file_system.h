@@ -149,20 +149,28 @@ public:
     };
 
     std::map<std::string, Extent> extents;
+    // Runs before each "flush", "truncate" and "rename" of an open file, and
+    // after each truncation ("truncated"), with its path: another process
+    // changes the file meanwhile.
+    std::function<void(const std::string& call, const std::string& path)> before;
+    // Renames and deletes by the names given, whatever file holds them by
+    // now, as wine 8.0 does with the name a handle was opened with.
+    bool byName = false;
 
 protected:
     std::unique_ptr<IOpenFile> Wrap(const std::string& path,
                                     std::unique_ptr<IOpenFile> file) override
     {
-        return std::make_unique<CRecordingFile>(std::move(file), extents[path]);
+        return std::make_unique<CRecordingFile>(*this, path, std::move(file), extents[path]);
     }
 
 private:
     class CRecordingFile : public IOpenFile
     {
     public:
-        CRecordingFile(std::unique_ptr<IOpenFile> file, Extent& extent)
-            : m_file(std::move(file)), m_extent(extent)
+        CRecordingFile(CRecordingFileSystem& files, std::string path,
+                       std::unique_ptr<IOpenFile> file, Extent& extent)
+            : m_files(files), m_path(std::move(path)), m_file(std::move(file)), m_extent(extent)
         {
         }
         bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size,
@@ -178,26 +186,49 @@ private:
         }
         bool Flush(OsError& error) override
         {
+            Before("flush");
             ++m_extent.flushes;
             return m_file->Flush(error);
         }
         bool Truncate(std::uint64_t size, OsError& error) override
         {
-            return m_file->Truncate(size, error);
+            Before("truncate");
+            const bool truncated = m_file->Truncate(size, error);
+            Before("truncated");
+            return truncated;
         }
         std::optional<std::uint64_t> Size(OsError& error) override { return m_file->Size(error); }
         bool Close(OsError& error) override { return m_file->Close(error); }
         bool Rename(IEntry& folder, const std::string& from, const std::string& to,
                     OsError& error) override
         {
+            Before("rename");
+            if (m_files.byName)
+            {
+                return m_files.RenameIn(folder, from, to, error);
+            }
             return m_file->Rename(folder, from, to, error);
         }
         bool Delete(IEntry& folder, const std::string& name, OsError& error) override
         {
+            if (m_files.byName)
+            {
+                return m_files.RemoveIn(folder, name, RemoveKind::File, error);
+            }
             return m_file->Delete(folder, name, error);
         }
 
     private:
+        void Before(const char* call)
+        {
+            if (m_files.before)
+            {
+                m_files.before(call, m_path);
+            }
+        }
+
+        CRecordingFileSystem& m_files;
+        std::string m_path;
         std::unique_ptr<IOpenFile> m_file;
         Extent& m_extent;
     };

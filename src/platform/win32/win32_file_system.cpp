@@ -66,6 +66,49 @@ const NativeCalls& Native()
     return calls;
 }
 
+// Whether the program runs under wine, which shows links to files as the
+// files they lead to.
+bool OnWine()
+{
+    static const bool wine = []
+    {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
+// The path the system resolves a handle to, in its native form, without a
+// trailing backslash; empty when it cannot tell. Asked of NtQueryObject with
+// room for the longest path: wine 8.0's GetFinalPathNameByHandleW fails with
+// ERROR_MORE_DATA for a path beyond MAX_PATH whatever the buffer.
+std::wstring FinalPath(HANDLE handle)
+{
+    using QueryObjectFn = NTSTATUS(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    constexpr int kObjectNameInformation = 1;
+    alignas(8) static thread_local std::uint8_t buffer[sizeof(UNICODE_STRING) + 65536];
+    ULONG length = 0;
+    if (!query || query(handle, kObjectNameInformation, buffer, sizeof buffer, &length) < 0)
+    {
+        return {};
+    }
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    std::wstring path(name->Buffer ? name->Buffer : L"", name->Length / sizeof(wchar_t));
+    while (!path.empty() && path.back() == L'\\')
+    {
+        path.pop_back();
+    }
+    return path;
+}
+
+bool SameNameNoCase(std::wstring_view a, std::wstring_view b)
+{
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 // Where an entry lies: by its plain name inside a folder held open (the
 // folder's handle lives as long as anything opened in it), or, for an entry
 // opened by path, at its full path only. `path` (\\?\ form) is always set.
@@ -231,112 +274,6 @@ bool QueryHandle(HANDLE handle, const Location& at, FileStatus& status, std::uin
     return true;
 }
 
-// Wine 8.0 shows a Unix symbolic link to a file as the file it leads to by
-// every route (attributes 0x20, no reparse tag, the target's file id); only
-// the path its server resolved the handle to, which GetFinalPathNameByHandle
-// gives, tells them apart: that of a link names the target. Windows shows
-// such a link on the handle itself.
-std::wstring FinalPath(HANDLE handle)
-{
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                             FILE_NAME_NORMALIZED);
-    if (length >= path.size())
-    {
-        path.resize(length + 1);
-        length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                           FILE_NAME_NORMALIZED);
-    }
-    path.resize(length < path.size() ? length : 0);
-    return path;
-}
-
-bool IsWine()
-{
-    static const bool wine = []
-    {
-        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll && GetProcAddress(ntdll, "wine_get_version");
-    }();
-    return wine;
-}
-
-bool SameNameNoCase(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-std::wstring WithoutTrailingDots(std::wstring name)
-{
-    while (!name.empty() && (name.back() == L'.' || name.back() == L' '))
-    {
-        name.pop_back();
-    }
-    return name;
-}
-
-bool WineLinkToFile(HANDLE handle, const Location& at)
-{
-    if (!IsWine())
-    {
-        return false;
-    }
-    std::wstring folder;
-    std::wstring name = at.name;
-    if (at.Relative())
-    {
-        folder = FinalPath(at.folder->Get());
-    }
-    else
-    {
-        const std::size_t slash = at.path.find_last_of(L'\\');
-        if (slash == std::wstring::npos || slash == 0)
-        {
-            return false;
-        }
-        name = at.path.substr(slash + 1);
-        // "C:" alone would name the volume, not its root folder.
-        const std::wstring parentPath =
-            at.path.substr(0, slash + (at.path[slash - 1] == L':' ? 1 : 0));
-        CUniqueHandle parent(CreateFileW(parentPath.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                         nullptr));
-        folder = parent.Valid() ? FinalPath(parent.Get()) : std::wstring();
-    }
-    const std::wstring own = FinalPath(handle);
-    const std::size_t slash = own.find_last_of(L'\\');
-    if (folder.empty() || slash == std::wstring::npos || name.empty())
-    {
-        return false;
-    }
-    while (!folder.empty() && folder.back() == L'\\')
-    {
-        folder.pop_back();
-    }
-    if (!SameNameNoCase(own.substr(0, slash), folder))
-    {
-        return true;
-    }
-    const std::wstring ownName = own.substr(slash + 1);
-    // Wine 8.0 gives the final path of a file "foo." as "foo".
-    if (SameNameNoCase(WithoutTrailingDots(ownName), WithoutTrailingDots(name)))
-    {
-        return false;
-    }
-    if (name.find(L'~') != std::wstring::npos)
-    {
-        // A short name: its long one is what the final path shows.
-        std::wstring full(at.path.size() + MAX_PATH, L'\0');
-        const std::wstring path = folder + L'\\' + name;
-        DWORD length = GetLongPathNameW(path.c_str(), full.data(), static_cast<DWORD>(full.size()));
-        full.resize(length < full.size() ? length : 0);
-        return full.empty() || !SameNameNoCase(full.substr(full.find_last_of(L'\\') + 1), ownName);
-    }
-    return true;
-}
-
 // Opens a checked entry again, for another kind of access, and makes sure
 // the name still leads to it: the same file, of the same kind, no link. A
 // name that leads elsewhere by now is refused with ERROR_FILE_INVALID.
@@ -359,6 +296,119 @@ CUniqueHandle OpenAgain(const Location& at, DWORD access, DWORD share, DWORD fla
         return CUniqueHandle();
     }
     return handle;
+}
+
+// The final path of the folder an entry lies in. The last folder's is
+// kept: the entries of one folder are opened one after another.
+std::wstring FolderFinalPath(const Location& at)
+{
+    if (at.folder && at.folder->Valid())
+    {
+        // By the folder's shared handle, which a cached path cannot outlive
+        // unnoticed: the weak pointer keeps its control block from reuse.
+        static thread_local std::weak_ptr<CUniqueHandle> cachedFolder;
+        static thread_local std::wstring cachedPath;
+        if (cachedFolder.expired() || cachedFolder.owner_before(at.folder) ||
+            at.folder.owner_before(cachedFolder))
+        {
+            cachedPath = FinalPath(at.folder->Get());
+            cachedFolder = at.folder;
+        }
+        return cachedPath;
+    }
+    const std::size_t slash = at.path.rfind(L'\\');
+    if (slash == std::wstring::npos)
+    {
+        return {};
+    }
+    std::wstring parent = at.path.substr(0, slash);
+    if (!parent.empty() && parent.back() == L':')
+    {
+        parent += L'\\';
+    }
+    CUniqueHandle folder(CreateFileW(parent.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
+}
+
+// Wine 8.0 shows a Unix symbolic link to a file as the plain file it leads
+// to by every route (attributes 0x20 from the name, the listing and the
+// handle), and opens the target even with FILE_FLAG_OPEN_REPARSE_POINT; its
+// DeleteFileW and MoveFileExW act on the target too. Only the final path of
+// the handle, which wine resolves on the Unix side, tells: it lies elsewhere
+// than the name that was opened. Compared with the folder's own final path,
+// so that links above the folder do not count. What cannot be resolved
+// counts as a link: it is never written.
+// The file number of a handle.
+std::optional<std::uint64_t> FileNumber(HANDLE handle)
+{
+    FILE_INTERNAL_INFORMATION internal{};
+    IO_STATUS_BLOCK io{};
+    if (!Native().Usable() || Native().queryInformation(handle, &io, &internal, sizeof internal,
+                                                        FileInternalInformation) < 0)
+    {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
+}
+
+bool IsWineFileLink(HANDLE handle, const Location& at)
+{
+    if (!OnWine())
+    {
+        return false;
+    }
+    const std::wstring file = FinalPath(handle);
+    const std::size_t slash = file.rfind(L'\\');
+    if (slash == std::wstring::npos)
+    {
+        return true;
+    }
+    const std::size_t nameAt = at.path.rfind(L'\\');
+    const std::wstring_view name =
+        at.Relative()
+            ? std::wstring_view(at.name)
+            : std::wstring_view(at.path).substr(nameAt == std::wstring::npos ? 0 : nameAt + 1);
+    // Wine 8.0 drops trailing dots and blanks from the names it resolves to:
+    // "foo." comes back as "foo".
+    std::wstring_view plain = name;
+    while (!plain.empty() && (plain.back() == L'.' || plain.back() == L' '))
+    {
+        plain.remove_suffix(1);
+    }
+    const std::wstring_view resolved = std::wstring_view(file).substr(slash + 1);
+    if (!SameNameNoCase(resolved, name) && !SameNameNoCase(resolved, plain))
+    {
+        return true;
+    }
+    const std::wstring folder = FolderFinalPath(at);
+    if (folder.empty() || !SameNameNoCase(std::wstring_view(file).substr(0, slash), folder))
+    {
+        return true;
+    }
+    if (plain.size() == name.size() || plain.empty())
+    {
+        return false;
+    }
+    // So "foo." that leads to "foo" beside it resolves like a file of its
+    // own: it is that file under the plain name.
+    Location sibling = at;
+    sibling.name.assign(plain);
+    sibling.path.resize(nameAt == std::wstring::npos ? 0 : nameAt + 1);
+    sibling.path.append(plain);
+    OsError ignored;
+    CUniqueHandle other =
+        OpenAt(sibling, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, ignored);
+    if (!other.Valid())
+    {
+        return false;
+    }
+    const std::optional<std::uint64_t> mine = FileNumber(handle);
+    const std::optional<std::uint64_t> theirs = FileNumber(other.Get());
+    return !mine || !theirs || *mine == *theirs;
 }
 
 // Whether a folder link can be told from its target: opened as itself it
@@ -752,9 +802,10 @@ std::unique_ptr<IEntry> OpenEntry(const std::string& path, Location at, OsError&
     {
         status.isLink = true;
     }
-    if (!status.isFolder && !status.isLink && WineLinkToFile(handle.Get(), at))
+    if (!status.isFolder && !status.isLink && IsWineFileLink(handle.Get(), at))
     {
         status.isLink = true;
+        status.linkStays = true;
     }
     if (!status.isFolder || status.isLink)
     {
@@ -1020,6 +1071,36 @@ std::unique_ptr<IEntry> CWin32FileSystem::OpenIn(IEntry& folder, const std::stri
                      error, parent.ListedAsFolder(name));
 }
 
+FileIdentity CWin32FileSystem::IdentityIn(IEntry& folder, const std::string& name)
+{
+    const auto& parent = static_cast<CWin32Entry&>(folder);
+    if (!IsPlainName(name) || !parent.Folder())
+    {
+        return {};
+    }
+    // One open and one query: this runs twice for every file shredded.
+    const Location at = LocationIn(parent.SharedFolder(), folder, name);
+    OsError ignored;
+    CUniqueHandle handle =
+        OpenAt(at, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kEntryFlags, ignored);
+    if (!handle.Valid())
+    {
+        return {};
+    }
+    if (!at.Relative())
+    {
+        FileStatus status;
+        std::uint32_t tag = 0;
+        return QueryHandle(handle.Get(), at, status, tag, ignored) && !status.isLink
+                   ? status.identity
+                   : FileIdentity{};
+    }
+    // As QueryHandleInFolder gives it: the folder's volume, the file's number.
+    const std::optional<std::uint64_t> number = FileNumber(handle.Get());
+    return number ? FileIdentity{static_cast<DWORD>(at.volume), *number, true} : FileIdentity{};
+}
+
 std::unique_ptr<IEntry>
 CWin32FileSystem::OpenFolderToRemove(IEntry& folder, const std::string& name, OsError& error)
 {
@@ -1187,9 +1268,8 @@ std::vector<std::string> CWin32FileSystem::OtherNames(IEntry& file)
     // when called: there the names are not listed, only counted.
     using FirstName = HANDLE(WINAPI*)(LPCWSTR, DWORD, LPDWORD, PWSTR);
     using NextName = BOOL(WINAPI*)(HANDLE, LPDWORD, PWSTR);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel || (ntdll && GetProcAddress(ntdll, "wine_get_version")))
+    if (!kernel || OnWine())
     {
         return names;
     }
@@ -1307,6 +1387,19 @@ bool CWin32FileSystem::RemoveIn(IEntry& folder, const std::string& name, RemoveK
     if (kind == RemoveKind::Folder)
     {
         return RemoveFolderItself(at, reparse, error);
+    }
+    if (!directory && OnWine())
+    {
+        // DeleteFileW of wine 8.0 would delete what a file link leads to.
+        OsError ignored;
+        CUniqueHandle named =
+            OpenAt(at, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kEntryFlags, ignored);
+        if (named.Valid() && IsWineFileLink(named.Get(), at))
+        {
+            error = ErrorFromWin32(ERROR_FILE_INVALID);
+            return false;
+        }
     }
     // A folder link or junction goes with RemoveDirectory, which on Windows
     // removes the link and never the folder it points to.

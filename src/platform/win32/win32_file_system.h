@@ -16,6 +16,7 @@ public:
     std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override;
     std::unique_ptr<IEntry> OpenIn(IEntry& folder, const std::string& name,
                                    OsError& error) override;
+    FileIdentity IdentityIn(IEntry& folder, const std::string& name) override;
     bool List(IEntry& folder, std::vector<FolderEntry>& entries, OsError& error) override;
     bool SetNormalAttributes(IEntry& entry, OsError& error) override;
     std::unique_ptr<IOpenFile> OpenForOverwrite(IEntry& file, OsError& error) override;
