@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/progress.h"
 
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <new>
@@ -27,6 +28,7 @@ constexpr int kKeyQuota = 9033;
 constexpr int kKeyNoSpaceForUser = 9045;
 constexpr int kKeyDriveFull = 9046;
 constexpr int kKeyWriteFailed = 9047;
+constexpr int kKeyNotRemoved = 9094;
 constexpr int kKeyPreparing = 9908;
 constexpr int kKeyFilling = 9909;
 constexpr int kKeyWait = 9910;
@@ -47,6 +49,11 @@ constexpr int kNamesPerFolder = 2;
 // deleted 600-byte file survived, with it the free space ends as it began.
 constexpr std::uint64_t kFileTableRoom = 4096;
 constexpr std::string_view kTempFolder = "SHREDTMP.$$$";
+// A scanner or indexer opens each new file as soon as it is closed and holds
+// it a moment: its delete fails meanwhile. The whole rest is retried
+// together, so the wait does not grow with the number of files.
+constexpr int kRemoveRounds = 20;
+constexpr std::chrono::milliseconds kRemoveRetryWait{250};
 // Names tried for the wipe's folder when the first one is taken.
 constexpr int kTempFolderNames = 100;
 
@@ -102,6 +109,49 @@ bool MakeRoomForTheFileTable(IShredHost& host, std::vector<TempFileRecord>& reco
         return true;
     }
     return true;
+}
+
+struct OwnEntry
+{
+    std::string path;
+    bool folder = false;
+};
+
+// Removes the wipe's own files and folders in the order given, retrying those
+// that are held for a few seconds. What still cannot go is named: it keeps
+// its space, and the run must not end in "Success".
+void RemoveOwnEntries(IShredHost& host, std::vector<OwnEntry> entries)
+{
+    IFileSystem& files = host.Files();
+    for (int round = 0; !entries.empty(); ++round)
+    {
+        if (round > 0)
+        {
+            host.Wait(kRemoveRetryWait);
+        }
+        std::vector<OwnEntry> held;
+        for (OwnEntry& entry : entries)
+        {
+            OsError error;
+            bool removed = entry.folder ? files.RemoveFolder(entry.path, error)
+                                        : files.RemoveFile(entry.path, error);
+            if (!removed && error.kind != ErrorKind::NotFound)
+            {
+                held.push_back(std::move(entry));
+            }
+            host.Pump();
+        }
+        entries = std::move(held);
+        if (round + 1 == kRemoveRounds)
+        {
+            break;
+        }
+    }
+    for (const OwnEntry& entry : entries)
+    {
+        host.Tell(
+            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), entry.path));
+    }
 }
 
 } // namespace
@@ -381,18 +431,17 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
             recordEntries.push_back({path, true});
         }
     }
-    auto removeFolder = [&files, &folder, &folderEntry, &recordEntries]
+    auto removeFolder = [&host, &folder, &folderEntry, &recordEntries]
     {
+        std::vector<OwnEntry> own;
         for (auto it = recordEntries.rbegin(); it != recordEntries.rend(); ++it)
         {
-            OsError ignored;
-            it->folder ? files.RemoveFolder(it->path, ignored)
-                       : files.RemoveFile(it->path, ignored);
+            own.push_back({it->path, it->folder});
         }
         recordEntries.clear();
         folderEntry.reset();
-        OsError ignored;
-        files.RemoveFolder(folder, ignored);
+        own.push_back({folder, true});
+        RemoveOwnEntries(host, std::move(own));
     };
 
     std::optional<FreeSpaceInfo> space = files.QueryFreeSpace(root, options.legacyFreeSpace, error);
@@ -518,14 +567,14 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     progress.DisableCancel();
     progress.Repaint();
 
+    // The fillers are closed first: the record tree and the fillers then go
+    // together, deepest first, the wipe's folder last.
+    std::vector<OwnEntry> own;
     for (auto it = recordEntries.rbegin(); it != recordEntries.rend(); ++it)
     {
-        OsError ignored;
-        it->folder ? files.RemoveFolder(it->path, ignored) : files.RemoveFile(it->path, ignored);
-        host.Pump();
+        own.push_back({it->path, it->folder});
     }
     recordEntries.clear();
-
     bool closeReported = false;
     for (std::size_t i = 0; i < records.size(); ++i)
     {
@@ -538,16 +587,17 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
                 closeReported = true;
             }
             record.file.reset();
-            OsError ignored;
-            files.RemoveFile(record.path, ignored);
+            own.push_back({record.path, false});
         }
         progress.SetPosition(i + 1);
         progress.Repaint();
     }
+    folderEntry.reset();
+    own.push_back({folder, true});
+    RemoveOwnEntries(host, std::move(own));
     progress.SetPosition(fileCount);
     progress.Repaint();
     records.clear();
-    removeFolder();
     host.DestroyProgressWindow();
 }
 

@@ -21,7 +21,7 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9047=Write failed: %s\n9908=Preparing\n9909=Filling\n9910=Wait\n"
                               "9914=%s file %u of %t\n9915=Quick\n9916=Thorough\n9917=Wiping\n"
                               "9905=Random\n9906=Complement\n9907=Fresh\n9918=Round %u of %t\n"
-                              "9919=Filler %s %u of %t\n9920=Records %u\n"
+                              "9919=Filler %s %u of %t\n9920=Records %u\n9094=Not removed: %s\n"
                               "[Messages]\n9026=XP advice.\n9027=Wipe the free space?\n";
 
 constexpr std::uint64_t GiB = 1ull << 30;
@@ -252,7 +252,8 @@ TEST_F(FreeSpaceWipeTest, TakenNamesAreNeverWrittenThroughOrRemoved)
     Space(GiB + 5, GiB + 5, GiB + 5);
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_fake.files.created, std::vector<std::string>{"D:\\SHREDTMP.$02\\SHRED000.TMP"});
-    EXPECT_EQ(m_app.m_runStatus, "No temp file.");
+    // The planted link keeps the wipe's folder from going: named last.
+    EXPECT_EQ(m_app.m_runStatus, "Not removed: D:\\SHREDTMP.$02");
     EXPECT_EQ(m_fake.files.links.count(planted), 1u);
     for (const std::string& event : m_fake.files.events)
     {
@@ -397,6 +398,48 @@ TEST_F(FreeSpaceWipeTest, AFileThatCannotBeMadeIsShownEvenUnattendedAndLogged)
     EXPECT_EQ(m_fake.presenter.shown[0].text, "No temp file.");
     EXPECT_EQ(m_app.m_runStatus, "No temp file.");
     ExpectCleanDrive();
+}
+
+// A scanner holding each closed filler a moment: the delete is retried with
+// short waits; what still cannot go is named, and the run is no "Success".
+TEST_F(FreeSpaceWipeTest, HeldFillersAreRetriedAndThoseLeftAreNamed)
+{
+    const std::string filler = "D:\\SHREDTMP.$$$\\SHRED001.TMP";
+    struct Case
+    {
+        int failures; // deletes of the second filler that fail before one succeeds
+        bool folderHeld;
+        int waits;
+        std::string status;
+    };
+    for (const Case& c : {Case{0, false, 0, ""}, Case{3, false, 3, ""},
+                          Case{1000, false, 19, "Not removed: " + filler},
+                          Case{0, true, 19, "Not removed: D:\\SHREDTMP.$$$"}})
+    {
+        test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
+        fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        fake.settings.WriteText(kAppPath, "C:\\Qw");
+        fake.files.folders = {"D:"};
+        CShredApp app(fake.platform);
+        app.InitInstance("");
+        app.m_unattended = true;
+        fake.files.freeSpace = {GiB + 5, GiB + 5};
+        fake.files.spaceLeft = GiB + 5;
+        int failures = c.failures;
+        fake.files.onDeleteFailsFor = [&](const std::string& path)
+        { return path == filler && failures-- > 0; };
+        if (c.folderHeld)
+        {
+            fake.files.failRemove = {"D:\\SHREDTMP.$$$"};
+        }
+        WipeFreeSpace(test::Prepared(app), "D:\\");
+        EXPECT_EQ(fake.ui.waits, c.waits) << c.failures;
+        EXPECT_EQ(app.m_runStatus, c.status) << c.failures;
+        EXPECT_EQ(fake.files.sizeOnly.count(filler), c.failures == 1000 ? 1u : 0u);
+        EXPECT_EQ(fake.files.sizeOnly.count("D:\\SHREDTMP.$$$\\SHRED000.TMP"), 0u);
+        EXPECT_EQ(fake.files.folders.count("D:\\SHREDTMP.$$$"),
+                  c.folderHeld ? 1u : 0u);
+    }
 }
 
 TEST_F(FreeSpaceWipeTest, ProgressShowsTheFilesAndTheDrive)
