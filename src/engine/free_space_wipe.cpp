@@ -29,6 +29,7 @@ constexpr int kKeyNoSpaceForUser = 9045;
 constexpr int kKeyDriveFull = 9046;
 constexpr int kKeyWriteFailed = 9047;
 constexpr int kKeyNotRemoved = 9094;
+constexpr int kKeyForeignLeftover = 9095;
 constexpr int kKeyPreparing = 9908;
 constexpr int kKeyFilling = 9909;
 constexpr int kKeyWait = 9910;
@@ -152,6 +153,68 @@ void RemoveOwnEntries(IShredHost& host, std::vector<OwnEntry> entries)
         host.Tell(
             EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), entry.path));
     }
+}
+
+// "SHREDnnn.TMP": a name the wipe gives its fillers.
+bool IsFillerName(const std::string& name)
+{
+    if (name.size() < 12 || !name.starts_with("SHRED") || !name.ends_with(".TMP"))
+    {
+        return false;
+    }
+    for (std::size_t i = 5; i + 4 < name.size(); ++i)
+    {
+        if (name[i] < '0' || name[i] > '9')
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A folder of the wipe's name left by a run that was stopped (killed, or the
+// power lost) keeps its fillers, and the drive stays full. Only a plain
+// folder holding plain files of the fillers' names, each with no other name,
+// is the wipe's own: those are shredded and the folder removed. Anything
+// else there is named and left as it is. False when something stays.
+bool ClearLeftover(IShredHost& host, const std::string& path)
+{
+    IFileSystem& files = host.Files();
+    OsError error;
+    std::unique_ptr<IEntry> folder = files.Open(path, error);
+    if (!folder && error.kind == ErrorKind::NotFound)
+    {
+        return true;
+    }
+    std::vector<FolderEntry> entries;
+    bool own = folder && folder->Status().isFolder && !folder->Status().isLink &&
+               files.List(*folder, entries, error);
+    for (std::size_t i = 0; own && i < entries.size(); ++i)
+    {
+        std::unique_ptr<IEntry> file =
+            IsFillerName(entries[i].name) ? files.OpenIn(*folder, entries[i].name, error) : nullptr;
+        own = file && !file->Status().isFolder && !file->Status().isLink &&
+              file->Status().linkCount == 1;
+    }
+    if (!own)
+    {
+        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyForeignLeftover), path));
+        return false;
+    }
+    for (const FolderEntry& entry : entries)
+    {
+        if (ShredFileIn(host, *folder, entry.name, ShredMode::Normal) != 0 || host.Cancelled())
+        {
+            return false;
+        }
+    }
+    folder.reset();
+    if (!files.RemoveFolder(path, error) && error.kind != ErrorKind::NotFound)
+    {
+        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), path));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -386,11 +449,19 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     host.SetCancelled(false);
 
     // The wipe writes only into a folder it has just made: one of that name
-    // left by a stopped run or put there by someone (perhaps a link to
-    // another folder, its files links to a system file) is never entered,
-    // and the next name is tried.
-    std::string folder;
+    // that was not cleared above (perhaps a link to another folder, its
+    // files links to a system file) is never entered, and the next name is
+    // tried.
     OsError error;
+    for (int i = 0; i < kTempFolderNames; ++i)
+    {
+        if (!ClearLeftover(host, root + TempFolderName(i)) && host.Cancelled())
+        {
+            host.DestroyProgressWindow();
+            return;
+        }
+    }
+    std::string folder;
     for (int i = 0; i < kTempFolderNames && folder.empty(); ++i)
     {
         const std::string path = root + TempFolderName(i);
