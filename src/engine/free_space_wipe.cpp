@@ -121,7 +121,7 @@ struct OwnEntry
 // Removes the wipe's own files and folders in the order given, retrying those
 // that are held for a few seconds. What still cannot go is named: it keeps
 // its space, and the run must not end in "Success".
-void RemoveOwnEntries(IShredHost& host, std::vector<OwnEntry> entries)
+bool RemoveOwnEntries(IShredHost& host, std::vector<OwnEntry> entries)
 {
     IFileSystem& files = host.Files();
     for (int round = 0; !entries.empty(); ++round)
@@ -153,6 +153,7 @@ void RemoveOwnEntries(IShredHost& host, std::vector<OwnEntry> entries)
         host.Tell(
             EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), entry.path));
     }
+    return entries.empty();
 }
 
 // "SHREDnnn.TMP": a name the wipe gives its fillers.
@@ -174,8 +175,11 @@ bool IsFillerName(const std::string& name)
 
 // A folder of the wipe's name left by a run that was stopped (killed, or the
 // power lost) keeps its fillers, and the drive stays full. Only a plain
-// folder holding plain files of the fillers' names, each with no other name,
-// is the wipe's own: those are shredded and the folder removed. Anything
+// folder holding plain files of the fillers' names and sizes (written in
+// steps of 512 bytes), each with no other name, is taken for the wipe's own.
+// Its files are deleted, never opened for writing: wine 8.0 shows a link to
+// a file as a plain file, and deleting removes the link, not what it leads
+// to. The fill that follows overwrites the space they gave back. Anything
 // else there is named and left as it is. False when something stays.
 bool ClearLeftover(IShredHost& host, const std::string& path)
 {
@@ -189,32 +193,23 @@ bool ClearLeftover(IShredHost& host, const std::string& path)
     std::vector<FolderEntry> entries;
     bool own = folder && folder->Status().isFolder && !folder->Status().isLink &&
                files.List(*folder, entries, error);
+    std::vector<OwnEntry> fillers;
     for (std::size_t i = 0; own && i < entries.size(); ++i)
     {
         std::unique_ptr<IEntry> file =
             IsFillerName(entries[i].name) ? files.OpenIn(*folder, entries[i].name, error) : nullptr;
         own = file && !file->Status().isFolder && !file->Status().isLink &&
-              file->Status().linkCount == 1;
+              file->Status().linkCount == 1 && file->Status().size % kSmallestChunk == 0;
+        fillers.push_back({JoinPath(path, entries[i].name), false});
     }
     if (!own)
     {
         host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyForeignLeftover), path));
         return false;
     }
-    for (const FolderEntry& entry : entries)
-    {
-        if (ShredFileIn(host, *folder, entry.name, ShredMode::Normal) != 0 || host.Cancelled())
-        {
-            return false;
-        }
-    }
     folder.reset();
-    if (!files.RemoveFolder(path, error) && error.kind != ErrorKind::NotFound)
-    {
-        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), path));
-        return false;
-    }
-    return true;
+    fillers.push_back({path, true});
+    return RemoveOwnEntries(host, std::move(fillers));
 }
 
 } // namespace

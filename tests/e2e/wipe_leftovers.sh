@@ -31,7 +31,8 @@ mkdir "$left"
 head -c $((12 * 1048576)) /dev/zero >"$left/SHRED000.TMP"
 head -c $((8 * 1048576)) /dev/zero >"$left/SHRED001.TMP"
 marker=$(qw_marker leftover)
-write_big "$left/SHRED002.TMP" "$marker"
+# Fillers grow in steps of 512 bytes.
+yes "$marker" | head -c 307200 >"$left/SHRED002.TMP"
 sync "$left"/*
 start=$(now)
 check "fillers: Quellwipe ends with exit code 0" shred_run '"/s" "Left" "/O0" "D:\"'
