@@ -217,6 +217,11 @@ void CShredApp::PumpMessages()
     m_platform.ui.PumpMessages();
 }
 
+void CShredApp::Wait(std::chrono::milliseconds span)
+{
+    m_platform.ui.Wait(span);
+}
+
 std::uint64_t CShredApp::NewSeed()
 {
     if (m_seedSource)

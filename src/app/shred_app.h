@@ -151,6 +151,7 @@ public:
     bool Cancelled() const override { return m_cancel != 0; }
     void SetCancelled(bool cancelled) override { m_cancel = cancelled ? 1 : 0; }
     void Pump() override { PumpMessages(); }
+    void Wait(std::chrono::milliseconds span) override;
     IProgressWindow* Progress() override { return m_progress.get(); }
     std::string Text(int key) const override { return LanguageText(key); }
     std::string MessageText(int key) const override;

@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/progress.h"
 
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <new>
@@ -27,6 +28,8 @@ constexpr int kKeyQuota = 9033;
 constexpr int kKeyNoSpaceForUser = 9045;
 constexpr int kKeyDriveFull = 9046;
 constexpr int kKeyWriteFailed = 9047;
+constexpr int kKeyNotRemoved = 9094;
+constexpr int kKeyForeignLeftover = 9095;
 constexpr int kKeyPreparing = 9908;
 constexpr int kKeyFilling = 9909;
 constexpr int kKeyWait = 9910;
@@ -47,6 +50,11 @@ constexpr int kNamesPerFolder = 2;
 // deleted 600-byte file survived, with it the free space ends as it began.
 constexpr std::uint64_t kFileTableRoom = 4096;
 constexpr std::string_view kTempFolder = "SHREDTMP.$$$";
+// A scanner or indexer opens each new file as soon as it is closed and holds
+// it a moment: its delete fails meanwhile. The whole rest is retried
+// together, so the wait does not grow with the number of files.
+constexpr int kRemoveRounds = 20;
+constexpr std::chrono::milliseconds kRemoveRetryWait{250};
 // Names tried for the wipe's folder when the first one is taken.
 constexpr int kTempFolderNames = 100;
 
@@ -102,6 +110,106 @@ bool MakeRoomForTheFileTable(IShredHost& host, std::vector<TempFileRecord>& reco
         return true;
     }
     return true;
+}
+
+struct OwnEntry
+{
+    std::string path;
+    bool folder = false;
+};
+
+// Removes the wipe's own files and folders in the order given, retrying those
+// that are held for a few seconds. What still cannot go is named: it keeps
+// its space, and the run must not end in "Success".
+bool RemoveOwnEntries(IShredHost& host, std::vector<OwnEntry> entries)
+{
+    IFileSystem& files = host.Files();
+    for (int round = 0; !entries.empty(); ++round)
+    {
+        if (round > 0)
+        {
+            host.Wait(kRemoveRetryWait);
+        }
+        std::vector<OwnEntry> held;
+        for (OwnEntry& entry : entries)
+        {
+            OsError error;
+            bool removed = entry.folder ? files.RemoveFolder(entry.path, error)
+                                        : files.RemoveFile(entry.path, error);
+            if (!removed && error.kind != ErrorKind::NotFound)
+            {
+                held.push_back(std::move(entry));
+            }
+            host.Pump();
+        }
+        entries = std::move(held);
+        if (round + 1 == kRemoveRounds)
+        {
+            break;
+        }
+    }
+    for (const OwnEntry& entry : entries)
+    {
+        host.Tell(
+            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), entry.path));
+    }
+    return entries.empty();
+}
+
+// "SHREDnnn.TMP": a name the wipe gives its fillers.
+bool IsFillerName(const std::string& name)
+{
+    if (name.size() < 12 || !name.starts_with("SHRED") || !name.ends_with(".TMP"))
+    {
+        return false;
+    }
+    for (std::size_t i = 5; i + 4 < name.size(); ++i)
+    {
+        if (name[i] < '0' || name[i] > '9')
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A folder of the wipe's name left by a run that was stopped (killed, or the
+// power lost) keeps its fillers, and the drive stays full. Only a plain
+// folder holding plain files of the fillers' names and sizes (written in
+// steps of 512 bytes), each with no other name, is taken for the wipe's own.
+// Its files are deleted, never opened for writing: wine 8.0 shows a link to
+// a file as a plain file, and deleting removes the link, not what it leads
+// to. The fill that follows overwrites the space they gave back. Anything
+// else there is named and left as it is. False when something stays.
+bool ClearLeftover(IShredHost& host, const std::string& path)
+{
+    IFileSystem& files = host.Files();
+    OsError error;
+    std::unique_ptr<IEntry> folder = files.Open(path, error);
+    if (!folder && error.kind == ErrorKind::NotFound)
+    {
+        return true;
+    }
+    std::vector<FolderEntry> entries;
+    bool own = folder && folder->Status().isFolder && !folder->Status().isLink &&
+               files.List(*folder, entries, error);
+    std::vector<OwnEntry> fillers;
+    for (std::size_t i = 0; own && i < entries.size(); ++i)
+    {
+        std::unique_ptr<IEntry> file =
+            IsFillerName(entries[i].name) ? files.OpenIn(*folder, entries[i].name, error) : nullptr;
+        own = file && !file->Status().isFolder && !file->Status().isLink &&
+              file->Status().linkCount == 1 && file->Status().size % kSmallestChunk == 0;
+        fillers.push_back({JoinPath(path, entries[i].name), false});
+    }
+    if (!own)
+    {
+        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyForeignLeftover), path));
+        return false;
+    }
+    folder.reset();
+    fillers.push_back({path, true});
+    return RemoveOwnEntries(host, std::move(fillers));
 }
 
 } // namespace
@@ -336,11 +444,19 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     host.SetCancelled(false);
 
     // The wipe writes only into a folder it has just made: one of that name
-    // left by a stopped run or put there by someone (perhaps a link to
-    // another folder, its files links to a system file) is never entered,
-    // and the next name is tried.
-    std::string folder;
+    // that was not cleared above (perhaps a link to another folder, its
+    // files links to a system file) is never entered, and the next name is
+    // tried.
     OsError error;
+    for (int i = 0; i < kTempFolderNames; ++i)
+    {
+        if (!ClearLeftover(host, root + TempFolderName(i)) && host.Cancelled())
+        {
+            host.DestroyProgressWindow();
+            return;
+        }
+    }
+    std::string folder;
     for (int i = 0; i < kTempFolderNames && folder.empty(); ++i)
     {
         const std::string path = root + TempFolderName(i);
@@ -381,18 +497,17 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
             recordEntries.push_back({path, true});
         }
     }
-    auto removeFolder = [&files, &folder, &folderEntry, &recordEntries]
+    auto removeFolder = [&host, &folder, &folderEntry, &recordEntries]
     {
+        std::vector<OwnEntry> own;
         for (auto it = recordEntries.rbegin(); it != recordEntries.rend(); ++it)
         {
-            OsError ignored;
-            it->folder ? files.RemoveFolder(it->path, ignored)
-                       : files.RemoveFile(it->path, ignored);
+            own.push_back({it->path, it->folder});
         }
         recordEntries.clear();
         folderEntry.reset();
-        OsError ignored;
-        files.RemoveFolder(folder, ignored);
+        own.push_back({folder, true});
+        RemoveOwnEntries(host, std::move(own));
     };
 
     std::optional<FreeSpaceInfo> space = files.QueryFreeSpace(root, options.legacyFreeSpace, error);
@@ -518,14 +633,14 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     progress.DisableCancel();
     progress.Repaint();
 
+    // The fillers are closed first: the record tree and the fillers then go
+    // together, deepest first, the wipe's folder last.
+    std::vector<OwnEntry> own;
     for (auto it = recordEntries.rbegin(); it != recordEntries.rend(); ++it)
     {
-        OsError ignored;
-        it->folder ? files.RemoveFolder(it->path, ignored) : files.RemoveFile(it->path, ignored);
-        host.Pump();
+        own.push_back({it->path, it->folder});
     }
     recordEntries.clear();
-
     bool closeReported = false;
     for (std::size_t i = 0; i < records.size(); ++i)
     {
@@ -538,16 +653,17 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
                 closeReported = true;
             }
             record.file.reset();
-            OsError ignored;
-            files.RemoveFile(record.path, ignored);
+            own.push_back({record.path, false});
         }
         progress.SetPosition(i + 1);
         progress.Repaint();
     }
+    folderEntry.reset();
+    own.push_back({folder, true});
+    RemoveOwnEntries(host, std::move(own));
     progress.SetPosition(fileCount);
     progress.Repaint();
     records.clear();
-    removeFolder();
     host.DestroyProgressWindow();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/presenter.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -106,6 +107,8 @@ public:
     virtual void SetCancelled(bool cancelled) = 0;
     // Keeps the windows alive between blocks; Cancel sets the cancel flag.
     virtual void Pump() = 0;
+    // A pause before a retry, the windows kept alive.
+    virtual void Wait(std::chrono::milliseconds span) = 0;
 
     // Made on first use (its failure is reported), destroyed at the end.
     virtual bool CreateProgressWindow() = 0;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace qw
 {
@@ -36,6 +38,12 @@ public:
                          std::function<void()> onCancel) = 0;
     // Dispatches every pending window message of the thread.
     virtual void PumpMessages() = 0;
+    // Waits a moment before a retry, keeping the windows alive.
+    virtual void Wait(std::chrono::milliseconds span)
+    {
+        std::this_thread::sleep_for(span);
+        PumpMessages();
+    }
 };
 
 } // namespace qw

@@ -182,7 +182,10 @@ planted_case() {
     check "$name D: is this test's image" image_drive D "$ntfs_mnt" || return
     check "$name Quellwipe ends with exit code 0 within $run_limit s" \
         shred_run '"/s" "Planted" "/O0" "D:\"'
-    check "$name the wipe logs Success" log_is 'Task Name:Planted\r\nSuccess\r\n\r\n'
+    # Not the wipe's own (wine 8.0 shows the link as a plain file of the
+    # linked file's size): named, and no "Success".
+    check "$name the wipe names the planted folder" grep -q 'SHREDTMP\.\$\$\$' "$app_dir/log.txt"
+    check "$name the wipe does not log Success" bash -c "! grep -q '^Success' '$app_dir/log.txt'"
     check "$name the linked file keeps its bytes" cmp -s "$precious" "$QW_IMAGE_DIR/precious.copy"
     check "$name the planted folder and its link stay" test -L "$tmp/SHRED000.TMP"
     check "$name the wipe's own folder is gone" test ! -e "$ntfs_mnt/SHREDTMP.\$01"

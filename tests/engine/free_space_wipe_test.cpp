@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -14,15 +15,16 @@ namespace qw
 namespace
 {
 
-constexpr const char* kPack = "[Tarnwell Language Pack]\n"
-                              "9006=No memory.\n9010=No progress window.\n9012=No temp folder.\n"
-                              "9013=No temp file.\n9033=Quota. Continue?\n"
-                              "9045=No space for you on %c.\n9046=Drive %c is full.\n"
-                              "9047=Write failed: %s\n9908=Preparing\n9909=Filling\n9910=Wait\n"
-                              "9914=%s file %u of %t\n9915=Quick\n9916=Thorough\n9917=Wiping\n"
-                              "9905=Random\n9906=Complement\n9907=Fresh\n9918=Round %u of %t\n"
-                              "9919=Filler %s %u of %t\n9920=Records %u\n"
-                              "[Messages]\n9026=XP advice.\n9027=Wipe the free space?\n";
+constexpr const char* kPack =
+    "[Tarnwell Language Pack]\n"
+    "9006=No memory.\n9010=No progress window.\n9012=No temp folder.\n"
+    "9013=No temp file.\n9033=Quota. Continue?\n"
+    "9045=No space for you on %c.\n9046=Drive %c is full.\n"
+    "9047=Write failed: %s\n9908=Preparing\n9909=Filling\n9910=Wait\n"
+    "9914=%s file %u of %t\n9915=Quick\n9916=Thorough\n9917=Wiping\n"
+    "9905=Random\n9906=Complement\n9907=Fresh\n9918=Round %u of %t\n"
+    "9919=Filler %s %u of %t\n9920=Records %u\n9094=Not removed: %s\n9095=Leftover: %s\n"
+    "[Messages]\n9026=XP advice.\n9027=Wipe the free space?\n";
 
 constexpr std::uint64_t GiB = 1ull << 30;
 
@@ -229,6 +231,7 @@ TEST_F(FreeSpaceWipeTest, TakenNamesAreNeverWrittenThroughOrRemoved)
     Unattended();
     m_fake.files.folders.insert("D:\\SHREDTMP.$$$");
     m_fake.files.files["D:\\SHREDTMP.$$$\\SHRED000.TMP"] = "old";
+    m_fake.files.files["D:\\SHREDTMP.$$$\\keep.txt"] = "mine";
     m_fake.files.links["D:\\SHREDTMP.$01"] = true;
     Space(100, 100, 100);
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
@@ -237,7 +240,8 @@ TEST_F(FreeSpaceWipeTest, TakenNamesAreNeverWrittenThroughOrRemoved)
     EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$$$"), 1u);
     EXPECT_EQ(m_fake.files.links.count("D:\\SHREDTMP.$01"), 1u);
     EXPECT_EQ(m_fake.files.folders.count("D:\\SHREDTMP.$02"), 0u);
-    EXPECT_EQ(m_app.m_runStatus, "");
+    // Both are named: their space stays taken.
+    EXPECT_EQ(m_app.m_runStatus, "Leftover: D:\\SHREDTMP.$01");
 
     // A link put under the second filler's name while the first is filled.
     const std::string planted = "D:\\SHREDTMP.$02\\SHRED001.TMP";
@@ -252,7 +256,8 @@ TEST_F(FreeSpaceWipeTest, TakenNamesAreNeverWrittenThroughOrRemoved)
     Space(GiB + 5, GiB + 5, GiB + 5);
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
     EXPECT_EQ(m_fake.files.created, std::vector<std::string>{"D:\\SHREDTMP.$02\\SHRED000.TMP"});
-    EXPECT_EQ(m_app.m_runStatus, "No temp file.");
+    // The planted link keeps the wipe's folder from going: named last.
+    EXPECT_EQ(m_app.m_runStatus, "Not removed: D:\\SHREDTMP.$02");
     EXPECT_EQ(m_fake.files.links.count(planted), 1u);
     for (const std::string& event : m_fake.files.events)
     {
@@ -267,6 +272,7 @@ TEST_F(FreeSpaceWipeTest, EveryFolderNameTakenIsReportedAndNothingWritten)
     for (int i = 0; i < 100; ++i)
     {
         m_fake.files.folders.insert("D:\\" + TempFolderName(i));
+        m_fake.files.files["D:\\" + TempFolderName(i) + "\\user.txt"] = "kept";
     }
     Space(100, 100, 100);
     WipeFreeSpace(test::Prepared(m_app), "D:\\");
@@ -397,6 +403,120 @@ TEST_F(FreeSpaceWipeTest, AFileThatCannotBeMadeIsShownEvenUnattendedAndLogged)
     EXPECT_EQ(m_fake.presenter.shown[0].text, "No temp file.");
     EXPECT_EQ(m_app.m_runStatus, "No temp file.");
     ExpectCleanDrive();
+}
+
+// A scanner holding each closed filler a moment: the delete is retried with
+// short waits; what still cannot go is named, and the run is no "Success".
+TEST_F(FreeSpaceWipeTest, HeldFillersAreRetriedAndThoseLeftAreNamed)
+{
+    const std::string filler = "D:\\SHREDTMP.$$$\\SHRED001.TMP";
+    struct Case
+    {
+        int failures; // deletes of the second filler that fail before one succeeds
+        bool folderHeld;
+        int waits;
+        std::string status;
+    };
+    for (const Case& c : {Case{0, false, 0, ""}, Case{3, false, 3, ""},
+                          Case{1000, false, 19, "Not removed: " + filler},
+                          Case{0, true, 19, "Not removed: D:\\SHREDTMP.$$$"}})
+    {
+        test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
+        fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        fake.settings.WriteText(kAppPath, "C:\\Qw");
+        fake.files.folders = {"D:"};
+        CShredApp app(fake.platform);
+        app.InitInstance("");
+        app.m_unattended = true;
+        fake.files.freeSpace = {GiB + 5, GiB + 5};
+        fake.files.spaceLeft = GiB + 5;
+        int failures = c.failures;
+        fake.files.onDeleteFailsFor = [&](const std::string& path)
+        { return path == filler && failures-- > 0; };
+        if (c.folderHeld)
+        {
+            fake.files.failRemove = {"D:\\SHREDTMP.$$$"};
+        }
+        WipeFreeSpace(test::Prepared(app), "D:\\");
+        EXPECT_EQ(fake.ui.waits, c.waits) << c.failures;
+        EXPECT_EQ(app.m_runStatus, c.status) << c.failures;
+        EXPECT_EQ(fake.files.sizeOnly.count(filler), c.failures == 1000 ? 1u : 0u);
+        EXPECT_EQ(fake.files.sizeOnly.count("D:\\SHREDTMP.$$$\\SHRED000.TMP"), 0u);
+        EXPECT_EQ(fake.files.folders.count("D:\\SHREDTMP.$$$"), c.folderHeld ? 1u : 0u);
+    }
+}
+
+// What a stopped wipe left: its own fillers are shredded and the folder goes
+// before the fill; anything else under the name is named and left intact.
+TEST_F(FreeSpaceWipeTest, ALeftoverOfFillersIsShreddedFirstAnythingElseIsNamed)
+{
+    const std::string left = "D:\\SHREDTMP.$$$";
+    struct Case
+    {
+        const char* what;
+        std::function<void(test::CFakeFileSystem&)> plant;
+        bool cleared;
+    };
+    auto fillers = [&left](test::CFakeFileSystem& fs)
+    {
+        fs.folders.insert(left);
+        fs.files[left + "\\SHRED000.TMP"] = std::string(1024, '0');
+        fs.files[left + "\\SHRED001.TMP"] = std::string(512, '1');
+    };
+    const Case cases[] = {
+        {"only fillers", fillers, true},
+        {"a foreign file",
+         [&](test::CFakeFileSystem& fs)
+         { fillers(fs), fs.files[left + "\\notes.txt"] = "filler0"; },
+         false},
+        {"a link among the fillers",
+         [&](test::CFakeFileSystem& fs) { fillers(fs), fs.links[left + "\\SHRED002.TMP"] = false; },
+         false},
+        {"a filler with a second name",
+         [&](test::CFakeFileSystem& fs)
+         {
+             fillers(fs);
+             fs.attributes[left + "\\SHRED001.TMP"].linkCount = 2;
+         },
+         false},
+        {"a link in the folder's place", [&](test::CFakeFileSystem& fs) { fs.links[left] = true; },
+         false},
+    };
+    for (const Case& c : cases)
+    {
+        test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
+        fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        fake.settings.WriteText(kAppPath, "C:\\Qw");
+        fake.files.folders = {"D:"};
+        c.plant(fake.files);
+        const auto before = fake.files.files;
+        CShredApp app(fake.platform);
+        app.InitInstance("");
+        app.m_unattended = true;
+        fake.files.freeSpace = {100, 100};
+        fake.files.spaceLeft = 100;
+        WipeFreeSpace(test::Prepared(app), "D:\\");
+        for (const auto& [path, bytes] : before)
+        {
+            if (path.starts_with(left))
+            {
+                EXPECT_EQ(fake.files.files.count(path), c.cleared ? 0u : 1u) << c.what << path;
+                EXPECT_EQ(fake.files.files[path], c.cleared ? "" : bytes) << c.what << path;
+            }
+        }
+        if (c.cleared)
+        {
+            // Deleted before the fill, which then took the name again.
+            EXPECT_EQ(fake.files.created, std::vector<std::string>{left + "\\SHRED000.TMP"});
+            EXPECT_EQ(fake.files.folders.count(left), 0u);
+            EXPECT_EQ(app.m_runStatus, "") << c.what;
+        }
+        else
+        {
+            EXPECT_EQ(app.m_runStatus, "Leftover: " + left) << c.what;
+            EXPECT_TRUE(fake.files.folders.count(left) || fake.files.links.count(left)) << c.what;
+        }
+    }
 }
 
 TEST_F(FreeSpaceWipeTest, ProgressShowsTheFilesAndTheDrive)

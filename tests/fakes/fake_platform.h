@@ -216,8 +216,15 @@ public:
                                                           const std::string& cancelLabel,
                                                           std::function<void()> onCancel) override;
     void PumpMessages() override;
+    // No real pause: the waits are counted.
+    void Wait(std::chrono::milliseconds) override
+    {
+        ++waits;
+        PumpMessages();
+    }
 
     bool failCreate = false;
+    int waits = 0;
     int created = 0;
     int pumps = 0;
     int cancelAtPump = -1; // presses Cancel during this pump (1-based)
