@@ -4,6 +4,7 @@
 #include "app/shred_app.h"
 #include "app/targets_run.h"
 #include "engine/free_space_wipe.h"
+#include "engine/paths.h"
 #include "lang/ini_file.h"
 #include "platform/file_system.h"
 
@@ -94,12 +95,41 @@ void CAppMainWindowHost::BeginRun()
     m_app.PrepareShredOptions();
 }
 
-bool CAppMainWindowHost::ShredTarget(const std::string& path)
+ListedEntry CAppMainWindowHost::DescribeEntry(const std::string& path)
+{
+    ListedEntry described;
+    const std::optional<std::string> canonical =
+        path.empty() ? std::nullopt : CanonicalPath(m_app.Files().AbsolutePath(path));
+    if (!canonical)
+    {
+        return described;
+    }
+    described.driveRoot = IsDriveRoot(*canonical);
+    OsError error;
+    if (std::unique_ptr<IEntry> entry = m_app.Files().Open(*canonical, error))
+    {
+        described.status = entry->Status();
+        // Any name of a drive's root, by identity.
+        for (const std::string& root : m_app.m_driveRoots)
+        {
+            std::unique_ptr<IEntry> rootEntry =
+                root.empty() ? nullptr : m_app.Files().Open(root, error);
+            if (rootEntry && rootEntry->Status().identity == described.status->identity)
+            {
+                described.driveRoot = true;
+            }
+        }
+    }
+    return described;
+}
+
+bool CAppMainWindowHost::ShredListed(const std::string& path, bool folderList,
+                                     const ListedEntry& added)
 {
     // Each entry of the list is its own run: a file's other names count as
     // shredded only where they are this entry.
     m_app.SetRunTargets({path});
-    return RunTarget(m_app, path);
+    return RunListedTarget(m_app, path, {folderList, added.status});
 }
 
 bool CAppMainWindowHost::Cancelled()

@@ -23,7 +23,8 @@ public:
     bool FileExists(const std::string& path) override;
     std::vector<std::string> DriveNames() override;
     void BeginRun() override;
-    bool ShredTarget(const std::string& path) override;
+    ListedEntry DescribeEntry(const std::string& path) override;
+    bool ShredListed(const std::string& path, bool folderList, const ListedEntry& added) override;
     bool Cancelled() override;
     void EndRun() override;
     void WipeFreeSpace(const std::string& root) override;

@@ -24,6 +24,9 @@ constexpr int kKeyCannotDelete = 9038;
 constexpr int kKeyProtected = 9039;
 constexpr int kKeyBinWarning = 9062;
 constexpr int kKeyDontShowAgain = 11000;
+constexpr int kKeyFileChanged = 9111;
+constexpr int kKeyFolderChanged = 9112;
+constexpr int kKeyDriveRootAsFolder = 9113;
 constexpr std::string_view kRecycleTarget = "recycle";
 
 char Upper(char c)
@@ -111,9 +114,41 @@ void RemoveLinkTarget(CShredApp& app, const std::string& path, const FileStatus&
     }
 }
 
+// The entry now is the one listed: a file stays a file, a folder a folder,
+// and what the name led to then it leads to now.
+bool StillListed(const ExpectedEntry& expected, const FileStatus& now)
+{
+    if (now.isFolder != expected.folder)
+    {
+        return false;
+    }
+    if (!expected.added)
+    {
+        return !now.isLink;
+    }
+    const FileStatus& added = *expected.added;
+    return added.isLink == now.isLink && added.isFolder == now.isFolder &&
+           (!added.identity.known || added.identity == now.identity);
+}
+
+bool RunTargetAs(CShredApp& app, const std::string& target, const ExpectedEntry* expected);
+
 } // namespace
 
 bool RunTarget(CShredApp& app, const std::string& target)
+{
+    return RunTargetAs(app, target, nullptr);
+}
+
+bool RunListedTarget(CShredApp& app, const std::string& target, const ExpectedEntry& expected)
+{
+    return RunTargetAs(app, target, &expected);
+}
+
+namespace
+{
+
+bool RunTargetAs(CShredApp& app, const std::string& target, const ExpectedEntry* expected)
 {
     if (target == kRecycleTarget)
     {
@@ -129,8 +164,17 @@ bool RunTarget(CShredApp& app, const std::string& target)
     {
         return ReportNotFound(app, target);
     }
+    const auto refuseRoot = [&app, &target]
+    {
+        app.Tell({MessageSize::Middle, 1, "info", app.LanguageText(kKeyDriveRootAsFolder), target});
+        return true;
+    };
     if (IsDriveRoot(*path))
     {
+        if (expected)
+        {
+            return refuseRoot();
+        }
         // A root is a folder too, and shredding it as one would destroy the
         // whole drive: only its free space is wiped, and only for a drive of
         // the table.
@@ -150,6 +194,17 @@ bool RunTarget(CShredApp& app, const std::string& target)
     }
     const FileStatus status = entry->Status();
     std::string root = status.isFolder ? DriveRootOf(app, *entry) : std::string();
+    if (expected && !root.empty())
+    {
+        return refuseRoot();
+    }
+    if (expected && !StillListed(*expected, status))
+    {
+        app.Tell({MessageSize::Middle, 1, "info",
+                  app.LanguageText(expected->folder ? kKeyFolderChanged : kKeyFileChanged),
+                  target});
+        return true;
+    }
     // A protected folder stays as it is, even where it is a link (wine's
     // Desktop is one to the user's home).
     std::string which;
@@ -177,6 +232,8 @@ bool RunTarget(CShredApp& app, const std::string& target)
     }
     return true;
 }
+
+} // namespace
 
 void ShredRecycleBinAfterWarning(CShredApp& app)
 {

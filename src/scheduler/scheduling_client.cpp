@@ -536,16 +536,29 @@ void CSchedulingClient::FillPanel(IMovie& movie)
     Call(*m_schedule, kScheduleRefresh);
     const std::int32_t count = Long(Get(*m_schedule, kScheduleCount));
     m_map.clear();
-    m_map.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
+    m_shown.clear();
+    m_names.clear();
     std::string text;
     for (std::int32_t i = 1; i <= count; ++i)
     {
         FetchJob(i);
-        if (Text(Get(*m_job, kJobCreator)) == kTaskCreator)
+        if (Text(Get(*m_job, kJobCreator)) != kTaskCreator)
         {
-            m_map.push_back(i);
-            text += "|" + Text(Get(*m_job, kJobName));
+            continue;
         }
+        const std::string name = Text(Get(*m_job, kJobName));
+        // The movie splits at bars and drops blank entries: such a name
+        // would shift every later entry against the map, so it is not
+        // shown at all.
+        if (name.find('|') != std::string::npos ||
+            name.find_first_not_of(" \t") == std::string::npos)
+        {
+            continue;
+        }
+        m_map.push_back(i);
+        m_shown.push_back(name);
+        m_names.push_back(name);
+        text += "|" + name;
     }
     if (text.empty())
     {
@@ -553,6 +566,8 @@ void CSchedulingClient::FillPanel(IMovie& movie)
         movie.SetVariable(std::string(kRemoveVar), "DAT");
         return;
     }
+    // The blank that ends the text belongs to the last entry shown.
+    m_shown.back() += " ";
     movie.SetVariable("_root.SchedulersStr", text + " |");
     movie.SetVariable("_root.bAddScheduler", "1");
 }
@@ -577,7 +592,16 @@ void CSchedulingClient::ActOnSelected(std::string_view command, IMovie& movie)
         FillPanel(movie);
         return;
     }
-    const std::int32_t position = m_map[static_cast<std::size_t>(k)];
+    // Acts only on the task whose name the person sees selected, and only
+    // while that task still holds its place in the Schedule.
+    const std::size_t entry = static_cast<std::size_t>(k);
+    const std::int32_t position = m_map[entry];
+    if (movie.GetVariable("_root.SchedulersAry." + std::to_string(k)) != m_shown[entry] ||
+        Text(Get(*FetchJob(position), kJobName)) != m_names[entry])
+    {
+        FillPanel(movie);
+        return;
+    }
     if (command == "IDC_FS_TaskProperties")
     {
         FetchJob(position);
@@ -609,6 +633,8 @@ void CSchedulingClient::DeleteAll(IMovie& movie)
     }
     movie.SetVariable(std::string(kRemoveVar), "DAT");
     m_map.clear();
+    m_shown.clear();
+    m_names.clear();
     // Positions are taken afresh; from the last down, a delete never moves
     // a task still to be looked at.
     Call(*m_schedule, kScheduleRefresh);

@@ -75,6 +75,9 @@ private:
     std::shared_ptr<IAutomationObject> m_job;
     std::function<LocalTime()> m_now;
     std::vector<std::int32_t> m_map;
+    // Entry k: the text the panel shows at k and the task's name.
+    std::vector<std::string> m_shown;
+    std::vector<std::string> m_names;
 };
 
 } // namespace qw

@@ -29,6 +29,8 @@ constexpr int kKeyNoFileSelected = 9018;
 constexpr int kKeyNoFolderSelected = 9025;
 constexpr int kKeyConfirmRemoveFiles = 9066;
 constexpr int kKeyConfirmRemoveFolders = 9067;
+constexpr int kKeyBarInName = 9110;
+constexpr int kKeyDriveRootAsFolder = 9113;
 
 constexpr std::string_view kLanguageCount = "_root.NoSupportedLanguage";
 constexpr std::string_view kLanguageLabel = "_root.LanguageLabel";
@@ -216,11 +218,26 @@ void CMainWindow::ChangeLanguage(const std::string& argument)
     m_host.ShowSmall(1, "info", m_host.Text(kKeyLanguageChanged));
 }
 
+bool CMainWindow::ShowableInList(const std::string& path)
+{
+    // The movie takes its entries as one text split at bars.
+    if (path.find('|') == std::string::npos)
+    {
+        return true;
+    }
+    m_host.ShowSmall(1, "info", m_host.Text(kKeyBarInName), path);
+    return false;
+}
+
 void CMainWindow::AddFiles(const std::vector<std::string>& paths)
 {
     std::string batch;
     for (const std::string& path : paths)
     {
+        if (!ShowableInList(path))
+        {
+            continue;
+        }
         if (Listed(m_files, path))
         {
             m_host.ShowSmall(1, "info", m_host.Text(kKeyFileListed), path);
@@ -228,6 +245,7 @@ void CMainWindow::AddFiles(const std::vector<std::string>& paths)
         }
         batch += "|" + path;
         m_files.push_back(path);
+        m_addedFiles[path] = m_host.DescribeEntry(path);
     }
     batch = TrimLeadingBars(batch);
     if (!batch.empty())
@@ -243,14 +261,27 @@ bool CMainWindow::AddFolder(const std::string& path)
     {
         return false;
     }
+    if (!ShowableInList(path))
+    {
+        return false;
+    }
     if (Listed(m_folders, path))
     {
         m_host.ShowSmall(1, "info", m_host.Text(kKeyFolderListed), path);
         return false;
     }
+    // A whole drive is no folder to shred: only its free space is wiped,
+    // and that is asked for on the Drives panel.
+    ListedEntry added = m_host.DescribeEntry(path);
+    if (added.driveRoot)
+    {
+        m_host.ShowSmall(1, "info", m_host.Text(kKeyDriveRootAsFolder), path);
+        return false;
+    }
     Movie().SetVariable("_root.FoldersStr", path);
     Movie().SetVariable("_root.bAddFolder", "1");
     m_folders.push_back(path);
+    m_addedFolders[path] = std::move(added);
     return true;
 }
 
@@ -288,8 +319,10 @@ void CMainWindow::AddDropped(const std::vector<std::string>& paths,
     AddFiles(files);
 }
 
-void CMainWindow::RunList(std::vector<std::string>& list, std::string_view removeCode)
+void CMainWindow::RunList(bool folders)
 {
+    std::vector<std::string>& list = folders ? m_folders : m_files;
+    std::map<std::string, ListedEntry>& added = folders ? m_addedFolders : m_addedFiles;
     // The window waits while its run pumps messages: a second run started
     // inside the first would shred from a list being emptied.
     m_services.EnableWindow(false);
@@ -299,13 +332,17 @@ void CMainWindow::RunList(std::vector<std::string>& list, std::string_view remov
     const std::vector<std::string> items = list;
     for (const std::string& item : items)
     {
-        if (!m_host.ShredTarget(item) || m_host.Cancelled())
+        const auto found = added.find(item);
+        if (!m_host.ShredListed(item, folders,
+                                found == added.end() ? ListedEntry{} : found->second) ||
+            m_host.Cancelled())
         {
             break;
         }
     }
-    Movie().SetVariable(std::string(kRemoveVar), std::string(removeCode));
+    Movie().SetVariable(std::string(kRemoveVar), folders ? "RAFD" : "RAFL");
     list.clear();
+    added.clear();
     m_services.EnableWindow(true);
     m_host.EndRun();
 }
@@ -321,7 +358,7 @@ void CMainWindow::ShredFiles()
     {
         return;
     }
-    RunList(m_files, "RAFL");
+    RunList(false);
 }
 
 void CMainWindow::ShredFolders()
@@ -335,7 +372,7 @@ void CMainWindow::ShredFolders()
     {
         return;
     }
-    RunList(m_folders, "RAFD");
+    RunList(true);
 }
 
 void CMainWindow::RemoveOne(bool files)
@@ -356,9 +393,15 @@ void CMainWindow::RemoveOne(bool files)
     }
     std::vector<std::string>& list = files ? m_files : m_folders;
     const int index = ToInt(selected);
-    if (index >= 0 && static_cast<std::size_t>(index) < list.size())
+    // Entries are unique: the one shown selected is removed by its name,
+    // never by a count that could have drifted.
+    const std::string shown = movie.GetVariable(
+        std::string(files ? "_root.FilesAry." : "_root.FoldersAry.") + std::to_string(index));
+    const auto found = std::find(list.begin(), list.end(), shown);
+    if (index >= 0 && found != list.end())
     {
-        list.erase(list.begin() + index);
+        list.erase(found);
+        (files ? m_addedFiles : m_addedFolders).erase(shown);
         movie.SetVariable(std::string(kRemoveVar), files ? "RFL" : "RFD");
     }
 }
@@ -373,6 +416,7 @@ void CMainWindow::RemoveAllFiles()
     if (m_host.ShowSmall(3, "warning", m_host.Text(kKeyConfirmRemoveFiles)) == kAnswerYes)
     {
         m_files.clear();
+        m_addedFiles.clear();
         Movie().SetVariable(std::string(kRemoveVar), "RAFL");
     }
 }
@@ -387,6 +431,7 @@ void CMainWindow::RemoveAllFolders()
     if (m_host.ShowSmall(3, "info", m_host.Text(kKeyConfirmRemoveFolders)) == kAnswerYes)
     {
         m_folders.clear();
+        m_addedFolders.clear();
         Movie().SetVariable(std::string(kRemoveVar), "RAFD");
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/file_system.h"
 #include "ui/flash_window.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +27,14 @@ enum class ScheduleCheck
     Include,
     Skip,
     Abort,
+};
+
+// What an entry of a list was when it was added: Shred now acts on it only
+// while its name still leads there.
+struct ListedEntry
+{
+    std::optional<FileStatus> status; // nothing where the name led nowhere
+    bool driveRoot = false;
 };
 
 // What the main window needs of the program around it: its settings and
@@ -53,7 +63,13 @@ public:
     // ended (the progress window closed). An item returns false when the
     // run is to stop; the cancel flag is read between items.
     virtual void BeginRun() = 0;
-    virtual bool ShredTarget(const std::string& path) = 0;
+    // What `path` is now, opened where it lies: a link is described, not
+    // followed.
+    virtual ListedEntry DescribeEntry(const std::string& path) = 0;
+    // An entry of the file or folder list, shredded only while it is still
+    // what was added; anything else in its place is reported and left.
+    virtual bool ShredListed(const std::string& path, bool folderList,
+                             const ListedEntry& added) = 0;
     virtual bool Cancelled() = 0;
     virtual void EndRun() = 0;
     virtual void WipeFreeSpace(const std::string& root) = 0;
@@ -168,7 +184,9 @@ private:
     void BrowseFolder();
     void ShredFiles();
     void ShredFolders();
-    void RunList(std::vector<std::string>& list, std::string_view removeCode);
+    void RunList(bool folders);
+    // False, after saying so, for a name the movie's list would split.
+    bool ShowableInList(const std::string& path);
     void RemoveOne(bool files);
     void RemoveAllFiles();
     void RemoveAllFolders();
@@ -186,6 +204,10 @@ private:
     int m_passCount = 3;
     std::vector<std::string> m_files;
     std::vector<std::string> m_folders;
+    // By path: what each entry was when added. Kept apart from the lists,
+    // which the scheduling commands empty, so that both can never drift.
+    std::map<std::string, ListedEntry> m_addedFiles;
+    std::map<std::string, ListedEntry> m_addedFolders;
 };
 
 } // namespace qw

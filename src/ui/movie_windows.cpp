@@ -236,7 +236,8 @@ std::vector<CFlashWindow::CommandEntry> CTaskNameWindow::Commands()
          [this](const std::string&)
          {
              const std::string name = Movie().GetVariable("_root.taskname_txt.text");
-             if (name.empty() || name == "undefined")
+             // Blanks alone name nothing: the panel could not show such a task.
+             if (name.find_first_not_of(" \t") == std::string::npos || name == "undefined")
              {
                  m_emptyOnOk = true;
                  Close("Ok");

@@ -214,6 +214,38 @@ photo dropped
 page 1
 check "the dropped folder is listed as $(win_path "$c/dropdir")" \
     grep -qixF "$(win_path "$c/dropdir")" <<<"$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')"
+
+# A name holding a bar is refused, not split into two entries: the entry
+# removed is the one selected, and Shred now spares it.
+removeall=alt+m remove=alt+r shred=alt+d yes='&Yes'
+[ "$language" = Deutsch ] && removeall=alt+l remove=alt+e shred=alt+v yes='&Ja'
+yes() { wine "$tool" wait '#32770' Quellwipe 10000 && wine "$tool" click '#32770' Quellwipe "$yes"; sleep 0.7; }
+page 0
+keys $removeall
+yes
+for f in keep1 'p|q' keep2; do echo "$f" >"$c/$f.txt"; done
+/usr/bin/python3 "$here/xdnd_drop.py" "$(xid)" 300 200 "$c/keep1.txt" "$c/p|q.txt" "$c/keep2.txt" &
+drop=$!
+for _ in $(seq 50); do message 2>/dev/null | grep -qF 'p|q.txt' && break; sleep 0.2; done
+check "a name with a bar is refused with a message" grep -qF 'p|q.txt' <<<"$(message)"
+import -window root "$shots/main-bar-refused-$language-$dpi.png" 2>/dev/null
+wine "$tool" click '#32770' Quellwipe OK
+wait "$drop"
+sleep 1
+items=$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')
+check "the other two are one entry each" test "$(grep -c . <<<"$items")" -eq 2
+xdotool mousemove $(wine "$tool" itemat QuellwipeMainWindow - 0 | tr -d '\r') click 1
+sleep 0.5
+keys $remove
+items=$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')
+check "removing the first entry leaves keep2 alone" grep -qixF "$(win_path "$c/keep2.txt")" <<<"$items"
+check "and keep1 is off the list" test "$(grep -c . <<<"$items")" -eq 1
+keys $shred
+yes
+check "Shred now shreds keep2" bash -c "$(declare -f gone); gone '$c/keep2.txt'"
+check "and spares the removed keep1 and the refused name" \
+    bash -c "grep -qx keep1 '$c/keep1.txt' && grep -qx 'p|q' '$c/p|q.txt'"
+sleep 2
 wine "$tool" close QuellwipeMainWindow -
 closed
 

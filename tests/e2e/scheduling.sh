@@ -91,6 +91,10 @@ xdotool key Return
 check "OK without a name closes it and asks for a name" when_asked 'Please enter a name for the task' OK
 check "the list stays" test "$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r' | wc -l)" -eq 2
 keys alt+e
+name_task '   '
+check "blanks alone are no name either" when_asked 'Please enter a name for the task' OK
+check "and make no task" test -z "$(ls "$jobs_dir" | grep -x ' *\.job')"
+keys alt+e
 name_task other
 check "a taken name is refused" when_asked 'A scheduled task with this name already exists' OK
 check "and the window stays open for another" name_window

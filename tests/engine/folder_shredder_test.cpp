@@ -2,6 +2,7 @@
 
 #include "engine/folder_shredder.h"
 
+#include "app/main_window_host.h"
 #include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
@@ -31,6 +32,7 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9041=Shred subfolder %s?\n9042=Remove subfolder %s?\n"
                               "9043=Not removed: %s#\n9044=Error %u: %s\n"
                               "9053=Not found: %s\n"
+                              "9111=Changed file %s\n9112=Changed folder %s\n"
                               "[Messages]\n9034=Not found: %s\n";
 
 using PosixEngine = test::FakePlatformOver<test::CFileSystemDecorator<CPosixFileSystem>>;
@@ -369,6 +371,109 @@ TEST_F(FolderShredderTest, ABinEntryFolderKeepsItsDirectSubfoldersOnly)
     EXPECT_FALSE(Exists("top/sub/deep"));
     EXPECT_FALSE(Exists("top/sub/b.txt"));
     EXPECT_TRUE(Questions().empty());
+}
+
+TEST_F(FolderShredderTest, AListedEntryIsShreddedOnlyWhileItIsWhatWasAdded)
+{
+    Make("outside/victim.txt", "victim");
+    Make("outside/dir/v.txt", "victim");
+    struct Case
+    {
+        const char* what;
+        bool folder;
+        bool missingWhenAdded;
+        std::function<void(const fs::path&)> change; // of the entry, after it was added
+        bool shredded;
+    };
+    const fs::path outside = m_root / "outside";
+    const Case cases[] = {
+        {"file kept", false, false, nullptr, true},
+        {"file replaced by another file", false, false,
+         [this](const fs::path& p)
+         {
+             Make("new.txt", "innocent");
+             fs::rename(m_root / "new.txt", p);
+         },
+         false},
+        {"file replaced by a link", false, false,
+         [&outside](const fs::path& p)
+         {
+             fs::remove(p);
+             fs::create_symlink(outside / "victim.txt", p);
+         },
+         false},
+        {"file replaced by a folder", false, false,
+         [](const fs::path& p)
+         {
+             fs::remove(p);
+             fs::create_directory(p);
+             std::ofstream(p / "inner.txt") << "innocent";
+         },
+         false},
+        {"file that appeared later", false, true,
+         [](const fs::path& p) { std::ofstream(p) << "new"; }, true},
+        {"link that appeared later", false, true,
+         [&outside](const fs::path& p) { fs::create_symlink(outside / "victim.txt", p); }, false},
+        {"folder kept", true, false, nullptr, true},
+        {"folder replaced by a file", true, false,
+         [](const fs::path& p)
+         {
+             fs::remove_all(p);
+             std::ofstream(p) << "innocent";
+         },
+         false},
+        {"folder replaced by a link", true, false,
+         [&outside](const fs::path& p)
+         {
+             fs::remove_all(p);
+             fs::create_directory_symlink(outside / "dir", p);
+         },
+         false},
+    };
+    CAppMainWindowHost host(*m_app);
+    Rules(2, 2);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const fs::path entry = m_root / "listed";
+        fs::remove_all(entry);
+        if (!c.missingWhenAdded)
+        {
+            c.folder ? Make("listed/secret.txt") : Make("listed");
+        }
+        const ListedEntry added = host.DescribeEntry(Win(entry));
+        if (c.change)
+        {
+            c.change(entry);
+        }
+        m_env.presenter.shown.clear();
+        host.BeginRun();
+        EXPECT_TRUE(host.ShredListed(Win(entry), c.folder, added));
+        host.EndRun();
+        const bool present = fs::exists(fs::symlink_status(entry));
+        if (c.shredded)
+        {
+            EXPECT_TRUE(c.folder ? !present || fs::is_empty(entry) : !present);
+            EXPECT_TRUE(Questions().empty());
+        }
+        else
+        {
+            EXPECT_TRUE(present);
+            EXPECT_EQ(Questions(),
+                      (std::vector<std::string>{(c.folder ? "Changed folder " : "Changed file ") +
+                                                Win(entry)}));
+            if (fs::is_regular_file(fs::symlink_status(entry)))
+            {
+                EXPECT_EQ(Read("listed"), "innocent");
+            }
+            if (fs::is_directory(fs::symlink_status(entry)))
+            {
+                EXPECT_EQ(Read("listed/inner.txt"), "innocent");
+            }
+        }
+        EXPECT_EQ(Read("outside/victim.txt"), "victim");
+        EXPECT_EQ(Read("outside/dir/v.txt"), "victim");
+    }
 }
 
 TEST_F(FolderShredderTest, CancelStopsTheWalk)

@@ -378,6 +378,34 @@ TEST_F(Scheduling, PanelShowsOnlyOwnTasksAndActsOnTheOneSelected)
     EXPECT_TRUE(movie.Items("tasks").empty());
 }
 
+TEST_F(Scheduling, PanelActsOnTheNameShownWhateverTheOtherNamesHold)
+{
+    component.Add(" ", "Quellwipe");
+    component.Add("a|b", "Quellwipe");
+    component.Add("visible", "Quellwipe");
+    component.Add("last", "Quellwipe");
+    ShowTasks();
+    // Names the movie would drop or split are not shown, and not mapped.
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"visible", "last "}));
+    movie.Pick("tasks", 0);
+    movie.Press("runNow");
+    movie.Pick("tasks", 1);
+    movie.Press("runNow");
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(component.tasks[i]->calls[kRun], i >= 2 ? 1 : 0) << i;
+
+    // The task at the mapped place is no longer the one shown: nothing
+    // runs, and the panel shows the tasks afresh.
+    component.tasks[2]->props[kName] = std::string("renamed");
+    movie.Pick("tasks", 0);
+    movie.Press("runNow");
+    EXPECT_EQ(component.tasks[2]->calls[kRun], 1);
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"renamed", "last "}));
+    movie.Pick("tasks", 0);
+    movie.Press("deleteTask");
+    EXPECT_EQ(component.Names(), (std::vector<std::string>{" ", "a|b", "last"}));
+}
+
 TEST_F(Scheduling, EveryComponentFailureIsToldAndLeavesNoHalfMadeTask)
 {
     struct Case

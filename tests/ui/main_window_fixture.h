@@ -72,9 +72,15 @@ public:
     bool FileExists(const std::string&) override { return false; }
     std::vector<std::string> DriveNames() override { return {"C:", "E:"}; }
     void BeginRun() override { runs.push_back("begin"); }
-    bool ShredTarget(const std::string& path) override
+    ListedEntry DescribeEntry(const std::string& path) override
+    {
+        auto found = described.find(path);
+        return found == described.end() ? ListedEntry{} : found->second;
+    }
+    bool ShredListed(const std::string& path, bool, const ListedEntry& added) override
     {
         runs.push_back(path);
+        listedAs.push_back(added.status ? added.status->identity.file : 0);
         if (path == cancelAfter)
         {
             cancelled = true;
@@ -103,6 +109,8 @@ public:
     std::map<std::string, ScheduleCheck> checks;
     std::vector<std::string> checked;
     std::string stopAt, cancelAfter;
+    std::map<std::string, ListedEntry> described;
+    std::vector<std::uint64_t> listedAs; // the identity each shredded entry was added with
     bool cancelled = false;
 };
 

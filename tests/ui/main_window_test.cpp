@@ -1,6 +1,7 @@
 // The main window's commands over the movie we ship, played by the real
 // player: what the program writes and what the movie then shows must agree.
 #include "ui/main_window_fixture.h"
+#include "ui/movie_windows.h"
 
 namespace qw::test
 {
@@ -129,6 +130,82 @@ TEST_F(MainWindow, ShredNowAsksRunsUntilAStopAndEmptiesBothSides)
     EXPECT_EQ(host.runs, (std::vector<std::string>{"begin", "C:\\d1", "end"}));
     EXPECT_TRUE(window->Folders().empty());
     EXPECT_TRUE(movie.Items("folders").empty());
+}
+
+TEST_F(MainWindow, EachPathIsOneEntryAndWholeDrivesStayOffTheFolderList)
+{
+    Start();
+    FileStatus kept2;
+    kept2.identity = {7, 42, true};
+    host.described["C:\\keep2.txt"].status = kept2;
+    // A bar would split the movie's entry: that name is refused, the rest
+    // listed as dropped.
+    window->AddDropped({"C:\\p|q.txt", "C:\\keep1.txt", "C:\\keep2.txt"}, {});
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, "English:9110");
+    EXPECT_EQ(host.messages[0].insert, "C:\\p|q.txt");
+    ExpectFiles({"C:\\keep1.txt", "C:\\keep2.txt"});
+    movie.Pick("files", 0);
+    movie.Press("removeFile");
+    ExpectFiles({"C:\\keep2.txt"});
+    host.answers = {"Yes"};
+    movie.Press("shredFiles");
+    EXPECT_EQ(host.runs, (std::vector<std::string>{"begin", "C:\\keep2.txt", "end"}));
+    // Shred now is told what the entry was when it was added.
+    EXPECT_EQ(host.listedAs, (std::vector<std::uint64_t>{42}));
+
+    host.messages.clear();
+    host.described["E:\\"].driveRoot = true;
+    movie.Pick("panels", 1);
+    for (const char* folder : {"C:\\a|b", "E:\\", "C:\\d"})
+    {
+        services.chosenFolder = folder;
+        movie.Press("addFolder");
+    }
+    window->AddDropped({"E:\\"}, {true});
+    ASSERT_EQ(host.messages.size(), 3u);
+    EXPECT_EQ(host.messages[0].text, "English:9110");
+    EXPECT_EQ(host.messages[1].text, "English:9113");
+    EXPECT_EQ(host.messages[1].insert, "E:\\");
+    EXPECT_EQ(host.messages[2].text, "English:9113");
+    EXPECT_EQ(movie.Items("folders"), (std::vector<std::string>{"C:\\d"}));
+    EXPECT_EQ(window->Folders(), (std::vector<std::string>{"C:\\d"}));
+}
+
+TEST_F(MainWindow, TaskNameWindowRefusesBlankNames)
+{
+    files.files[std::string(kAppFolder) + "\\Lang\\taskname.movie"] = []
+    {
+        std::ifstream in(QW_DATA_DIR "/Lang/taskname.movie", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    files.folders.insert(kAppFolder);
+    files.folders.insert(std::string(kAppFolder) + "\\Lang");
+    struct Case
+    {
+        std::string typed, name;
+        bool empty;
+    };
+    const Case cases[] = {
+        {"", "", true}, {" ", "", true}, {"  \t ", "", true}, {" night ", " night ", false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE("'" + c.typed + "'");
+        CPlayedMovie named{files};
+        std::vector<std::string> offered;
+        CTaskNameWindow asked(named, frame, presenter, kAppFolder, "English",
+                              [&offered](const std::string& name)
+                              {
+                                  offered.push_back(name);
+                                  return false;
+                              });
+        ASSERT_TRUE(asked.InitDialog());
+        named.SetVariable("_root.taskname_txt.text", c.typed);
+        named.Press("ok");
+        EXPECT_EQ(asked.TaskName(), c.name);
+        EXPECT_EQ(asked.EmptyOnOk(), c.empty);
+        EXPECT_EQ(offered.size(), c.empty ? 0u : 1u);
+    }
 }
 
 TEST_F(MainWindow, SettingsAndPanels)
