@@ -44,6 +44,8 @@ constexpr std::uint64_t kRecordBarSteps = 100;
 // in a folder once no cluster is free (the index must leave the folder's
 // own record then), so every folder holds two.
 constexpr int kNamesPerFolder = 2;
+// Deeper than any record tree a wipe makes (two levels per doubling).
+constexpr int kMaxRecordDepth = 128;
 // ntfs-3g 2022 hands out the last free file records only with a free
 // cluster at hand: the last filler gives one back (on 4 KiB clusters; its
 // content is overwrite data already). Measured: without it the record of a
@@ -173,14 +175,65 @@ bool IsFillerName(const std::string& name)
     return true;
 }
 
+// "d12", "f3": a folder or file of the record tree.
+bool IsRecordName(const std::string& name, char kind)
+{
+    return name.size() > 1 && name[0] == kind &&
+           name.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
+// Adds the entries of a folder of the wipe's to `own`, deepest first, when
+// each is one it makes: fillers at the top, the record tree below it
+// (folders "dN", files "fN"). False at anything else, or at a link.
+bool CollectOwn(IFileSystem& files, IEntry& folder, const std::string& path, int depth,
+                std::vector<OwnEntry>& own)
+{
+    std::vector<FolderEntry> entries;
+    OsError error;
+    if (depth > kMaxRecordDepth || !files.List(folder, entries, error))
+    {
+        return false;
+    }
+    for (const FolderEntry& entry : entries)
+    {
+        const bool top = depth == 0;
+        const bool asFolder = top ? entry.name == kRecordFolder : IsRecordName(entry.name, 'd');
+        const bool asFile = top ? IsFillerName(entry.name) : IsRecordName(entry.name, 'f');
+        std::unique_ptr<IEntry> opened =
+            asFolder || asFile ? files.OpenIn(folder, entry.name, error) : nullptr;
+        if (!opened || opened->Status().isLink || opened->Status().isFolder != asFolder)
+        {
+            return false;
+        }
+        const std::string child = JoinPath(path, entry.name);
+        if (asFolder)
+        {
+            if (!CollectOwn(files, *opened, child, depth + 1, own))
+            {
+                return false;
+            }
+            opened.reset();
+            own.push_back({child, true});
+            continue;
+        }
+        if (opened->Status().linkCount != 1 || (top && opened->Status().size % kSmallestChunk != 0))
+        {
+            return false;
+        }
+        own.push_back({child, false});
+    }
+    return true;
+}
+
 // A folder of the wipe's name left by a run that was stopped (killed, or the
 // power lost) keeps its fillers, and the drive stays full. Only a plain
 // folder holding plain files of the fillers' names and sizes (written in
-// steps of 512 bytes), each with no other name, is taken for the wipe's own.
-// Its files are deleted, never opened for writing: wine 8.0 shows a link to
-// a file as a plain file, and deleting removes the link, not what it leads
-// to. The fill that follows overwrites the space they gave back. Anything
-// else there is named and left as it is. False when something stays.
+// steps of 512 bytes), each with no other name, and the record tree of an
+// NTFS drive, is taken for the wipe's own. Its files are deleted, never
+// opened for writing: wine 8.0 shows a link to a file as a plain file, and
+// deleting removes the link, not what it leads to. The fill that follows
+// overwrites the space they gave back. Anything else there is named and
+// left as it is. False when something stays.
 bool ClearLeftover(IShredHost& host, const std::string& path)
 {
     IFileSystem& files = host.Files();
@@ -190,26 +243,16 @@ bool ClearLeftover(IShredHost& host, const std::string& path)
     {
         return true;
     }
-    std::vector<FolderEntry> entries;
-    bool own = folder && folder->Status().isFolder && !folder->Status().isLink &&
-               files.List(*folder, entries, error);
-    std::vector<OwnEntry> fillers;
-    for (std::size_t i = 0; own && i < entries.size(); ++i)
-    {
-        std::unique_ptr<IEntry> file =
-            IsFillerName(entries[i].name) ? files.OpenIn(*folder, entries[i].name, error) : nullptr;
-        own = file && !file->Status().isFolder && !file->Status().isLink &&
-              file->Status().linkCount == 1 && file->Status().size % kSmallestChunk == 0;
-        fillers.push_back({JoinPath(path, entries[i].name), false});
-    }
-    if (!own)
+    std::vector<OwnEntry> own;
+    if (!folder || !folder->Status().isFolder || folder->Status().isLink ||
+        !CollectOwn(files, *folder, path, 0, own))
     {
         host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyForeignLeftover), path));
         return false;
     }
     folder.reset();
-    fillers.push_back({path, true});
-    return RemoveOwnEntries(host, std::move(fillers));
+    own.push_back({path, true});
+    return RemoveOwnEntries(host, std::move(own));
 }
 
 } // namespace

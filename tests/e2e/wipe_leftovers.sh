@@ -26,8 +26,10 @@ qw_ntfs_create "$img" 32 && qw_ntfs_mount "$img" "$mnt" &&
     check "D: is the NTFS image" qw_ntfs_map_drive D "$mnt" || { finish; exit 1; }
 free_before=$(qw_drive_info D)
 
-# A stopped wipe's leftover: two fillers that take most of the drive.
-mkdir "$left"
+# A stopped wipe's leftover: two fillers that take most of the drive, and
+# the start of its record tree, as a wipe on NTFS leaves them.
+mkdir -p "$left/R/d0"
+printf 'record' >"$left/R/d0/f1"
 head -c $((12 * 1048576)) /dev/zero >"$left/SHRED000.TMP"
 head -c $((8 * 1048576)) /dev/zero >"$left/SHRED001.TMP"
 marker=$(qw_marker leftover)

@@ -463,8 +463,23 @@ TEST_F(FreeSpaceWipeTest, ALeftoverOfFillersIsShreddedFirstAnythingElseIsNamed)
         fs.files[left + "\\SHRED000.TMP"] = std::string(1024, '0');
         fs.files[left + "\\SHRED001.TMP"] = std::string(512, '1');
     };
+    auto records = [&left, fillers](test::CFakeFileSystem& fs)
+    {
+        fillers(fs);
+        fs.folders.insert(left + "\\R");
+        fs.folders.insert(left + "\\R\\d0");
+        fs.files[left + "\\R\\d0\\f1"] = "record";
+    };
     const Case cases[] = {
         {"only fillers", fillers, true},
+        {"fillers and the record tree", records, true},
+        {"a foreign file in the record tree",
+         [&](test::CFakeFileSystem& fs)
+         { records(fs), fs.files[left + "\\R\\d0\\mine.doc"] = "kept"; },
+         false},
+        {"a link in the record tree",
+         [&](test::CFakeFileSystem& fs) { records(fs), fs.links[left + "\\R\\d0\\f2"] = false; },
+         false},
         {"a foreign file",
          [&](test::CFakeFileSystem& fs)
          { fillers(fs), fs.files[left + "\\notes.txt"] = "filler0"; },
@@ -509,6 +524,7 @@ TEST_F(FreeSpaceWipeTest, ALeftoverOfFillersIsShreddedFirstAnythingElseIsNamed)
             // Deleted before the fill, which then took the name again.
             EXPECT_EQ(fake.files.created, std::vector<std::string>{left + "\\SHRED000.TMP"});
             EXPECT_EQ(fake.files.folders.count(left), 0u);
+            EXPECT_EQ(fake.files.folders.count(left + "\\R\\d0"), 0u) << c.what;
             EXPECT_EQ(app.m_runStatus, "") << c.what;
         }
         else
