@@ -150,7 +150,7 @@ photo_name_window refused
 message
 check "a refusal of the Task Scheduler is told with its code" \
     when_asked 'Error code: 0x' OK
-check "the window is still there" wine "$tool" wait QuellwipeMainWindow - 1000
+check "the window is still there" wine "$tool" wait QuellwipeMainWindow - 10000
 
 tasks=$(tasks_read)
 echo "$tasks"
