@@ -77,3 +77,19 @@ shred_run() {
     echo "  exit code $rc; log: $(tr '\r\n' '  ' <"$app_dir/log.txt" 2>/dev/null)"
     [ $rc = 0 ]
 }
+
+empty_folder() { # path: exists and holds nothing
+    local left
+    [ -d "$1" ] || { echo "  $1 is missing"; return 1; }
+    left=$(find "$1" -mindepth 1)
+    [ -z "$left" ] || echo "  left: $(echo "$left" | sed "s|^$1/||" | tr '\n' ' ')"
+    [ -z "$left" ]
+}
+
+log_is() { # expected text with \r\n escapes: the log's exact bytes
+    local expected actual
+    expected=$(printf "$1" | od -An -c)
+    actual=$(od -An -c <"$app_dir/log.txt" 2>/dev/null)
+    [ "$actual" = "$expected" ] || echo "  log bytes:$(echo "$actual" | tr -s ' \n' ' ')"
+    [ "$actual" = "$expected" ]
+}

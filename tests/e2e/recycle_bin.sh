@@ -20,21 +20,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 run_limit=40
 sid=S-1-5-21-0-0-0-1000
 
-log_is() { # expected text with \r\n escapes: the log's exact bytes
-    local expected actual
-    expected=$(printf "$1" | od -An -c)
-    actual=$(od -An -c <"$app_dir/log.txt" 2>/dev/null)
-    [ "$actual" = "$expected" ] || echo "  log bytes:$(echo "$actual" | tr -s ' \n' ' ')"
-    [ "$actual" = "$expected" ]
-}
-
-empty_folder() { # path: exists and holds nothing
-    local left
-    [ -d "$1" ] || { echo "  $1 is missing"; return 1; }
-    left=$(find "$1" -mindepth 1)
-    [ -z "$left" ] || echo "  left: $(echo "$left" | sed "s|^$1/||" | tr '\n' ' ')"
-    [ -z "$left" ]
-}
 
 log_has_no_success_but() { # the start of a pack text
     local log

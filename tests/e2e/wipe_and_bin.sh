@@ -17,22 +17,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/image_checks.sh"
 run_limit=40
 
-empty_folder() { # path: exists and holds nothing
-    local left
-    [ -d "$1" ] || { echo "  $1 is missing"; return 1; }
-    left=$(find "$1" -mindepth 1)
-    [ -z "$left" ] || echo "  left: $(echo "$left" | sed "s|^$1/||" | tr '\n' ' ')"
-    [ -z "$left" ]
-}
-
-log_is() { # expected text with \r\n escapes: the log's exact bytes
-    local expected actual
-    expected=$(printf "$1" | od -An -c)
-    actual=$(od -An -c <"$app_dir/log.txt" 2>/dev/null)
-    [ "$actual" = "$expected" ] || echo "  log bytes:$(echo "$actual" | tr -s ' \n' ' ')"
-    [ "$actual" = "$expected" ]
-}
-
 same_text() { # what, before, after
     [ "$2" = "$3" ] || echo "  $1 before: $2; after: $3"
     [ "$2" = "$3" ]
