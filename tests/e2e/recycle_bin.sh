@@ -20,7 +20,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 run_limit=40
 sid=S-1-5-21-0-0-0-1000
 
-
 log_has_no_success_but() { # the start of a pack text
     local log
     log=$(tr -d '\r' <"$app_dir/log.txt" 2>/dev/null)
