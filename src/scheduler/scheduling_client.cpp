@@ -1,8 +1,10 @@
 #include "scheduler/scheduling_client.h"
 
 #include "app/setting_names.h"
+#include "lang/ini_file.h"
 #include "lang/message_window.h"
 #include "lang/placeholders.h"
+#include "lang/utf16_length.h"
 #include "platform/settings_store.h"
 #include "scheduler/automation_date.h"
 
@@ -55,6 +57,30 @@ constexpr int kKeyNoTaskSelected = 9028;
 constexpr int kKeyConfirmDeleteAll = 9029;
 constexpr int kKeyNoFolders = 9030;
 constexpr int kKeySchedulerFailed = 9080;
+constexpr int kKeyTooManyFiles = 9096;
+constexpr int kKeyTooManyFolders = 9097;
+constexpr int kKeyTaskUnreadable = 9098;
+constexpr int kKeyTaskChanged = 9099;
+
+// The scheduler's own "the task cannot be opened" (SCHED_E_CANNOT_OPEN_TASK).
+constexpr std::uint32_t kCannotOpenTask = 0x8004130Du;
+
+// A task file finds its triggers through a 16-bit offset, so everything
+// before them must lie within its first 65,535 bytes: a 68-byte header, the
+// instance count, five counted texts (application, parameters, working
+// folder, creator, comment: each a 16-bit count and the UTF-16 text with its
+// null), the user data's count and 10 reserved bytes. That leaves less than
+// the 32,767 units CreateProcess takes for the whole command line. Seen on
+// wine 8.0: a longer task is saved without an error, with a wrapped offset
+// or its parameters cut to what their byte count keeps in 16 bits, and then
+// reads back wrong or not at all.
+constexpr std::size_t kTaskFileHead = 65535;
+constexpr std::size_t kTaskFileFixed = 68 + 2 + 2 + 10;
+
+std::size_t CountedText(std::size_t units)
+{
+    return 2 + 2 * (units + 1);
+}
 
 constexpr std::string_view kRemoveVar = "_root.Remove";
 
@@ -199,6 +225,30 @@ std::string RecycleTaskLine(const std::string& task, int method, int passes)
     return LineStart(task, method, passes) + " " + Quoted("recycle");
 }
 
+std::size_t TaskParametersLimit(const TaskTexts& texts)
+{
+    const std::size_t taken = kTaskFileFixed + CountedText(Utf16Length(texts.application)) +
+                              CountedText(Utf16Length(texts.folder)) +
+                              CountedText(Utf16Length(texts.creator)) + CountedText(0);
+    // The parameters' own count and null come out of the same room.
+    const std::size_t needed = taken + CountedText(0);
+    return needed > kTaskFileHead ? 0 : (kTaskFileHead - needed) / 2;
+}
+
+std::size_t PathsThatFit(const std::function<std::string(const std::vector<std::string>&)>& line,
+                         const std::vector<std::string>& paths, std::size_t limit)
+{
+    // The line grows with every path: the most that fit, by halving.
+    std::size_t fit = 0, over = paths.size() + 1;
+    while (over - fit > 1)
+    {
+        const std::size_t count = fit + (over - fit) / 2;
+        const std::vector<std::string> first(paths.begin(), paths.begin() + count);
+        (Utf16Length(line(first)) <= limit ? fit : over) = count;
+    }
+    return fit;
+}
+
 CSchedulingClient::CSchedulingClient(IMainWindowHost& host, ISchedulingWindows& windows,
                                      std::shared_ptr<IAutomationObject> schedule,
                                      std::function<LocalTime()> now)
@@ -292,23 +342,52 @@ void CSchedulingClient::ScheduleList(SchedulingContext& context, bool folders)
         emptyList();
         return;
     }
-    ScheduleTarget(
-        [&](const std::string& name, int method, int passes)
+    const auto listLine =
+        [&](const std::string& name, int method, int passes, const std::vector<std::string>& paths)
+    {
+        // Read after the checks, which may have stored the answers just
+        // given.
+        ISettingsStore& settings = m_host.Settings();
+        return folders ? FoldersTaskLine(name, method, passes, settings.ReadInt(kFolder, 0),
+                                         settings.ReadInt(kRemove, 0), paths)
+                       : FilesTaskLine(name, method, passes, paths);
+    };
+    // A line longer than a task keeps would make a task that shreds only
+    // part of the list, or none: refused before anything is made, with the
+    // list as it is.
+    const auto tooLong = [&](const std::string& name)
+    {
+        ISettingsStore& settings = m_host.Settings();
+        const int method = settings.ReadInt(kMethod, kDefaultMethod);
+        const int passes = settings.ReadInt(kPassCount, kDefaultPassCount);
+        const auto line = [&](const std::vector<std::string>& paths)
+        { return listLine(name, method, passes, paths); };
+        const std::size_t limit = TaskParametersLimit(OwnTexts());
+        const std::size_t length = Utf16Length(line(accepted));
+        if (length <= limit)
         {
-            // Read after the checks, which may have stored the answers just
-            // given.
-            ISettingsStore& settings = m_host.Settings();
-            return folders ? FoldersTaskLine(name, method, passes, settings.ReadInt(kFolder, 0),
-                                             settings.ReadInt(kRemove, 0), accepted)
-                           : FilesTaskLine(name, method, passes, accepted);
-        },
-        emptyList);
+            return false;
+        }
+        const std::string fit = std::to_string(PathsThatFit(line, accepted, limit));
+        const std::string count = std::to_string(accepted.size());
+        const std::string characters = std::to_string(length);
+        const std::string most = std::to_string(limit);
+        m_host.ShowSmall(
+            1, "warning",
+            Substitute(m_host.Text(folders ? kKeyTooManyFolders : kKeyTooManyFiles),
+                       {{"%u", fit}, {"%t", count}, {"%c", characters}, {"%m", most}}));
+        return true;
+    };
+    ScheduleTarget([&](const std::string& name, int method, int passes)
+                   { return listLine(name, method, passes, accepted); },
+                   emptyList, tooLong);
 }
 
-void CSchedulingClient::ScheduleTarget(const TaskLine& line, const std::function<void()>& made)
+void CSchedulingClient::ScheduleTarget(const TaskLine& line, const std::function<void()>& made,
+                                       const Refusal& refuse)
 {
     const std::string name = AskTaskName();
-    if (name.empty())
+    if (name.empty() || (refuse && refuse(name)))
     {
         return;
     }
@@ -341,17 +420,12 @@ bool CSchedulingClient::NameTaken(const std::string& name)
     // Called from inside the window: nothing may escape it.
     try
     {
-        Call(*m_schedule, kScheduleRefresh);
-        const std::int32_t count = Long(Get(*m_schedule, kScheduleCount));
-        for (std::int32_t i = 1; i <= count; ++i)
+        if (Find(name) == 0)
         {
-            if (Text(Get(*FetchJob(i), kJobName)) == name)
-            {
-                Tell(kKeyNameTaken);
-                return true;
-            }
+            return false;
         }
-        return false;
+        Tell(kKeyNameTaken);
+        return true;
     }
     catch (const AutomationError& error)
     {
@@ -366,41 +440,107 @@ std::shared_ptr<IAutomationObject> CSchedulingClient::FetchJob(std::int32_t posi
     return m_job;
 }
 
+TaskTexts CSchedulingClient::OwnTexts()
+{
+    return {m_host.AppPath() + "\\Quellwipe.exe", m_host.AppPath(), std::string(kTaskCreator)};
+}
+
 bool CSchedulingClient::CreateTask(const std::string& name, const std::string& line)
 {
-    m_job = Object(Call(*m_schedule, kScheduleCreateTask, {name}));
+    const std::shared_ptr<IAutomationObject> made =
+        Object(Call(*m_schedule, kScheduleCreateTask, {name}));
+    m_job = made;
+    const TaskTexts texts = OwnTexts();
+    Kept kept = Kept::AsWritten;
     try
     {
-        Put(*m_job, kJobCreator, std::string(kTaskCreator));
-        Put(*m_job, kJobApplicationName, m_host.AppPath() + "\\Quellwipe.exe");
-        Put(*m_job, kJobCommandLine, line);
+        Put(*made, kJobCreator, texts.creator);
+        Put(*made, kJobApplicationName, texts.application);
+        Put(*made, kJobCommandLine, line);
         // The task runs where its program is; some schedulers need a folder.
-        Put(*m_job, kJobWorkingDirectory, m_host.AppPath());
-        Call(*m_job, kJobSave, {std::string()});
+        Put(*made, kJobWorkingDirectory, texts.folder);
+        Call(*made, kJobSave, {std::string()});
+        kept = ReadBack(name, texts, line);
     }
     catch (const AutomationError& error)
     {
-        RemoveHalfMade(name);
+        RemoveHalfMade(name, *made);
         ReportFailure(error);
         return false;
     }
-    return true;
+    m_job = made;
+    if (kept == Kept::AsWritten)
+    {
+        return true;
+    }
+    // Such a task would shred something else than what was chosen, or
+    // nothing, and could not be told apart from a sound one.
+    m_host.ShowSmall(
+        1, "warning",
+        Substitute(m_host.Text(kept == Kept::Unreadable ? kKeyTaskUnreadable : kKeyTaskChanged),
+                   {{"%s", name}}));
+    Discard(name, *made);
+    return false;
 }
 
-void CSchedulingClient::RemoveHalfMade(const std::string& name)
+CSchedulingClient::Kept CSchedulingClient::ReadBack(const std::string& name, const TaskTexts& texts,
+                                                    const std::string& line)
+{
+    // Through the Schedule, which reads each task from what the Task
+    // Scheduler keeps, not from the job just written.
+    const std::int32_t position = Find(name);
+    if (position == 0)
+    {
+        return Kept::Unreadable;
+    }
+    const std::shared_ptr<IAutomationObject> job = FetchJob(position);
+    // Paths name the same file whatever their letter case; the line is
+    // compared exactly, since it is what the run will shred.
+    const bool same = Text(Get(*job, kJobCommandLine)) == line &&
+                      EqualsNoCase(Text(Get(*job, kJobApplicationName)), texts.application) &&
+                      EqualsNoCase(Text(Get(*job, kJobWorkingDirectory)), texts.folder) &&
+                      Text(Get(*job, kJobCreator)) == texts.creator;
+    return same ? Kept::AsWritten : Kept::Differently;
+}
+
+std::int32_t CSchedulingClient::Find(const std::string& name)
+{
+    Call(*m_schedule, kScheduleRefresh);
+    const std::int32_t count = Long(Get(*m_schedule, kScheduleCount));
+    for (std::int32_t i = count; i >= 1; --i)
+    {
+        if (Text(Get(*FetchJob(i), kJobName)) == name)
+        {
+            return i;
+        }
+    }
+    return 0;
+}
+
+void CSchedulingClient::Discard(const std::string& name, IAutomationObject& made)
+{
+    std::int32_t position = Find(name);
+    if (position == 0)
+    {
+        // A task file the Schedule cannot read is not in its collection:
+        // written again without the line that broke it, it can be deleted.
+        Put(made, kJobCommandLine, std::string());
+        Call(made, kJobSave, {std::string()});
+        position = Find(name);
+    }
+    if (position == 0)
+    {
+        throw AutomationError(kCannotOpenTask,
+                              "The task \"" + name + "\" cannot be read, so it cannot be deleted.");
+    }
+    DeleteTask(*m_schedule, position);
+}
+
+void CSchedulingClient::RemoveHalfMade(const std::string& name, IAutomationObject& made)
 {
     try
     {
-        Call(*m_schedule, kScheduleRefresh);
-        const std::int32_t count = Long(Get(*m_schedule, kScheduleCount));
-        for (std::int32_t i = count; i >= 1; --i)
-        {
-            if (Text(Get(*FetchJob(i), kJobName)) == name)
-            {
-                DeleteTask(*m_schedule, i);
-                return;
-            }
-        }
+        Discard(name, made);
     }
     catch (const AutomationError&)
     {

@@ -27,6 +27,21 @@ std::string FoldersTaskLine(const std::string& task, int method, int passes, int
 std::string DriveTaskLine(const std::string& task, int method, int passes, const std::string& root);
 std::string RecycleTaskLine(const std::string& task, int method, int passes);
 
+// What a task keeps besides its parameters.
+struct TaskTexts
+{
+    std::string application, folder, creator;
+};
+
+// The longest parameters, in UTF-16 units, that a task with these texts
+// keeps in its file and can start its program with.
+std::size_t TaskParametersLimit(const TaskTexts& texts);
+
+// How many of `paths`, from the first, the line that `line` makes of them
+// carries within `limit` UTF-16 units.
+std::size_t PathsThatFit(const std::function<std::string(const std::vector<std::string>&)>& line,
+                         const std::vector<std::string>& paths, std::size_t limit);
+
 struct LocalTime
 {
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0;
@@ -47,20 +62,35 @@ public:
 
 private:
     using TaskLine = std::function<std::string(const std::string& name, int method, int passes)>;
+    // Tells and answers true when the task of that name cannot be made.
+    using Refusal = std::function<bool(const std::string& name)>;
 
     void ScheduleList(SchedulingContext& context, bool folders);
-    // Asks the name, makes the task of the line, tells `made`, then lets the
-    // user set its schedule.
-    void ScheduleTarget(const TaskLine& line, const std::function<void()>& made = {});
+    // Asks the name, makes the task of the line unless `refuse` does, tells
+    // `made`, then lets the user set its schedule.
+    void ScheduleTarget(const TaskLine& line, const std::function<void()>& made = {},
+                        const Refusal& refuse = {});
     void FillPanel(IMovie& movie);
     void ActOnSelected(std::string_view command, IMovie& movie);
     void DeleteAll(IMovie& movie);
 
     std::string AskTaskName();
     bool NameTaken(const std::string& name);
-    // True when the task exists; on a failure the half-made task is removed.
+    TaskTexts OwnTexts();
+    // True when the task exists as written; otherwise the half-made task is
+    // removed.
     bool CreateTask(const std::string& name, const std::string& line);
-    void RemoveHalfMade(const std::string& name);
+    enum class Kept
+    {
+        AsWritten,
+        Differently,
+        Unreadable,
+    };
+    Kept ReadBack(const std::string& name, const TaskTexts& texts, const std::string& line);
+    // The position of the task of that name after a Refresh, or 0.
+    std::int32_t Find(const std::string& name);
+    void Discard(const std::string& name, IAutomationObject& made);
+    void RemoveHalfMade(const std::string& name, IAutomationObject& made);
     void EditSchedule(const std::string& name, bool existing);
     TaskTrigger ReadTrigger(IAutomationObject& trigger);
     void WriteTrigger(IAutomationObject& triggers, const TaskTrigger& trigger);

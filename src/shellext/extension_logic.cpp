@@ -43,21 +43,6 @@ std::string LaunchArguments(const std::vector<std::string>& paths)
     return text;
 }
 
-std::size_t Utf16Length(std::string_view utf8)
-{
-    std::size_t units = 0;
-    for (unsigned char byte : utf8)
-    {
-        // Every byte but a continuation byte starts a character; four-byte
-        // ones lie outside the basic plane and take a surrogate pair.
-        if ((byte & 0xC0) != 0x80)
-        {
-            units += byte >= 0xF0 ? 2 : 1;
-        }
-    }
-    return units;
-}
-
 std::string LaunchCommandLine(std::string_view program, std::string_view arguments)
 {
     return "\"" + std::string(program) + "\" " + std::string(arguments);

@@ -3,6 +3,8 @@
 // What the Explorer extension decides without asking Windows: the argument
 // text, the language rule, which program to start, and its registry rows.
 
+#include "lang/utf16_length.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -27,9 +29,6 @@ std::string LaunchArguments(const std::vector<std::string>& paths);
 // the line (a compatibility layer, a debugger set for the program) cannot
 // push it over.
 inline constexpr std::size_t kLaunchLineLimit = 32000;
-
-// Length of UTF-8 text in UTF-16 code units, the unit of that limit.
-std::size_t Utf16Length(std::string_view utf8);
 
 // The program's full path in double quotes, a blank, the arguments.
 std::string LaunchCommandLine(std::string_view program, std::string_view arguments);

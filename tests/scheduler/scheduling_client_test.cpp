@@ -3,7 +3,12 @@
 // real one keeps them on the Task Scheduler.
 #include "scheduler/scheduling_client.h"
 
+#include "lang/utf16_length.h"
 #include "ui/main_window_fixture.h"
+
+#include <algorithm>
+#include <iterator>
+#include <set>
 
 namespace qw::test
 {
@@ -55,6 +60,11 @@ class CFakeComponent
 public:
     Refusals refusals;
     std::vector<std::shared_ptr<CFake>> tasks;
+    // A line longer than this is saved cut to it, or, with `breaks`, in a
+    // file the Schedule cannot read back, as wine 8 does past its limit.
+    std::size_t keeps = std::string::npos;
+    bool breaks = false;
+    std::set<const CFake*> unreadable;
 
     std::shared_ptr<CFake> Add(const std::string& name, const std::string& creator)
     {
@@ -62,6 +72,17 @@ public:
         job->props = {{kName, name}, {kCreator, creator}};
         job->methods[0x60030017] = [](auto&) -> AutomationValue
         { throw AutomationError(0x80004001u, "Not implemented"); };
+        job->methods[kSave] = [this, self = job.get()](auto&)
+        {
+            auto line = self->props.find(kLine);
+            if (line == self->props.end() || self->Text(kLine).size() <= keeps)
+                unreadable.erase(self);
+            else if (breaks)
+                unreadable.insert(self);
+            else
+                std::get<std::string>(line->second).resize(keeps);
+            return AutomationValue{};
+        };
         auto triggers = std::make_shared<CFake>("Triggers", refusals);
         auto items = std::make_shared<std::vector<std::shared_ptr<CFake>>>();
         triggers->methods[0x60030002] = [this, items](auto&)
@@ -105,7 +126,9 @@ public:
         };
         m[0x60030003] = [this, jobs](auto&)
         {
-            *jobs = tasks;
+            jobs->clear();
+            std::copy_if(tasks.begin(), tasks.end(), std::back_inserter(*jobs),
+                         [this](const auto& task) { return !unreadable.contains(task.get()); });
             return AutomationValue{};
         };
         m[0x60030004] = [this, jobs](auto& args)
@@ -442,6 +465,171 @@ TEST_F(Scheduling, EveryComponentFailureIsToldAndLeavesNoHalfMadeTask)
         host.messages.clear();
         EXPECT_EQ(component.tasks.size(), c.tasksLeft);
     }
+}
+
+TEST(TaskLimits, WhatATaskFileKeepsBesidesItsOtherTexts)
+{
+    const std::string app = "C:\\Program Files\\Quellwipe";
+    struct Case
+    {
+        const char* what;
+        TaskTexts texts;
+        std::size_t limit;
+    };
+    const Case cases[] = {
+        // Measured on wine 8.0: 32,641 characters read back, 32,642 do not.
+        {"installed", {app + "\\Quellwipe.exe", app, "Quellwipe"}, 32641},
+        {"each character of the program costs one",
+         {app + "0123456789\\Quellwipe.exe", app, "Quellwipe"},
+         32631},
+        {"so does each of the folder", {app + "\\Quellwipe.exe", app + "\\x", "Quellwipe"}, 32639},
+        {"a letter outside ASCII is one unit",
+         {app + "\\Quellwipe.exe", app + "\\\xC3\xBC", "Quellwipe"},
+         32639},
+        {"one outside the basic plane is two",
+         {app + "\\Quellwipe.exe", app + "\\\xF0\x9F\x98\x80", "Quellwipe"},
+         32638},
+        {"the creator counts as well", {app + "\\Quellwipe.exe", app, ""}, 32650},
+        {"texts that fill the file leave nothing", {std::string(40000, 'a'), app, "Quellwipe"}, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TaskParametersLimit(c.texts), c.limit) << c.what;
+}
+
+TEST(TaskLimits, PathsThatFitCountUtf16UnitsOfTheWholeLine)
+{
+    // The line starts with 21 units; the paths add 12, 11 and 12 units:
+    // blank, quotes, and "ü" as one unit, the emoji as two.
+    const std::vector<std::string> paths = {"C:\\a b.txt", "C:\\\xC3\xBC.txt",
+                                            "C:\\\xF0\x9F\x98\x80.txt"};
+    const auto line = [](const std::vector<std::string>& some)
+    { return FilesTaskLine("t", 0, 3, some); };
+    const std::pair<std::size_t, std::size_t> limits[] = {{20, 0}, {32, 0}, {33, 1}, {43, 1},
+                                                          {44, 2}, {55, 2}, {56, 3}, {1000, 3}};
+    for (const auto& [limit, fit] : limits)
+        EXPECT_EQ(PathsThatFit(line, paths, limit), fit) << limit;
+    EXPECT_EQ(PathsThatFit(line, {}, 1000), 0u);
+}
+
+// Paths of 120 characters, as in a deep folder tree.
+std::vector<std::string> LongPaths(std::size_t count)
+{
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const std::string name = "\\" + std::to_string(1000 + i) + ".txt";
+        paths.push_back("C:\\" + std::string(120 - 3 - name.size(), 'd') + name);
+    }
+    return paths;
+}
+
+TEST_F(Scheduling, ListsTooLongForATaskAreRefusedWithWhatWouldFit)
+{
+    // Task "longlist" at C:\Q keeps 32,685 units. The files' line begins
+    // with 28 units, the folders' with 40; each path adds 123.
+    host.texts[9096] = "files %u of %t, %c over %m";
+    host.texts[9097] = "folders %u of %t, %c over %m";
+    struct Case
+    {
+        bool folders;
+        std::size_t count;
+        const char* told; // nothing: the task is made
+    };
+    const Case cases[] = {
+        {false, 300, "files 265 of 300, 36927 over 32685"},
+        {false, 266, "files 265 of 266, 32745 over 32685"},
+        {false, 265, nullptr},
+        {true, 300, "folders 265 of 300, 36939 over 32685"},
+        {true, 265, nullptr},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.count) + (c.folders ? " folders" : " files"));
+        component.tasks.clear();
+        const std::vector<std::string> paths = LongPaths(c.count);
+        movie.Pick("panels", c.folders ? 1 : 0);
+        if (c.folders)
+            for (const std::string& path : paths)
+            {
+                services.chosenFolder = path;
+                movie.Press("addFolder");
+            }
+        else
+            AddFiles(paths);
+        windows.names = {"longlist"};
+        movie.Press(c.folders ? "scheduleFolders" : "scheduleFiles");
+        const auto& list = c.folders ? window->Folders() : window->Files();
+        if (c.told)
+        {
+            EXPECT_EQ(Messages(), (std::vector<std::string>{c.told}));
+            EXPECT_TRUE(component.tasks.empty());
+            EXPECT_EQ(list.size(), c.count) << "the list is kept";
+            EXPECT_EQ(movie.Items(c.folders ? "folders" : "files").size(), c.count);
+            host.answers = {"Yes"};
+            movie.Press(c.folders ? "removeFolders" : "removeFiles");
+            host.answers.clear();
+        }
+        else
+        {
+            EXPECT_EQ(Messages(), std::vector<std::string>{});
+            ASSERT_EQ(component.tasks.size(), 1u);
+            EXPECT_EQ(Utf16Length(component.tasks[0]->Text(kLine)), c.folders ? 32634u : 32622u);
+            EXPECT_TRUE(list.empty());
+        }
+        host.messages.clear();
+    }
+}
+
+TEST_F(Scheduling, ATaskThatDoesNotReadBackAsWrittenIsDeletedAndTheListKept)
+{
+    struct Case
+    {
+        const char* what;
+        bool breaks;
+        bool deleteRefused;
+        std::vector<std::string> told;
+        std::size_t tasksLeft;
+    };
+    const Case cases[] = {
+        {"cut short", false, false, {"English:9099"}, 0},
+        {"unreadable", true, false, {"English:9098"}, 0},
+        {"cut short, and the delete refused", false, true, {"English:9099", "English:9080"}, 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        component.tasks.clear();
+        component.unreadable.clear();
+        component.keeps = 60;
+        component.breaks = c.breaks;
+        if (c.deleteRefused)
+            component.refusals = {{{"Schedule", 0x60030004}, 0x80070005u}};
+        AddFiles({"C:\\first file.txt", "C:\\second file.txt", "C:\\third file.txt"});
+        windows.names = {"cut"};
+        windows.schedule = TaskTrigger{};
+        windows.shown.clear();
+        movie.Press("scheduleFiles");
+        component.refusals.clear();
+
+        EXPECT_EQ(Messages(), c.told);
+        EXPECT_EQ(component.tasks.size(), c.tasksLeft);
+        EXPECT_TRUE(windows.shown.empty()) << "no schedule for a task that is not kept";
+        EXPECT_EQ(window->Files().size(), 3u) << "the list is kept";
+        EXPECT_EQ(movie.Items("files").size(), 3u);
+        host.answers = {"Yes"};
+        movie.Press("removeFiles");
+        host.answers.clear();
+        host.messages.clear();
+    }
+    // A line the Task Scheduler keeps makes the task as before.
+    component.tasks.clear();
+    component.keeps = 200;
+    AddFiles({"C:\\first file.txt"});
+    windows.names = {"kept"};
+    movie.Press("scheduleFiles");
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    EXPECT_EQ(component.Names(), (std::vector<std::string>{"kept"}));
+    EXPECT_TRUE(window->Files().empty());
 }
 
 } // namespace

@@ -53,7 +53,12 @@ class CFakeHost : public IMainWindowHost
 {
 public:
     ISettingsStore& Settings() override { return settings; }
-    std::string Text(int key) override { return language + ":" + std::to_string(key); }
+    // A text set here stands in for its key, so that what is put into it shows.
+    std::string Text(int key) override
+    {
+        auto found = texts.find(key);
+        return found == texts.end() ? language + ":" + std::to_string(key) : found->second;
+    }
     std::string Language() override { return language; }
     void SetLanguage(const std::string& value) override { language = value; }
     std::string AppPath() override { return kAppFolder; }
@@ -103,6 +108,7 @@ public:
 
     CFakeSettingsStore settings;
     std::string language = "English";
+    std::map<int, std::string> texts;
     std::vector<Message> messages;
     std::deque<std::string> answers;
     std::vector<std::string> runs;
