@@ -363,19 +363,17 @@ void CSchedulingClient::ScheduleList(SchedulingContext& context, bool folders)
         const auto line = [&](const std::vector<std::string>& paths)
         { return listLine(name, method, passes, paths); };
         const std::size_t limit = TaskParametersLimit(OwnTexts());
-        const std::size_t length = Utf16Length(line(accepted));
-        if (length <= limit)
+        if (Utf16Length(line(accepted)) <= limit)
         {
             return false;
         }
         const std::string fit = std::to_string(PathsThatFit(line, accepted, limit));
         const std::string count = std::to_string(accepted.size());
-        const std::string characters = std::to_string(length);
         const std::string most = std::to_string(limit);
         m_host.ShowSmall(
             1, "warning",
             Substitute(m_host.Text(folders ? kKeyTooManyFolders : kKeyTooManyFiles),
-                       {{"%u", fit}, {"%t", count}, {"%c", characters}, {"%m", most}}));
+                       {{"%u", fit}, {"%t", count}, {"%m", most}}));
         return true;
     };
     ScheduleTarget([&](const std::string& name, int method, int passes)

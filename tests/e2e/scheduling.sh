@@ -241,5 +241,101 @@ check "and keeps the other program's task" test -e "$jobs_dir/other.job"
 check "the panel is empty" test -z "$(listed)"
 wine "$tool" close QuellwipeMainWindow -
 closed
+
+# A list too long for one task: 300 files with paths of 120 characters make
+# a line of 36,927 characters, more than a task file keeps (32,641 here).
+# Refused after the name with how many would fit, no task file left, the
+# list kept; the list cut to that many is made and reads back as written.
+long_dir="$c/long list/$(printf 'd%.0s' $(seq 98))"
+mkdir -p "$long_dir"
+for i in $(seq 1000 1299); do echo "$i" >"$long_dir/$i.txt"; done
+long_files() { # first last: drops those files on the file list
+    local i files=()
+    for i in $(seq "$1" "$2"); do files+=("$long_dir/$i.txt"); done
+    /usr/bin/python3 "$here/xdnd_drop.py" "$(xid)" 300 200 "${files[@]}"
+}
+list_size() { wine "$tool" items QuellwipeMainWindow - | tr -d '\r' | grep -c .; }
+lists() { # count: the file list holds that many entries within 20 s
+    local i
+    for ((i = 0; i < 40; i++)); do
+        [ "$(list_size)" -eq "$1" ] && return 0
+        sleep 0.5
+    done
+    return 1
+}
+no_task() { ! tasks_read | grep -q "^$1|"; }
+too_long() { # text: the refusal shows it within 20 s
+    local i
+    for ((i = 0; i < 100; i++)); do
+        message 2>/dev/null | grep -qF "$1" && return 0
+        sleep 0.2
+    done
+    message
+    return 1
+}
+removeall=alt+m schedule=alt+e yes='&Yes'
+[ "$language" = Deutsch ] && removeall=alt+l schedule=alt+t yes='&Ja'
+clear_list() {
+    keys $removeall
+    when_asked '' "$yes"
+}
+start
+long_files 1000 1299
+check "300 long paths are listed ($language)" lists 300
+keys $schedule
+name_task longlist
+[ "$language" = Deutsch ] && shown='nur die ersten 265 dieser 300 Dateien' ||
+    shown='only the first 265 of these 300 files'
+check "the refusal says how many fit ($language)" too_long "$shown"
+photo_name_window too-long
+when_asked "$shown" OK
+check "no task file is made ($language)" test ! -e "$jobs_dir/longlist.job"
+check "the list is kept ($language)" test "$(list_size)" -eq 300
+wine "$tool" close QuellwipeMainWindow -
+closed
+
+language=English
+dpi=96
+wine reg add "$key" /v Language /t REG_SZ /d English /f >/dev/null 2>&1
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+removeall=alt+m schedule=alt+e yes='&Yes'
+start
+long_files 1000 1299
+lists 300
+keys $schedule
+name_task longlist
+check "300 files: refused, with the limit of 32,641 characters" \
+    too_long 'at most 32641 characters, so only the first 265 of these 300 files'
+photo_name_window too-long
+when_asked 'only the first 265' OK
+check "no task file is made" test ! -e "$jobs_dir/longlist.job"
+check "the list is kept" test "$(list_size)" -eq 300
+check "and the component knows no such task" no_task longlist
+clear_list
+long_files 1000 1265
+lists 266
+keys $schedule
+name_task longlist
+check "266 files: refused as well" too_long 'only the first 265 of these 266 files'
+when_asked 'only the first 265' OK
+clear_list
+long_files 1000 1264
+lists 265
+keys $schedule
+name_task longlist
+check "265 files make the task" confirm_schedule
+check "and empty the list" lists 0
+long_win=$(win_path "$long_dir")
+long_line='"/s" "longlist" "/O0" "/T3"'
+for i in $(seq 1000 1264); do long_line+=" \"$long_win\\$i.txt\""; done
+tasks=$(tasks_read)
+check "the task reads back through the component as written (${#long_line} characters)" \
+    grep -qF "longlist|Quellwipe|$app\\Quellwipe.exe|$long_line|$app|1|" <<<"$tasks"
+check "no other task of that name is left" test "$(grep -c '^longlist|' <<<"$tasks")" -eq 1
+page 4
+sleep 1
+check "the panel lists it" test "$(listed)" = 'longlist|'
+wine "$tool" close QuellwipeMainWindow -
+closed
 [ "$drive" = D ] && qw_ntfs_unmount "$mnt" >/dev/null
 finish

@@ -527,8 +527,8 @@ TEST_F(Scheduling, ListsTooLongForATaskAreRefusedWithWhatWouldFit)
 {
     // Task "longlist" at C:\Q keeps 32,685 units. The files' line begins
     // with 28 units, the folders' with 40; each path adds 123.
-    host.texts[9096] = "files %u of %t, %c over %m";
-    host.texts[9097] = "folders %u of %t, %c over %m";
+    host.texts[9096] = "files %u of %t within %m";
+    host.texts[9097] = "folders %u of %t within %m";
     struct Case
     {
         bool folders;
@@ -536,10 +536,10 @@ TEST_F(Scheduling, ListsTooLongForATaskAreRefusedWithWhatWouldFit)
         const char* told; // nothing: the task is made
     };
     const Case cases[] = {
-        {false, 300, "files 265 of 300, 36927 over 32685"},
-        {false, 266, "files 265 of 266, 32745 over 32685"},
+        {false, 300, "files 265 of 300 within 32685"},
+        {false, 266, "files 265 of 266 within 32685"},
         {false, 265, nullptr},
-        {true, 300, "folders 265 of 300, 36939 over 32685"},
+        {true, 300, "folders 265 of 300 within 32685"},
         {true, 265, nullptr},
     };
     for (const Case& c : cases)
