@@ -229,7 +229,8 @@ std::size_t TaskParametersLimit(const TaskTexts& texts)
 {
     const std::size_t taken = kTaskFileFixed + CountedText(Utf16Length(texts.application)) +
                               CountedText(Utf16Length(texts.folder)) +
-                              CountedText(Utf16Length(texts.creator)) + CountedText(0);
+                              CountedText(Utf16Length(texts.creator)) +
+                              CountedText(0); // no comment
     // The parameters' own count and null come out of the same room.
     const std::size_t needed = taken + CountedText(0);
     return needed > kTaskFileHead ? 0 : (kTaskFileHead - needed) / 2;
@@ -370,10 +371,9 @@ void CSchedulingClient::ScheduleList(SchedulingContext& context, bool folders)
         const std::string fit = std::to_string(PathsThatFit(line, accepted, limit));
         const std::string count = std::to_string(accepted.size());
         const std::string most = std::to_string(limit);
-        m_host.ShowSmall(
-            1, "warning",
-            Substitute(m_host.Text(folders ? kKeyTooManyFolders : kKeyTooManyFiles),
-                       {{"%u", fit}, {"%t", count}, {"%m", most}}));
+        m_host.ShowSmall(1, "warning",
+                         Substitute(m_host.Text(folders ? kKeyTooManyFolders : kKeyTooManyFiles),
+                                    {{"%u", fit}, {"%t", count}, {"%m", most}}));
         return true;
     };
     ScheduleTarget([&](const std::string& name, int method, int passes)

@@ -273,31 +273,31 @@ too_long() { # text: the refusal shows it within 20 s
     message
     return 1
 }
-removeall=alt+m schedule=alt+e yes='&Yes'
-[ "$language" = Deutsch ] && removeall=alt+l schedule=alt+t yes='&Ja'
+speak() { # language dpi: the next start shows that language at that DPI
+    language=$1 dpi=$2
+    wine reg add "$key" /v Language /t REG_SZ /d "$1" /f >/dev/null 2>&1
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$2" /f >/dev/null 2>&1
+}
 clear_list() {
     keys $removeall
     when_asked '' "$yes"
 }
+speak Deutsch 192
+removeall=alt+l schedule=alt+t
 start
 long_files 1000 1299
-check "300 long paths are listed ($language)" lists 300
+check "300 long paths are listed" lists 300
 keys $schedule
 name_task longlist
-[ "$language" = Deutsch ] && shown='nur die ersten 265 dieser 300 Dateien' ||
-    shown='only the first 265 of these 300 files'
-check "the refusal says how many fit ($language)" too_long "$shown"
+check "the refusal says how many fit, in German" too_long 'nur die ersten 265 dieser 300 Dateien'
 photo_name_window too-long
-when_asked "$shown" OK
-check "no task file is made ($language)" test ! -e "$jobs_dir/longlist.job"
-check "the list is kept ($language)" test "$(list_size)" -eq 300
+when_asked 'nur die ersten 265' OK
+check "no task file is made" test ! -e "$jobs_dir/longlist.job"
+check "the list is kept" test "$(list_size)" -eq 300
 wine "$tool" close QuellwipeMainWindow -
 closed
 
-language=English
-dpi=96
-wine reg add "$key" /v Language /t REG_SZ /d English /f >/dev/null 2>&1
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+speak English 96
 removeall=alt+m schedule=alt+e yes='&Yes'
 start
 long_files 1000 1299
