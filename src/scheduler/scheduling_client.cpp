@@ -1,8 +1,9 @@
 #include "scheduler/scheduling_client.h"
 
-#include "app/setting_names.h"
+#include "engine/shred_host.h"
 #include "lang/message_window.h"
 #include "lang/placeholders.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 #include "scheduler/automation_date.h"
 
@@ -298,8 +299,10 @@ void CSchedulingClient::ScheduleList(SchedulingContext& context, bool folders)
             // Read after the checks, which may have stored the answers just
             // given.
             ISettingsStore& settings = m_host.Settings();
-            return folders ? FoldersTaskLine(name, method, passes, settings.ReadInt(kFolder, 0),
-                                             settings.ReadInt(kRemove, 0), accepted)
+            return folders ? FoldersTaskLine(name, method, passes,
+                                             CorrectedRule(settings.ReadInt(kFolder, kDefaultRule)),
+                                             CorrectedRule(settings.ReadInt(kRemove, kDefaultRule)),
+                                             accepted)
                            : FilesTaskLine(name, method, passes, accepted);
         },
         emptyList);
@@ -313,8 +316,8 @@ void CSchedulingClient::ScheduleTarget(const TaskLine& line, const std::function
         return;
     }
     ISettingsStore& settings = m_host.Settings();
-    if (!CreateTask(name, line(name, settings.ReadInt(kMethod, kDefaultMethod),
-                               settings.ReadInt(kPassCount, kDefaultPassCount))))
+    if (!CreateTask(name, line(name, CorrectedMethod(settings.ReadInt(kMethod, kDefaultMethod)),
+                               CorrectedPasses(settings.ReadInt(kPassCount, kDefaultPassCount)))))
     {
         return;
     }

@@ -1,8 +1,8 @@
 #include "lang/language_pack.h"
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 
@@ -94,12 +94,58 @@ TEST_F(LanguageLookupTest, ChangingTheLanguageBetweenTwoLookupsReadsTheOtherPack
     EXPECT_EQ(m_app.LanguageText(9061), "Sprache gewechselt.");
 }
 
-TEST_F(LanguageLookupTest, EmptyLanguageReadsDotIni)
+// A language name is one file name of the Lang folder: anything else is
+// never read, even where a pack lies at the path it would make.
+TEST_F(LanguageLookupTest, OnlyPlainNamesAreReadAsPacks)
 {
-    Pack("D:\\App", "", "[Tarnwell Language Pack]\n9010=nameless\n");
-    m_app.m_language = "";
-    EXPECT_EQ(m_app.LanguageText(9010), "nameless");
-    EXPECT_EQ(m_fake.files.reads.back(), "D:\\App\\Lang\\.ini");
+    struct Case
+    {
+        std::string language;
+        bool read;
+    };
+    const Case cases[] = {
+        {"Deutsch", true},
+        {"Fran\xC3\xA7" "ais", true},
+        {"pt.BR", true},
+        {"COMx", true},
+        {std::string(251, 'x'), true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"..\\..\\windows\\win", false},
+        {"../../etc/x", false},
+        {"Lang\\Deutsch", false},
+        {"C:\\Windows\\win", false},
+        {"C:win", false},
+        {"\\\\server\\share\\x", false},
+        {"Deutsch.", false},
+        {"Deutsch ", false},
+        {" Deutsch", false},
+        {"Deu..tsch", false},
+        {"a|b", false},
+        {"a*b", false},
+        {"a?b", false},
+        {"tab\tname", false},
+        {"CON", false},
+        {"con", false},
+        {"Nul.x", false},
+        {"AUX", false},
+        {"COM1", false},
+        {"lpt9", false},
+        {"CONIN$", false},
+        {std::string(252, 'x'), false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.language);
+        EXPECT_EQ(IsLanguageName(c.language), c.read);
+        Pack("D:\\App", c.language, "[Tarnwell Language Pack]\n9010=found\n");
+        m_app.m_language = c.language;
+        m_fake.files.reads.clear();
+        EXPECT_EQ(m_app.LanguageText(9010), c.read ? "found" : "Error");
+        EXPECT_EQ(m_fake.files.reads.size(), c.read ? 1u : 0u);
+        EXPECT_EQ(LanguagePackPath("D:\\App", c.language).has_value(), c.read);
+    }
 }
 
 TEST_F(LanguageLookupTest, LongValuesAreCutAtEachLookupsLimit)
