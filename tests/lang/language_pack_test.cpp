@@ -98,53 +98,28 @@ TEST_F(LanguageLookupTest, ChangingTheLanguageBetweenTwoLookupsReadsTheOtherPack
 // never read, even where a pack lies at the path it would make.
 TEST_F(LanguageLookupTest, OnlyPlainNamesAreReadAsPacks)
 {
-    struct Case
+    // clang-format off
+    const std::vector<std::string> plain = {"Deutsch", "Fran\303\247ais", "pt.BR", "COMx",
+                                            std::string(251, 'x')};
+    const std::vector<std::string> refused = {
+        "", ".", "..", "..\\..\\windows\\win", "../../etc/x", "Lang\\Deutsch",
+        "C:\\Windows\\win", "C:win", "\\\\server\\share\\x", "Deutsch.", "Deutsch ",
+        " Deutsch", "Deu..tsch", "a|b", "a*b", "a?b", "tab\tname", "CON", "con", "Nul.x", "AUX",
+        "COM1", "lpt9", "CONIN$", std::string(252, 'x')};
+    // clang-format on
+    for (const auto& [names, read] : {std::pair{plain, true}, std::pair{refused, false}})
     {
-        std::string language;
-        bool read;
-    };
-    const Case cases[] = {
-        {"Deutsch", true},
-        {"Fran\xC3\xA7" "ais", true},
-        {"pt.BR", true},
-        {"COMx", true},
-        {std::string(251, 'x'), true},
-        {"", false},
-        {".", false},
-        {"..", false},
-        {"..\\..\\windows\\win", false},
-        {"../../etc/x", false},
-        {"Lang\\Deutsch", false},
-        {"C:\\Windows\\win", false},
-        {"C:win", false},
-        {"\\\\server\\share\\x", false},
-        {"Deutsch.", false},
-        {"Deutsch ", false},
-        {" Deutsch", false},
-        {"Deu..tsch", false},
-        {"a|b", false},
-        {"a*b", false},
-        {"a?b", false},
-        {"tab\tname", false},
-        {"CON", false},
-        {"con", false},
-        {"Nul.x", false},
-        {"AUX", false},
-        {"COM1", false},
-        {"lpt9", false},
-        {"CONIN$", false},
-        {std::string(252, 'x'), false},
-    };
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.language);
-        EXPECT_EQ(IsLanguageName(c.language), c.read);
-        Pack("D:\\App", c.language, "[Tarnwell Language Pack]\n9010=found\n");
-        m_app.m_language = c.language;
-        m_fake.files.reads.clear();
-        EXPECT_EQ(m_app.LanguageText(9010), c.read ? "found" : "Error");
-        EXPECT_EQ(m_fake.files.reads.size(), c.read ? 1u : 0u);
-        EXPECT_EQ(LanguagePackPath("D:\\App", c.language).has_value(), c.read);
+        for (const std::string& language : names)
+        {
+            SCOPED_TRACE(language);
+            EXPECT_EQ(IsLanguageName(language), read);
+            Pack("D:\\App", language, "[Tarnwell Language Pack]\n9010=found\n");
+            m_app.m_language = language;
+            m_fake.files.reads.clear();
+            EXPECT_EQ(m_app.LanguageText(9010), read ? "found" : "Error");
+            EXPECT_EQ(m_fake.files.reads.size(), read ? 1u : 0u);
+            EXPECT_EQ(LanguagePackPath("D:\\App", language).has_value(), read);
+        }
     }
 }
 
