@@ -934,8 +934,8 @@ bool HoldsEntries(const std::wstring& folder)
 // The error for a folder that was to go and is still there. Windows refuses
 // a folder that is not empty when it is marked for deletion; wine 8.0 marks
 // an empty one, removes it only as the last handle closes and drops the
-// system's refusal there (a parent that may not change, a read-only mount),
-// RemoveDirectoryW included. An empty folder that stays was refused.
+// system's refusal there (a parent that may not change, a read-only mount).
+// An empty folder that stays was refused.
 OsError FolderStayedError(const std::wstring& folder)
 {
     return ErrorFromWin32(HoldsEntries(folder) ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
@@ -1454,15 +1454,9 @@ bool CWin32FileSystem::RemoveFile(const std::string& path, OsError& error)
 
 bool CWin32FileSystem::RemoveFolder(const std::string& path, OsError& error)
 {
-    const std::wstring wide = WidePath(path);
-    if (!RemoveDirectoryW(wide.c_str()))
+    if (!RemoveDirectoryW(WidePath(path).c_str()))
     {
         error = LastError();
-        return false;
-    }
-    if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES)
-    {
-        error = FolderStayedError(wide);
         return false;
     }
     return true;
