@@ -14,7 +14,6 @@
 // same free space, on an ext4 image it makes and loop-mounts itself: a wipe
 // fills the whole drive it runs on, so it never runs anywhere else.
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "engine/file_shredder.h"
 #include "engine/folder_shredder.h"
@@ -24,6 +23,7 @@
 #include "fakes/recording_file_system.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_paths.h"
+#include "platform/setting_names.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "app/activity_log.h"
 
-#include "app/setting_names.h"
 #include "platform/file_system.h"
 #include "platform/named_mutex.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 
 #include <memory>

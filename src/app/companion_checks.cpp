@@ -1,8 +1,8 @@
 #include "app/companion_checks.h"
 
-#include "app/setting_names.h"
 #include "platform/class_registry.h"
 #include "platform/file_system.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 
 namespace qw

@@ -48,9 +48,9 @@ std::string CAppMainWindowHost::Language()
     return m_app.m_language;
 }
 
-void CAppMainWindowHost::SetLanguage(const std::string& language)
+std::string CAppMainWindowHost::SetLanguage(const std::string& language)
 {
-    m_app.m_language = language;
+    return m_app.SetLanguage(language);
 }
 
 std::string CAppMainWindowHost::AppPath()

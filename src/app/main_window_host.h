@@ -16,7 +16,7 @@ public:
     ISettingsStore& Settings() override;
     std::string Text(int key) override;
     std::string Language() override;
-    void SetLanguage(const std::string& language) override;
+    std::string SetLanguage(const std::string& language) override;
     std::string AppPath() override;
     std::string ShowSmall(int frame, std::string_view type, const std::string& text,
                           const std::string& insert) override;

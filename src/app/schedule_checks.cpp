@@ -1,8 +1,8 @@
 #include "app/schedule_checks.h"
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "platform/file_system.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 
 namespace qw

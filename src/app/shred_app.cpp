@@ -2,7 +2,6 @@
 
 #include "app/command_line.h"
 #include "app/companion_checks.h"
-#include "app/setting_names.h"
 #include "app/sid_text.h"
 #include "engine/paths.h"
 #include "lang/ini_file.h"
@@ -11,6 +10,7 @@
 #include "platform/presenter.h"
 #include "platform/progress.h"
 #include "platform/runtime.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 
 #include <chrono>
@@ -77,6 +77,27 @@ std::string CShredApp::CaptionText(int key, std::string_view defaultText) const
 {
     std::string folder = m_platform.settings.ReadText(kAppPath, "");
     return m_pack.Lookup(folder, m_language, kPackSection, key, defaultText, kCaptionLimit);
+}
+
+const std::string& CShredApp::SetLanguage(std::string_view language)
+{
+    m_language = m_pack.Usable(m_appPath, language);
+    return m_language;
+}
+
+void CShredApp::TakeStoredLanguage(const std::string& stored)
+{
+    // Every text, the title and the instance mutex's name among them, would
+    // read "Error" in a language without a pack.
+    SetLanguage(stored);
+    // Only an interactive start knows its application folder, and a pack
+    // that is missing while English can be read means a wrong name, not a
+    // wrong folder.
+    if (m_language != stored && m_targetCount == 0 &&
+        (!IsLanguageName(stored) || m_pack.HasPack(m_appPath, m_language)))
+    {
+        m_platform.settings.WriteText(kLanguage, m_language);
+    }
 }
 
 CMessageWindow CShredApp::NewMessage(MessageSize size) const
@@ -153,8 +174,10 @@ void CShredApp::PrepareShredOptions()
         CorrectedMethod(m_unattended ? m_cmdMethod : settings.ReadInt(kMethod, kDefaultMethod));
     options.passes = CorrectedPasses(
         m_unattended ? m_cmdPasses : settings.ReadInt(kPassCount, kDefaultPassCount));
-    options.folderRule = m_unattended ? m_cmdFolderRule : settings.ReadInt(kFolder, 0);
-    options.removeRule = m_unattended ? m_cmdRemoveRule : settings.ReadInt(kRemove, 0);
+    options.folderRule =
+        CorrectedRule(m_unattended ? m_cmdFolderRule : settings.ReadInt(kFolder, kDefaultRule));
+    options.removeRule =
+        CorrectedRule(m_unattended ? m_cmdRemoveRule : settings.ReadInt(kRemove, kDefaultRule));
     options.legacyFreeSpace = m_freeSpaceFunction == FreeSpaceFunction::Legacy;
     options.xpOrMe = m_xpOrMe != 0;
     options.driveRoots = m_driveRoots;
@@ -309,7 +332,8 @@ StartOutcome CShredApp::InitInstance(std::string_view commandLine)
 
     m_passCount = m_savedPassCount = settings.ReadInt(kPassCount, kDefaultPassCount);
     m_method = m_savedMethod = settings.ReadInt(kMethod, kDefaultMethod);
-    m_language = settings.ReadText(kLanguage, kDefaultLanguage);
+    const std::string storedLanguage = settings.ReadText(kLanguage, kDefaultLanguage);
+    m_language = storedLanguage;
 
     SplitCommandLine(commandLine, [this](std::string_view arg) { return HandleArgument(arg); });
 
@@ -321,20 +345,21 @@ StartOutcome CShredApp::InitInstance(std::string_view commandLine)
             m_appPath = FolderOf(m_platform.system.ProgramPath());
             settings.WriteText(kAppPath, m_appPath);
         }
-        if (m_platform.runtime.CreateInstanceMutex(LanguageText(kKeyTitle)) ==
-            MutexResult::AlreadyExists)
-        {
-            CMessageWindow window = NewMessage(MessageSize::Small);
-            window.SetFrame(1);
-            window.SetType("info");
-            window.SetMessage(LanguageText(kKeyAlreadyRunning));
-            ShowMessage(window);
-            return StartOutcome::ExitAtOnce;
-        }
     }
     else
     {
         m_appPath = settings.ReadText(kAppPath, "");
+    }
+    TakeStoredLanguage(storedLanguage);
+    if (m_targetCount == 0 && m_platform.runtime.CreateInstanceMutex(LanguageText(kKeyTitle)) ==
+                                  MutexResult::AlreadyExists)
+    {
+        CMessageWindow window = NewMessage(MessageSize::Small);
+        window.SetFrame(1);
+        window.SetType("info");
+        window.SetMessage(LanguageText(kKeyAlreadyRunning));
+        ShowMessage(window);
+        return StartOutcome::ExitAtOnce;
     }
 
     m_title = LanguageText(kKeyTitle);

@@ -117,6 +117,9 @@ public:
                         IControlTexts& window) const;
     // Window captions read straight from the pack in the AppPath folder.
     std::string CaptionText(int key, std::string_view defaultText) const;
+    // Makes `language` the current language, or English where it has no
+    // pack to read; returns the one taken.
+    const std::string& SetLanguage(std::string_view language);
 
     CMessageWindow NewMessage(MessageSize size) const;
     // Shows the window, or in an unattended run makes its raw text the run
@@ -203,6 +206,7 @@ public:
 
 private:
     bool FailStart(int key, std::string_view codeInsert = {});
+    void TakeStoredLanguage(const std::string& stored);
     void GatherProtectedFolders();
     void CheckRecycleCapable();
     bool ChooseFreeSpaceFunction();

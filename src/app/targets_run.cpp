@@ -1,6 +1,5 @@
 #include "app/targets_run.h"
 
-#include "app/setting_names.h"
 #include "engine/file_shredder.h"
 #include "engine/folder_shredder.h"
 #include "engine/free_space_wipe.h"
@@ -8,6 +7,7 @@
 #include "engine/recycle_bin.h"
 #include "platform/file_system.h"
 #include "platform/presenter.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 #include "platform/shell.h"
 

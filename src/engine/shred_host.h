@@ -30,6 +30,12 @@ inline constexpr int CorrectedPasses(int passes)
 {
     return passes >= 1 && passes <= 10 ? passes : 3;
 }
+// A subfolder or remove rule outside 0..2 (never, ask, always) is "never":
+// nothing is entered or removed that nobody chose.
+inline constexpr int CorrectedRule(int rule)
+{
+    return rule >= 0 && rule <= 2 ? rule : 0;
+}
 
 // What a run was asked to do, filled once by the application before it calls
 // the engine.

@@ -60,10 +60,15 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
-                                        std::string_view key)
+namespace
 {
-    bool seenSection = false;
+
+// Walks the first section named `section`; with a key, to its value. Tells
+// through `seen` whether that section was there at all.
+std::optional<std::string> ScanSection(std::string_view text, std::string_view section,
+                                       std::optional<std::string_view> key, bool& seen)
+{
+    seen = false;
     bool inSection = false;
     std::size_t pos = 0;
     while (pos <= text.size())
@@ -85,8 +90,12 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
             std::size_t close = line.find(']');
             std::string_view name =
                 Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
-            inSection = !seenSection && EqualsNoCase(name, section);
-            seenSection = seenSection || inSection;
+            inSection = !seen && EqualsNoCase(name, section);
+            seen = seen || inSection;
+            if (seen && !key)
+            {
+                return std::nullopt;
+            }
             continue;
         }
         if (!inSection || line.empty() || line.front() == ';')
@@ -98,12 +107,28 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
         {
             continue;
         }
-        if (EqualsNoCase(Trim(line.substr(0, eq)), key))
+        if (EqualsNoCase(Trim(line.substr(0, eq)), *key))
         {
             return std::string(Unquote(Trim(line.substr(eq + 1))));
         }
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
+                                        std::string_view key)
+{
+    bool seen = false;
+    return ScanSection(text, section, key, seen);
+}
+
+bool HasIniSection(std::string_view text, std::string_view section)
+{
+    bool seen = false;
+    ScanSection(text, section, std::nullopt, seen);
+    return seen;
 }
 
 bool IsValidUtf8(std::string_view text)

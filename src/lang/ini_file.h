@@ -16,6 +16,9 @@ class ITextCodec;
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
                                         std::string_view key);
 
+// Whether profile-file text has a section of that name.
+bool HasIniSection(std::string_view text, std::string_view section);
+
 // File bytes as UTF-8: a UTF-8 file (with or without BOM) stays as it is,
 // anything else is taken to be in the ANSI code page.
 std::string DecodeTextFile(std::string_view bytes, ITextCodec& codec);

@@ -1,10 +1,11 @@
 #include "scheduler/scheduling_client.h"
 
-#include "app/setting_names.h"
+#include "engine/shred_host.h"
 #include "lang/ini_file.h"
 #include "lang/message_window.h"
 #include "lang/placeholders.h"
 #include "lang/utf16_length.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 #include "scheduler/automation_date.h"
 
@@ -349,8 +350,10 @@ void CSchedulingClient::ScheduleList(SchedulingContext& context, bool folders)
         // Read after the checks, which may have stored the answers just
         // given.
         ISettingsStore& settings = m_host.Settings();
-        return folders ? FoldersTaskLine(name, method, passes, settings.ReadInt(kFolder, 0),
-                                         settings.ReadInt(kRemove, 0), paths)
+        return folders ? FoldersTaskLine(name, method, passes,
+                                         CorrectedRule(settings.ReadInt(kFolder, kDefaultRule)),
+                                         CorrectedRule(settings.ReadInt(kRemove, kDefaultRule)),
+                                         paths)
                        : FilesTaskLine(name, method, passes, paths);
     };
     // A line longer than a task keeps would make a task that shreds only
@@ -359,8 +362,8 @@ void CSchedulingClient::ScheduleList(SchedulingContext& context, bool folders)
     const auto tooLong = [&](const std::string& name)
     {
         ISettingsStore& settings = m_host.Settings();
-        const int method = settings.ReadInt(kMethod, kDefaultMethod);
-        const int passes = settings.ReadInt(kPassCount, kDefaultPassCount);
+        const int method = CorrectedMethod(settings.ReadInt(kMethod, kDefaultMethod));
+        const int passes = CorrectedPasses(settings.ReadInt(kPassCount, kDefaultPassCount));
         const auto line = [&](const std::vector<std::string>& paths)
         { return listLine(name, method, passes, paths); };
         const std::size_t limit = TaskParametersLimit(OwnTexts());
@@ -390,8 +393,8 @@ void CSchedulingClient::ScheduleTarget(const TaskLine& line, const std::function
         return;
     }
     ISettingsStore& settings = m_host.Settings();
-    if (!CreateTask(name, line(name, settings.ReadInt(kMethod, kDefaultMethod),
-                               settings.ReadInt(kPassCount, kDefaultPassCount))))
+    if (!CreateTask(name, line(name, CorrectedMethod(settings.ReadInt(kMethod, kDefaultMethod)),
+                               CorrectedPasses(settings.ReadInt(kPassCount, kDefaultPassCount)))))
     {
         return;
     }

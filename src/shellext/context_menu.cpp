@@ -1,8 +1,8 @@
 #include "shellext/context_menu.h"
 
-#include "app/setting_names.h"
 #include "lang/language_pack.h"
 #include "lang/placeholders.h"
+#include "platform/setting_names.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_system.h"
@@ -272,14 +272,24 @@ const ModuleSettings& Settings()
     // held; a change reaches a process only when it loads the library anew.
     static ModuleSettings settings;
     static std::once_flag once;
-    std::call_once(once,
-                   []
-                   {
-                       CRegistrySettingsStore store(kSettingsCompany, kSettingsProfile);
-                       settings.appPath = store.ReadText(kAppPath, "");
-                       settings.language = MenuLanguage(store.ReadText(kLanguage, ""));
-                       settings.moduleFolder = FolderOf(ModuleFilePath(g_module));
-                   });
+    std::call_once(
+        once,
+        []
+        {
+            CRegistrySettingsStore store(kSettingsCompany, kSettingsProfile);
+            settings.appPath = store.ReadText(kAppPath, "");
+            settings.language = MenuLanguage(store.ReadText(kLanguage, ""));
+            if (!settings.appPath.empty())
+            {
+                // As at the program's own start: a language without a pack
+                // gives English.
+                CWin32FileSystem files;
+                CWin32TextCodec codec;
+                settings.language =
+                    CLanguagePack(files, codec).Usable(settings.appPath, settings.language);
+            }
+            settings.moduleFolder = FolderOf(ModuleFilePath(g_module));
+        });
     return settings;
 }
 

@@ -1,8 +1,8 @@
 #include "ui/main_window.h"
 
-#include "app/setting_names.h"
 #include "engine/shred_host.h"
 #include "lang/ini_file.h"
+#include "platform/setting_names.h"
 #include "platform/settings_store.h"
 #include "player/splash.h"
 #include "ui/movie_windows.h"
@@ -29,8 +29,10 @@ constexpr int kKeyNoFileSelected = 9018;
 constexpr int kKeyNoFolderSelected = 9025;
 constexpr int kKeyConfirmRemoveFiles = 9066;
 constexpr int kKeyConfirmRemoveFolders = 9067;
+constexpr int kKeyNotFound = 9034;
 constexpr int kKeyBarInName = 9110;
 constexpr int kKeyDriveRootAsFolder = 9113;
+constexpr int kKeyTrailingDotOrBlank = 9100;
 
 constexpr std::string_view kLanguageCount = "_root.NoSupportedLanguage";
 constexpr std::string_view kLanguageLabel = "_root.LanguageLabel";
@@ -55,6 +57,39 @@ std::string TrimLeadingBars(const std::string& text)
 bool Listed(const std::vector<std::string>& list, const std::string& path)
 {
     return std::find(list.begin(), list.end(), path) != list.end();
+}
+
+// Windows reads "b.txt." and "b.txt " as "b.txt": such a name in a path
+// names no entry of its own.
+bool HasStrippedName(std::string_view path)
+{
+    std::size_t start = 0;
+    while (start <= path.size())
+    {
+        std::size_t end = path.find_first_of("\\/", start);
+        end = end == std::string_view::npos ? path.size() : end;
+        const std::string_view name = path.substr(start, end - start);
+        if (name != "." && name != ".." && !name.empty() &&
+            (name.back() == '.' || name.back() == ' '))
+        {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Read from the settings and stored back corrected, so that nothing built
+// from them later (a task's line above all) carries a value out of range.
+int ReadCorrected(ISettingsStore& settings, std::string_view name, int defaultValue,
+                  int (*corrected)(int))
+{
+    const int stored = settings.ReadInt(name, defaultValue);
+    if (corrected(stored) != stored)
+    {
+        settings.WriteInt(name, corrected(stored));
+    }
+    return corrected(stored);
 }
 
 } // namespace
@@ -92,32 +127,17 @@ void CMainWindow::SetVariables()
     ISettingsStore& settings = m_host.Settings();
     movie.SetVariable(std::string(kLanguageCount), "1");
     movie.SetVariable(std::string(kLanguageLabel) + "0", "English");
-    const std::string language = settings.ReadText(kLanguage, kDefaultLanguage);
+    // The language the program took at start: a setting that names no pack
+    // was corrected there.
+    const std::string language = m_host.Language();
     movie.SetVariable(std::string(kLanguageVar), language);
 
-    m_method = settings.ReadInt(kMethod, kDefaultMethod);
-    if (CorrectedMethod(m_method) != m_method)
-    {
-        m_method = CorrectedMethod(m_method);
-        settings.WriteInt(kMethod, m_method);
-    }
-    m_passCount = settings.ReadInt(kPassCount, kDefaultPassCount);
-    if (CorrectedPasses(m_passCount) != m_passCount)
-    {
-        m_passCount = CorrectedPasses(m_passCount);
-        settings.WriteInt(kPassCount, m_passCount);
-    }
+    m_method = ReadCorrected(settings, kMethod, kDefaultMethod, CorrectedMethod);
+    m_passCount = ReadCorrected(settings, kPassCount, kDefaultPassCount, CorrectedPasses);
+    ReadCorrected(settings, kFolder, kDefaultRule, CorrectedRule);
+    ReadCorrected(settings, kRemove, kDefaultRule, CorrectedRule);
 
-    const int count = std::max(0, ToInt(movie.GetVariable(std::string(kLanguageCount))));
-    for (int i = 0; i < count; ++i)
-    {
-        const std::string label =
-            movie.GetVariable(std::string(kLanguageLabel) + std::to_string(i));
-        if (EqualsNoCase(label, language))
-        {
-            movie.SetVariable(std::string(kSelectedLanguage), std::to_string(i));
-        }
-    }
+    SelectLanguage(language);
     movie.SetVariable(std::string(kMethodVar), std::to_string(m_method));
     movie.SetVariable(std::string(kPassCountVar), std::to_string(m_passCount));
     // The update button shows only where there is something to start.
@@ -209,24 +229,75 @@ void CMainWindow::ReadPassCount()
     m_host.Settings().WriteInt(kPassCount, m_passCount);
 }
 
+void CMainWindow::SelectLanguage(const std::string& language)
+{
+    IMovie& movie = Movie();
+    const int count = std::max(0, ToInt(movie.GetVariable(std::string(kLanguageCount))));
+    for (int i = 0; i < count; ++i)
+    {
+        const std::string label =
+            movie.GetVariable(std::string(kLanguageLabel) + std::to_string(i));
+        if (EqualsNoCase(label, language))
+        {
+            movie.SetVariable(std::string(kSelectedLanguage), std::to_string(i));
+        }
+    }
+}
+
 void CMainWindow::ChangeLanguage(const std::string& argument)
 {
     Movie().SetVariable(std::string(kSelectedLanguage), argument);
-    const std::string language = Movie().GetVariable(std::string(kLanguageVar));
-    m_host.SetLanguage(language);
+    const std::string picked = Movie().GetVariable(std::string(kLanguageVar));
+    const std::string language = m_host.SetLanguage(picked);
     m_host.Settings().WriteText(kLanguage, language);
+    if (language != picked)
+    {
+        // The list shows what the texts now are.
+        Movie().SetVariable(std::string(kLanguageVar), language);
+        SelectLanguage(language);
+    }
     m_host.ShowSmall(1, "info", m_host.Text(kKeyLanguageChanged));
 }
 
-bool CMainWindow::ShowableInList(const std::string& path)
+std::optional<ListedEntry> CMainWindow::Admitted(const std::string& path, bool folders)
 {
-    // The movie takes its entries as one text split at bars.
-    if (path.find('|') == std::string::npos)
+    int refusal = 0;
+    std::optional<ListedEntry> added;
+    if (path.find('|') != std::string::npos)
     {
-        return true;
+        // The movie takes its entries as one text split at bars.
+        refusal = kKeyBarInName;
     }
-    m_host.ShowSmall(1, "info", m_host.Text(kKeyBarInName), path);
-    return false;
+    else if (HasStrippedName(path))
+    {
+        refusal = kKeyTrailingDotOrBlank;
+    }
+    else if (Listed(folders ? m_folders : m_files, path))
+    {
+        refusal = folders ? kKeyFolderListed : kKeyFileListed;
+    }
+    else
+    {
+        added = m_host.DescribeEntry(path);
+        if (folders && added->driveRoot)
+        {
+            // A whole drive is no folder to shred: only its free space is
+            // wiped, and that is asked for on the Drives panel.
+            refusal = kKeyDriveRootAsFolder;
+        }
+        else if (!added->status)
+        {
+            // An entry that names nothing could only ever be reported
+            // "not found" when it is shredded.
+            refusal = kKeyNotFound;
+        }
+    }
+    if (refusal == 0)
+    {
+        return added;
+    }
+    m_host.ShowSmall(1, "info", m_host.Text(refusal), path);
+    return std::nullopt;
 }
 
 void CMainWindow::AddFiles(const std::vector<std::string>& paths)
@@ -234,18 +305,14 @@ void CMainWindow::AddFiles(const std::vector<std::string>& paths)
     std::string batch;
     for (const std::string& path : paths)
     {
-        if (!ShowableInList(path))
+        std::optional<ListedEntry> added = Admitted(path, false);
+        if (!added)
         {
-            continue;
-        }
-        if (Listed(m_files, path))
-        {
-            m_host.ShowSmall(1, "info", m_host.Text(kKeyFileListed), path);
             continue;
         }
         batch += "|" + path;
         m_files.push_back(path);
-        m_addedFiles[path] = m_host.DescribeEntry(path);
+        m_addedFiles[path] = std::move(*added);
     }
     batch = TrimLeadingBars(batch);
     if (!batch.empty())
@@ -261,27 +328,15 @@ bool CMainWindow::AddFolder(const std::string& path)
     {
         return false;
     }
-    if (!ShowableInList(path))
+    std::optional<ListedEntry> added = Admitted(path, true);
+    if (!added)
     {
-        return false;
-    }
-    if (Listed(m_folders, path))
-    {
-        m_host.ShowSmall(1, "info", m_host.Text(kKeyFolderListed), path);
-        return false;
-    }
-    // A whole drive is no folder to shred: only its free space is wiped,
-    // and that is asked for on the Drives panel.
-    ListedEntry added = m_host.DescribeEntry(path);
-    if (added.driveRoot)
-    {
-        m_host.ShowSmall(1, "info", m_host.Text(kKeyDriveRootAsFolder), path);
         return false;
     }
     Movie().SetVariable("_root.FoldersStr", path);
     Movie().SetVariable("_root.bAddFolder", "1");
     m_folders.push_back(path);
-    m_addedFolders[path] = std::move(added);
+    m_addedFolders[path] = std::move(*added);
     return true;
 }
 
@@ -439,14 +494,17 @@ void CMainWindow::RemoveAllFolders()
 void CMainWindow::SubfolderOptions()
 {
     ISettingsStore& settings = m_host.Settings();
-    const int shredBefore = settings.ReadInt(kFolder, 0);
-    const int removeBefore = settings.ReadInt(kRemove, 0);
+    const int shredBefore = CorrectedRule(settings.ReadInt(kFolder, kDefaultRule));
+    const int removeBefore = CorrectedRule(settings.ReadInt(kRemove, kDefaultRule));
     int shredRule = shredBefore;
     int removeRule = removeBefore;
     if (!m_services.EditSubfolderRules(shredRule, removeRule))
     {
         return;
     }
+    // The movie's values are stored only as rules.
+    shredRule = CorrectedRule(shredRule);
+    removeRule = CorrectedRule(removeRule);
     if (shredRule != shredBefore)
     {
         settings.WriteInt(kFolder, shredRule);

@@ -48,8 +48,9 @@ public:
     // A text of the current language's pack.
     virtual std::string Text(int key) = 0;
     virtual std::string Language() = 0;
-    // Takes effect for every later lookup and window.
-    virtual void SetLanguage(const std::string& language) = 0;
+    // Takes effect for every later lookup and window. A language without a
+    // pack to read gives English; returns the language taken.
+    virtual std::string SetLanguage(const std::string& language) = 0;
     // The folder the help, log and update program are found in (AppPath).
     virtual std::string AppPath() = 0;
     // A small message window; returns the answer.
@@ -185,8 +186,11 @@ private:
     void ShredFiles();
     void ShredFolders();
     void RunList(bool folders);
-    // False, after saying so, for a name the movie's list would split.
-    bool ShowableInList(const std::string& path);
+    // What `path` is, where it may join its list; nothing, after saying
+    // why, for a name the movie's list would split, one that names nothing
+    // or is listed already, and a whole drive among folders.
+    std::optional<ListedEntry> Admitted(const std::string& path, bool folders);
+    void SelectLanguage(const std::string& language);
     void RemoveOne(bool files);
     void RemoveAllFiles();
     void RemoveAllFolders();

@@ -1,8 +1,8 @@
 #include "app/companion_checks.h"
 
-#include "app/setting_names.h"
 #include "fakes/fake_platform.h"
 #include "platform/class_registry.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Every failure to write, flush, truncate or close is reported, and the
 // unattended run that met it never logs "Success".
 
-#include "app/setting_names.h"
 #include "app/targets_run.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 
@@ -67,13 +67,14 @@ TEST_F(StartupTest, StoredSettingsAreCopiedAndAppPathKept)
                               {"passcount", 7},
                               {"method", 1},
                               {"language", std::string("Deutsch")}};
+    m_fake.files.files["C:\\Tools\\Qw\\Lang\\Deutsch.ini"] =
+        "[Tarnwell Language Pack]\n9606=Quellwipe Deutsch\n";
     EXPECT_EQ(Start(), StartOutcome::Completed);
     EXPECT_TRUE(m_fake.settings.writes.empty());
     EXPECT_EQ(m_app.m_passCount, 7);
     EXPECT_EQ(m_app.m_savedMethod, 1);
     EXPECT_EQ(m_app.m_language, "Deutsch");
-    // No Deutsch pack here: the title is the missing-text marker.
-    EXPECT_EQ(m_app.m_title, "Error");
+    EXPECT_EQ(m_app.m_title, "Quellwipe Deutsch");
 }
 
 TEST_F(StartupTest, TargetsStartWritesNothingAndTakesNoMutex)

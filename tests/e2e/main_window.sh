@@ -68,6 +68,30 @@ wine "$tool" click '#32770' Quellwipe '&Yes'
 check "both files are shredded" bash -c "$(declare -f gone); gone '$c/one.txt' && gone '$c/two.txt'"
 sleep 2 # the run ends: its progress window closes, the window is enabled
 
+# Typed names that name nothing are refused, each with a message naming it:
+# "b.txt." and "b.txt " (Windows reads both as b.txt) and a missing file.
+echo b >"$c/b.txt"
+keys alt+a
+wine "$tool" wait '#32770' Open 10000
+xdotool search --onlyvisible --name '^Open$' windowfocus --sync 2>/dev/null
+xdotool type --delay 20 '"C:\b.txt" "C:\b.txt." "C:\b.txt " "C:\nothing.txt"'
+xdotool key Return
+refusals=
+for _ in 1 2 3; do
+    wine "$tool" wait '#32770' Quellwipe 10000 || break
+    refusals+="$(message)|"
+    wine "$tool" click '#32770' Quellwipe OK
+    sleep 0.7
+done
+check "only b.txt itself is listed" \
+    test "$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')" = 'C:\b.txt'
+check "the dotted and the blank-ended name are refused as naming nothing of their own" \
+    test "$(grep -oF "$(pack_text 9100 | cut -c1-40)" <<<"$refusals" | wc -l)" -eq 2
+check "the missing name is refused as not found" grep -qF 'C:\nothing.txt' <<<"$refusals"
+keys alt+m
+wine "$tool" wait '#32770' Quellwipe 10000 && wine "$tool" click '#32770' Quellwipe '&Yes'
+sleep 0.7
+
 # The sub-folder options write only the rule that changed.
 page 1
 keys alt+o

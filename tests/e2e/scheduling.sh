@@ -337,5 +337,24 @@ sleep 1
 check "the panel lists it" test "$(listed)" = 'longlist|'
 wine "$tool" close QuellwipeMainWindow -
 closed
+
+# A language that names no pack, a path at that: the program starts in
+# English (its title and its texts, never "Error") and stores English; rules
+# out of range are stored corrected before any task line could take them.
+language=English
+wine reg add "$key" /v Language /t REG_SZ /d '..\..\windows\win' /f >/dev/null 2>&1
+wine reg add "$key" /v Folder /t REG_DWORD /d 7 /f >/dev/null 2>&1
+wine reg add "$key" /v Remove /t REG_DWORD /d 4294967295 /f >/dev/null 2>&1
+check "the rules are out of range before the start" \
+    test "$(reg_value Folder)/$(reg_value Remove)" = 0x7/0xffffffff
+check "a pack-less language starts the main window" start
+check "under the English title" wine "$tool" wait QuellwipeMainWindow Quellwipe 1000
+wine "$tool" click QuellwipeMainWindow - 'Shre&d now'
+check "and says the list is empty in English" when_asked "$(pack_text 9021 | cut -c1-40)" OK
+check "the language is stored as English" test "$(reg_value Language)" = English
+check "the rules are stored as never" test "$(reg_value Folder)/$(reg_value Remove)" = 0x0/0x0
+wine "$tool" close QuellwipeMainWindow -
+closed
+
 [ "$drive" = D ] && qw_ntfs_unmount "$mnt" >/dev/null
 finish

@@ -137,6 +137,21 @@ else
     echo "skip: no strace to count the bytes written"
 fi
 
+# A subfolder the system refuses to remove is reported with the error it
+# gave, not taken for one that is not empty. Wine 8.0 refuses it where the
+# parent may not change: immutable, which needs root and ext2/3/4 or alike.
+mkdir -p fixed/sub
+if chattr +i fixed 2>/dev/null; then
+    trap 'chattr -i "$c/fixed" 2>/dev/null' EXIT
+    rm -f "$log"
+    quellwipe '"/s" "Fixed" "/O0" "/T3" "/F2" "/R2" "C:\fixed"'
+    chattr -i fixed
+    check "an empty subfolder that may not go stays and is logged with error 5, not 145" \
+        test -d fixed/sub -a "$(grep -c 'C:\\fixed\\sub#Error 5: ' "$log")-$(grep -c 'Error 145' "$log")-$(grep -c Success "$log")" = 1-0-0
+else
+    echo "skip: no immutable folder here to refuse a removal"
+fi
+
 check "the settings are as they were" \
     test "$(wine reg query "$key" | tr -d '\r')" = "$settings_before"
 finish

@@ -1,9 +1,9 @@
 #include "engine/file_shredder.h"
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "engine/pattern.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 

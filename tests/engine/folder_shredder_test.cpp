@@ -3,12 +3,12 @@
 #include "engine/folder_shredder.h"
 
 #include "app/main_window_host.h"
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
 #include "fakes/fake_platform.h"
 #include "fakes/recording_file_system.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "engine/free_space_wipe.h"
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The file shredder through the real POSIX layer on real files.
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "engine/file_shredder.h"
 #include "fakes/fake_platform.h"
 #include "fakes/recording_file_system.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 

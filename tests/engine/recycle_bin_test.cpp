@@ -1,9 +1,9 @@
 #include "engine/recycle_bin.h"
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "app/targets_run.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "lang/language_pack.h"
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 
@@ -94,12 +94,33 @@ TEST_F(LanguageLookupTest, ChangingTheLanguageBetweenTwoLookupsReadsTheOtherPack
     EXPECT_EQ(m_app.LanguageText(9061), "Sprache gewechselt.");
 }
 
-TEST_F(LanguageLookupTest, EmptyLanguageReadsDotIni)
+// A language name is one file name of the Lang folder: anything else is
+// never read, even where a pack lies at the path it would make.
+TEST_F(LanguageLookupTest, OnlyPlainNamesAreReadAsPacks)
 {
-    Pack("D:\\App", "", "[Tarnwell Language Pack]\n9010=nameless\n");
-    m_app.m_language = "";
-    EXPECT_EQ(m_app.LanguageText(9010), "nameless");
-    EXPECT_EQ(m_fake.files.reads.back(), "D:\\App\\Lang\\.ini");
+    // clang-format off
+    const std::vector<std::string> plain = {"Deutsch", "Fran\303\247ais", "pt.BR", "COMx",
+                                            std::string(251, 'x')};
+    const std::vector<std::string> refused = {
+        "", ".", "..", "..\\..\\windows\\win", "../../etc/x", "Lang\\Deutsch",
+        "C:\\Windows\\win", "C:win", "\\\\server\\share\\x", "Deutsch.", "Deutsch ",
+        " Deutsch", "Deu..tsch", "a|b", "a*b", "a?b", "tab\tname", "CON", "con", "Nul.x", "AUX",
+        "COM1", "lpt9", "CONIN$", std::string(252, 'x')};
+    // clang-format on
+    for (const auto& [names, read] : {std::pair{plain, true}, std::pair{refused, false}})
+    {
+        for (const std::string& language : names)
+        {
+            SCOPED_TRACE(language);
+            EXPECT_EQ(IsLanguageName(language), read);
+            Pack("D:\\App", language, "[Tarnwell Language Pack]\n9010=found\n");
+            m_app.m_language = language;
+            m_fake.files.reads.clear();
+            EXPECT_EQ(m_app.LanguageText(9010), read ? "found" : "Error");
+            EXPECT_EQ(m_fake.files.reads.size(), read ? 1u : 0u);
+            EXPECT_EQ(LanguagePackPath("D:\\App", language).has_value(), read);
+        }
+    }
 }
 
 TEST_F(LanguageLookupTest, LongValuesAreCutAtEachLookupsLimit)

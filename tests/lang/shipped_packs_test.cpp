@@ -67,7 +67,7 @@ std::vector<std::string> ShippedPacks()
 std::string ReadPack(const std::string& language)
 {
     CPosixFileSystem files;
-    auto bytes = files.ReadWholeFile(LanguagePackPath(QW_DATA_DIR, language));
+    auto bytes = files.ReadWholeFile(*LanguagePackPath(QW_DATA_DIR, language));
     return bytes ? *bytes : std::string();
 }
 

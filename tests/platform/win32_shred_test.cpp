@@ -1,11 +1,11 @@
 // The file layer and the file shredder on the real Win32 file system.
 
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "engine/file_shredder.h"
 #include "engine/folder_shredder.h"
 #include "fakes/fake_platform.h"
 #include "fakes/recording_file_system.h"
+#include "platform/setting_names.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_system.h"

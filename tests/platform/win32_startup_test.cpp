@@ -2,9 +2,9 @@
 // the windows faked.
 
 #include "app/companion_checks.h"
-#include "app/setting_names.h"
 #include "app/shred_app.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 #include "platform/win32/registry_settings_store.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"

@@ -5,8 +5,8 @@
 // movie then shows must agree.
 #include "ui/main_window.h"
 
-#include "app/setting_names.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 #include "player/movie_player.h"
 #include "player/splash.h"
 
@@ -15,6 +15,7 @@
 #include <deque>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace qw::test
@@ -60,7 +61,12 @@ public:
         return found == texts.end() ? language + ":" + std::to_string(key) : found->second;
     }
     std::string Language() override { return language; }
-    void SetLanguage(const std::string& value) override { language = value; }
+    // Languages named in `packless` have no pack: English is taken.
+    std::string SetLanguage(const std::string& value) override
+    {
+        language = packless.count(value) != 0 ? "English" : value;
+        return language;
+    }
     std::string AppPath() override { return kAppFolder; }
     std::string ShowSmall(int frame, std::string_view type, const std::string& text,
                           const std::string& insert) override
@@ -77,10 +83,15 @@ public:
     bool FileExists(const std::string&) override { return false; }
     std::vector<std::string> DriveNames() override { return {"C:", "E:"}; }
     void BeginRun() override { runs.push_back("begin"); }
+    // A plain file unless described otherwise or missing.
     ListedEntry DescribeEntry(const std::string& path) override
     {
         auto found = described.find(path);
-        return found == described.end() ? ListedEntry{} : found->second;
+        if (found != described.end())
+        {
+            return found->second;
+        }
+        return missing.count(path) != 0 ? ListedEntry{} : ListedEntry{FileStatus{}, false};
     }
     bool ShredListed(const std::string& path, bool, const ListedEntry& added) override
     {
@@ -116,6 +127,8 @@ public:
     std::vector<std::string> checked;
     std::string stopAt, cancelAfter;
     std::map<std::string, ListedEntry> described;
+    std::set<std::string> missing;
+    std::set<std::string> packless;
     std::vector<std::uint64_t> listedAs; // the identity each shredded entry was added with
     bool cancelled = false;
 };
@@ -207,6 +220,7 @@ protected:
         host.settings.WriteInt(kMethod, method);
         host.settings.WriteInt(kPassCount, passes);
         host.settings.WriteText(kLanguage, language);
+        host.language = language;
         host.settings.writes.clear();
         window = std::make_unique<CMainWindow>(movie, &skin, frame, presenter, kAppFolder, host,
                                                services, *scheduling, &splash);

@@ -54,6 +54,16 @@ TEST_F(MainWindow, PickingALanguageSwitchesAtOnceAndTellsInTheNewOne)
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, "Deutsch:9061");
     EXPECT_EQ(host.messages[0].type, "info");
+
+    // A pick without a pack: English is taken, stored and shown.
+    host.packless = {"Deutsch"};
+    host.language = "English";
+    movie.Pick("language", 1);
+    EXPECT_EQ(host.language, "English");
+    EXPECT_EQ(host.settings.ReadText(kLanguage, ""), "English");
+    EXPECT_EQ(Var("_root.strLanguage"), "English");
+    EXPECT_EQ(Var("_root.LastSelectedLang"), "0");
+    EXPECT_EQ(host.messages.back().text, "English:9061");
 }
 
 TEST_F(MainWindow, FileListsRefuseDuplicatesAndStayInStepWithTheMovie)
@@ -170,6 +180,78 @@ TEST_F(MainWindow, EachPathIsOneEntryAndWholeDrivesStayOffTheFolderList)
     EXPECT_EQ(host.messages[2].text, "English:9113");
     EXPECT_EQ(movie.Items("folders"), (std::vector<std::string>{"C:\\d"}));
     EXPECT_EQ(window->Folders(), (std::vector<std::string>{"C:\\d"}));
+}
+
+TEST_F(MainWindow, OnlyNamesOfWhatIsThereJoinTheLists)
+{
+    enum class Via
+    {
+        Dialog,
+        Drop,
+        Browse,
+        DropFolder
+    };
+    struct Case
+    {
+        Via via;
+        std::string path;
+        bool missing;
+        int refusal; // the message saying why, 0 when admitted
+    };
+    const Case cases[] = {
+        {Via::Dialog, "C:\\b.txt", false, 0},      {Via::Dialog, "C:\\b.txt.", false, 9100},
+        {Via::Dialog, "C:\\b.txt ", false, 9100},  {Via::Dialog, "C:\\B.TXT", false, 0},
+        {Via::Dialog, "C:\\gone.txt", true, 9034}, {Via::Dialog, "C:\\dir.\\b.txt", false, 9100},
+        {Via::Dialog, "C:\\b.txt", false, 1000},   {Via::Drop, "C:\\c.txt", false, 0},
+        {Via::Drop, "C:\\c.txt. . ", false, 9100}, {Via::Drop, "C:\\gone2.txt", true, 9034},
+        {Via::Browse, "C:\\d", false, 0},          {Via::Browse, "C:\\d.", false, 9100},
+        {Via::Browse, "C:\\D", false, 0},          {Via::Browse, "C:\\nowhere", true, 9034},
+        {Via::Browse, "C:\\d", false, 1003},       {Via::DropFolder, "C:\\e ", false, 9100},
+        {Via::DropFolder, "C:\\gone", true, 9034}, {Via::DropFolder, "C:\\e", false, 0},
+    };
+    Start();
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE("'" + c.path + "'");
+        const bool folder = c.via == Via::Browse || c.via == Via::DropFolder;
+        if (c.missing)
+        {
+            host.missing.insert(c.path);
+        }
+        host.messages.clear();
+        movie.Pick("panels", folder ? 1 : 0);
+        switch (c.via)
+        {
+        case Via::Dialog:
+            services.chosenFiles = std::vector<std::string>{c.path};
+            movie.Press("addFiles");
+            break;
+        case Via::Browse:
+            services.chosenFolder = c.path;
+            movie.Press("addFolder");
+            break;
+        case Via::Drop:
+        case Via::DropFolder:
+            window->AddDropped({c.path}, {folder});
+            break;
+        }
+        const std::vector<std::string>& list = folder ? window->Folders() : window->Files();
+        const bool already = c.refusal == 1000 || c.refusal == 1003;
+        EXPECT_EQ(std::count(list.begin(), list.end(), c.path), c.refusal == 0 || already ? 1 : 0);
+        if (c.refusal == 0)
+        {
+            EXPECT_TRUE(host.messages.empty());
+            EXPECT_EQ(list.back(), c.path);
+            continue;
+        }
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text, "English:" + std::to_string(c.refusal));
+        EXPECT_EQ(host.messages[0].insert, c.path);
+    }
+    // Both sides in step: the movie shows what the program keeps.
+    ExpectFiles({"C:\\b.txt", "C:\\B.TXT", "C:\\c.txt"});
+    EXPECT_EQ(movie.Items("folders"), (std::vector<std::string>{"C:\\d", "C:\\D", "C:\\e"}));
+    EXPECT_EQ(window->Folders(), movie.Items("folders"));
 }
 
 TEST_F(MainWindow, TaskNameWindowRefusesBlankNames)

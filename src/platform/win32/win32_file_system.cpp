@@ -891,6 +891,56 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const Location& at, const CWin3
         static_cast<std::size_t>(std::min<std::uint64_t>(now.size, kGatherBytes)));
 }
 
+class CFindHandle
+{
+public:
+    explicit CFindHandle(HANDLE handle) : m_handle(handle) {}
+    ~CFindHandle()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+        {
+            FindClose(m_handle);
+        }
+    }
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+    HANDLE Get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+// Whether a folder holds anything besides "." and "..".
+bool HoldsEntries(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    CFindHandle find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
+                                      FindExSearchNameMatch, nullptr, 0));
+    if (find.Get() == INVALID_HANDLE_VALUE)
+    {
+        return false;
+    }
+    do
+    {
+        const std::wstring_view name = data.cFileName;
+        if (name != L"." && name != L"..")
+        {
+            return true;
+        }
+    } while (FindNextFileW(find.Get(), &data));
+    return false;
+}
+
+// The error for a folder that was to go and is still there. Windows refuses
+// a folder that is not empty when it is marked for deletion; wine 8.0 marks
+// an empty one, removes it only as the last handle closes and drops the
+// system's refusal there (a parent that may not change, a read-only mount).
+// An empty folder that stays was refused.
+OsError FolderStayedError(const std::wstring& folder)
+{
+    return ErrorFromWin32(HoldsEntries(folder) ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
+}
+
 // Removes an empty folder through `folder`, a handle opened as the folder
 // itself with delete access and no delete sharing, so that nobody renames
 // or replaces it until it is gone. A folder that is, or has become, a
@@ -918,8 +968,7 @@ bool RemoveFolderByHandle(CUniqueHandle folder, const Location& at, OsError& err
     folder.Reset();
     if (ExistsAt(at))
     {
-        // Marked, yet still there: a folder that was not empty after all.
-        error = ErrorFromWin32(ERROR_DIR_NOT_EMPTY);
+        error = FolderStayedError(at.path);
         return false;
     }
     return true;
@@ -944,25 +993,6 @@ bool RemoveFolderItself(const Location& at, bool namedReparse, OsError& error)
     }
     return RemoveFolderByHandle(std::move(folder), at, error);
 }
-
-class CFindHandle
-{
-public:
-    explicit CFindHandle(HANDLE handle) : m_handle(handle) {}
-    ~CFindHandle()
-    {
-        if (m_handle != INVALID_HANDLE_VALUE)
-        {
-            FindClose(m_handle);
-        }
-    }
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 } // namespace
 

@@ -20,6 +20,8 @@ inline constexpr std::string_view kRemove = "Remove";
 
 inline constexpr int kDefaultPassCount = 3;
 inline constexpr int kDefaultMethod = 0;
+// Folder and Remove: never.
+inline constexpr int kDefaultRule = 0;
 inline constexpr std::string_view kDefaultLanguage = "English";
 // AppPath reads this at an interactive start when it was never written.
 inline constexpr std::string_view kAppPathUnset = "Empty";
