@@ -45,6 +45,9 @@ protected:
         m_app.m_unattended = true;
         m_app.m_cmdMethod = method;
         m_app.m_cmdPasses = passes;
+        // The fake keeps no bytes of fillers, so random ones cannot be read
+        // back.
+        m_app.m_cmdVerify = method == 1 ? 0 : 1;
     }
     void Space(std::uint64_t available, std::uint64_t totalFree, std::uint64_t left)
     {
