@@ -431,17 +431,13 @@ void ReportGrew(IShredHost& host, const std::string& path)
     host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyGrew), path));
 }
 
-void ReportNotVerified(IShredHost& host, const std::string& path)
-{
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotVerified), path));
-}
-
-void ReportNotReadBack(IShredHost& host, const std::string& path, const OsError& error)
+// A report naming what is left, with the system's code and text.
+void ReportNamingError(IShredHost& host, int key, const std::string& path, const OsError& error)
 {
     host.Tell(EngineMessage::Naming(
         MessageSize::Middle,
-        Substitute(host.Text(kKeyNotReadBack), {{"%u", std::to_string(error.code)},
-                                                {"%t", ErrorDescription(host, error.code)}}),
+        Substitute(host.Text(key), {{"%u", std::to_string(error.code)},
+                                    {"%t", ErrorDescription(host, error.code)}}),
         path));
 }
 
@@ -456,10 +452,10 @@ bool ReportUnverified(IShredHost& host, PassOutcome outcome, const std::string& 
         ReportGrew(host, path);
         return true;
     case PassOutcome::NotVerified:
-        ReportNotVerified(host, path);
+        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotVerified), path));
         return true;
     case PassOutcome::ReadBackFailed:
-        ReportNotReadBack(host, path, error);
+        ReportNamingError(host, kKeyNotReadBack, path, error);
         return true;
     default:
         return false;
@@ -473,14 +469,6 @@ void ReportReplaced(IShredHost& host, const std::string& path)
     host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyReplaced), path));
 }
 
-void ReportNotRenamed(IShredHost& host, const std::string& path, const OsError& error)
-{
-    host.Tell(EngineMessage::Naming(
-        MessageSize::Middle,
-        Substitute(host.Text(kKeyNotRenamed), {{"%u", std::to_string(error.code)},
-                                               {"%t", ErrorDescription(host, error.code)}}),
-        path));
-}
 
 } // namespace
 
@@ -765,7 +753,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         // The emptied file keeps its name, which is still readable: not
         // "Success", in any mode.
         CloseQuietly(*file);
-        ReportNotRenamed(host, path, error);
+        ReportNamingError(host, kKeyNotRenamed, path, error);
         return StopResultOf(mode);
     }
     if (file->Delete(folder, current, error))
@@ -862,7 +850,7 @@ int VerifyFreeSpaceFile(IShredHost& host, const std::string& path, IOpenFile& fi
     }
     if (outcome == PassOutcome::ReadBackFailed)
     {
-        ReportNotReadBack(host, path, error);
+        ReportNamingError(host, kKeyNotReadBack, path, error);
     }
     else if (outcome != PassOutcome::Done && outcome != PassOutcome::Cancelled)
     {
