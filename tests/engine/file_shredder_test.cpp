@@ -2,6 +2,7 @@
 
 #include "app/setting_names.h"
 #include "app/shred_app.h"
+#include "engine/last_pass.h"
 #include "engine/pattern.h"
 #include "fakes/fake_platform.h"
 
@@ -94,6 +95,53 @@ TEST(Patterns, LettersAreAllFiftyTwoAndNothingElse)
         seen.insert(c);
     }
     EXPECT_EQ(seen.size(), 52u);
+}
+
+// The comparison draws the random ranges again block by block from where
+// each range starts, as the passes drew them, whatever pieces it is fed.
+TEST(LastPass, ComparesRangesOfZeroesAndRandomDataInAnyPieces)
+{
+    CRandom first(11), second(12);
+    CLastPass pass;
+    pass.Add(0, 100000, &first);
+    pass.Add(100000, 170001, &second); // a catch-up, not on a block
+    pass.Add(170001, 170500, nullptr);
+    std::vector<std::uint8_t> file(170500, 0);
+    for (const auto& [start, end, state] :
+         {std::tuple{0ull, 100000ull, first}, std::tuple{100000ull, 170001ull, second}})
+    {
+        CRandom random = state;
+        for (std::uint64_t at = start; at < end; at += kBlockSize)
+        {
+            random.Fill(file.data() + at, std::min<std::uint64_t>(kBlockSize, end - at));
+        }
+    }
+    auto compare = [&pass](const std::vector<std::uint8_t>& bytes, std::size_t piece)
+    {
+        CLastPassComparer comparer(pass);
+        for (std::size_t at = 0; at < bytes.size(); at += piece)
+        {
+            if (!comparer.Next({bytes.data() + at, std::min(piece, bytes.size() - at)}))
+            {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t piece : {std::size_t{1000}, std::size_t{4096}, std::size_t{1} << 20})
+    {
+        SCOPED_TRACE(piece);
+        EXPECT_TRUE(compare(file, piece));
+        for (std::size_t wrong : {0, 65535, 65536, 99999, 100000, 165536, 170000, 170001, 170499})
+        {
+            std::vector<std::uint8_t> bad = file;
+            bad[wrong] ^= 0x01;
+            EXPECT_FALSE(compare(bad, piece)) << wrong;
+        }
+        std::vector<std::uint8_t> longer = file;
+        longer.push_back(0);
+        EXPECT_FALSE(compare(longer, piece)); // beyond what was written
+    }
 }
 
 bool AllLetters(const std::string& s)

@@ -618,10 +618,16 @@ public:
         {
             // The handle itself is opened again, never the name: what is read
             // is the file that was written.
-            m_read = CUniqueHandle(ReOpenFile(m_file.Get(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                                  FILE_SHARE_DELETE,
-                                              FILE_FLAG_NO_BUFFERING));
+            constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+            m_read = CUniqueHandle(
+                ReOpenFile(m_file.Get(), GENERIC_READ, kShareAll, FILE_FLAG_NO_BUFFERING));
+            if (!m_read.Valid() && (GetLastError() == ERROR_INVALID_PARAMETER ||
+                                    GetLastError() == ERROR_NOT_SUPPORTED))
+            {
+                // A file system that reads only through its cache: what it
+                // holds after the flush is compared all the same.
+                m_read = CUniqueHandle(ReOpenFile(m_file.Get(), GENERIC_READ, kShareAll, 0));
+            }
             if (!m_read.Valid())
             {
                 error = LastError();
