@@ -73,6 +73,7 @@ struct Options
     // that time other tools on the same data in the same run.
     std::string timePath;
     std::string method = "quick";
+    int verify = 1; // the last pass read back ("/V")
 };
 
 // The run's own folder, removed on failure too: it may hold large files.
@@ -204,7 +205,8 @@ void Usage(FILE* out)
                       "image\n"
                       "                made and loop-mounted for it (needs root)\n"
                       "  --image-mb N  size of that image in MiB (default 256)\n"
-                      "       qw_bench --time-path PATH [--method quick|thorough|folder]\n"
+                      "       qw_bench --time-path PATH [--method quick|thorough|folder] "
+                      "[--verify 0|1]\n"
                       "  shreds the existing file (or, with folder, the whole folder, quick\n"
                       "  method) once with the engine and prints the seconds it took\n");
 }
@@ -277,6 +279,10 @@ Options ParseOptions(int argc, char** argv)
             {
                 Fail("--method is quick, thorough or folder, not '" + options.method + "'");
             }
+        }
+        else if (arg == "--verify")
+        {
+            options.verify = std::atoi(value) != 0 ? 1 : 0;
         }
         else if (arg == "--repeat")
         {
@@ -462,6 +468,11 @@ public:
         return m_file->Truncate(size, error);
     }
     std::optional<std::uint64_t> Size(OsError& error) override { return m_file->Size(error); }
+    std::optional<std::span<const std::uint8_t>> ReadBack(std::uint64_t offset, std::size_t most,
+                                                          OsError& error) override
+    {
+        return m_file->ReadBack(offset, most, error);
+    }
     bool Close(OsError& error) override { return m_file->Close(error); }
     bool Rename(IEntry& folder, const std::string& from, const std::string& to,
                 OsError& error) override
@@ -1188,6 +1199,7 @@ int TimePathMain(const Options& options)
     app.m_cmdPasses = options.method == "thorough" ? options.passes : 1;
     app.m_cmdFolderRule = 2;
     app.m_cmdRemoveRule = 2;
+    app.m_cmdVerify = options.verify;
     app.PrepareShredOptions();
     const std::string path = FromPosixPath(target.string());
     Clock::time_point start = Clock::now();

@@ -134,8 +134,8 @@ if [ "${1:-}" = --inner ]; then
     echo "and Quellwipe/dd: how far the whole program is from the engine and from the disk"
     echo
 
-    printf '%-6s %-9s %9s %9s %9s %9s %8s %8s %8s' arch method Quellwipe shred engine dd \
-        shred/qw qw/eng qw/dd
+    printf '%-6s %-9s %9s %9s %9s %9s %8s %8s %8s %9s %7s' arch method Quellwipe shred engine dd \
+        shred/qw qw/eng qw/dd /V0 qw/V0
     [ "$window_cost" = 1 ] && printf ' %10s %7s' no-window window
     [ -n "$baseline" ] && printf ' %9s %8s' baseline base/qw
     printf '\n'
@@ -145,18 +145,18 @@ if [ "${1:-}" = --inner ]; then
         case $method in
         quick)
             qw_args=(/O0 /T1 "$wintarget") shred_cmd=(shred -n0 -z -u "$target") passes=1
-            tools+=(dd)
+            tools+=(dd unverified)
             ;;
         thorough)
             qw_args=(/O1 /T1 "$wintarget") shred_cmd=(shred -n3 -u "$target") passes=3
-            tools+=(dd)
+            tools+=(dd unverified)
             ;;
         folder | depth) qw_args=(/O0 /T1 /F2 /R2 "$wintree") shred_cmd=(shred_tree) ;;
         *) echo "unknown method $method" >&2 && exit 2 ;;
         esac
         [ "$window_cost" = 1 ] && tools+=(bare)
         [ -n "$baseline" ] && tools+=(base)
-        declare -a t_qw=() t_shred=() t_engine=() t_dd=() t_bare=() t_base=()
+        declare -a t_qw=() t_shred=() t_engine=() t_dd=() t_bare=() t_base=() t_nov=()
         for ((r = 0; r < repeat; r++)); do
             # The order rotates so that no tool always runs on a cache or
             # disk left busy by the same neighbour.
@@ -176,6 +176,8 @@ if [ "${1:-}" = --inner ]; then
                     t_engine+=("$("$engine" --time-path "$data" --method "$kind" 2>/dev/null || echo fail)")
                     ;;
                 dd) t_dd+=("$(seconds dd_passes $passes)") ;;
+                # The same run without reading the last pass back.
+                unverified) t_nov+=("$(qw_time /V0 "${qw_args[@]}")") ;;
                 bare) t_bare+=("$(QW_BENCH_NO_PROGRESS=1 qw_time "${qw_args[@]}")") ;;
                 base) t_base+=("$(QW_PROGRAM=$base_win qw_time "${qw_args[@]}")") ;;
                 esac
@@ -204,11 +206,13 @@ if [ "${1:-}" = --inner ]; then
         [ "$method" = depth ] && label="depth $depth"
         if [ ${#t_dd[@]} -gt 0 ]; then
             dd=$(median "${t_dd[@]}")
-            printf '%-6s %-9s %9.3f %9.3f %9.3f %9.3f %8.2f %8.2f %8.2f' "$arch" "$label" "$qw" \
-                "$sh" "$en" "$dd" "$(ratio "$sh" "$qw")" "$(ratio "$qw" "$en")" "$(ratio "$qw" "$dd")"
+            nov=$(median "${t_nov[@]}")
+            printf '%-6s %-9s %9.3f %9.3f %9.3f %9.3f %8.2f %8.2f %8.2f %9.3f %7.2f' "$arch" \
+                "$label" "$qw" "$sh" "$en" "$dd" "$(ratio "$sh" "$qw")" "$(ratio "$qw" "$en")" \
+                "$(ratio "$qw" "$dd")" "$nov" "$(ratio "$qw" "$nov")"
         else
-            printf '%-6s %-9s %9.3f %9.3f %9.3f %9s %8.2f %8.2f %8s' "$arch" "$label" "$qw" \
-                "$sh" "$en" - "$(ratio "$sh" "$qw")" "$(ratio "$qw" "$en")" -
+            printf '%-6s %-9s %9.3f %9.3f %9.3f %9s %8.2f %8.2f %8s %9s %7s' "$arch" "$label" "$qw" \
+                "$sh" "$en" - "$(ratio "$sh" "$qw")" "$(ratio "$qw" "$en")" - - -
         fi
         if [ "$window_cost" = 1 ]; then
             bare=$(median "${t_bare[@]}")

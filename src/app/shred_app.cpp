@@ -178,6 +178,8 @@ void CShredApp::PrepareShredOptions()
         CorrectedRule(m_unattended ? m_cmdFolderRule : settings.ReadInt(kFolder, kDefaultRule));
     options.removeRule =
         CorrectedRule(m_unattended ? m_cmdRemoveRule : settings.ReadInt(kRemove, kDefaultRule));
+    // Any run may turn it off on its command line; the setting otherwise.
+    options.verify = m_cmdVerify.value_or(settings.ReadInt(kVerify, kDefaultVerify)) != 0;
     options.legacyFreeSpace = m_freeSpaceFunction == FreeSpaceFunction::Legacy;
     options.xpOrMe = m_xpOrMe != 0;
     options.driveRoots = m_driveRoots;
@@ -304,6 +306,9 @@ bool CShredApp::HandleArgument(std::string_view argument)
             break;
         case 'R':
             m_cmdRemoveRule = value;
+            break;
+        case 'V':
+            m_cmdVerify = value;
             break;
         default:
             break;

@@ -187,6 +187,8 @@ public:
     int m_cmdPasses = 0;
     int m_cmdFolderRule = 0;
     int m_cmdRemoveRule = 0;
+    // "/V0" or "/V1"; without it the Verify setting decides.
+    std::optional<int> m_cmdVerify;
     int m_method = 0;
     int m_savedMethod = 0;
     int m_passCount = 0;

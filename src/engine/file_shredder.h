@@ -6,6 +6,7 @@
 namespace qw
 {
 
+class CLastPass;
 class CRandom;
 class IEntry;
 class IOpenFile;
@@ -50,6 +51,13 @@ int ShredFile(IShredHost& host, const std::string& path, ShredMode mode,
 // open. Returns the stop result; a write failure is reported.
 int OverwriteFreeSpaceFile(IShredHost& host, const std::string& path, const FreeSpaceRecord& record,
                            const std::string& line1);
+
+// Reads back the last pass over an open filler of the free-space wipe,
+// described by `written`; a filler that differs gets the last pass once more.
+// One that still differs is reported, and the wipe goes on. Returns the stop
+// result.
+int VerifyFreeSpaceFile(IShredHost& host, const std::string& path, IOpenFile& file,
+                        CLastPass& written);
 
 // The same for `name` inside an open folder, where the folder shredder
 // found it.

@@ -1,6 +1,7 @@
 #include "engine/free_space_wipe.h"
 
 #include "engine/file_shredder.h"
+#include "engine/last_pass.h"
 #include "engine/paths.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
@@ -333,6 +334,19 @@ RecordStep MakeRecordFile(IShredHost& host, const std::string& path, std::uint64
     {
         progress->SetLine(1, line);
     }
+    if (stop == 0 && host.Options().method != 1 && host.Options().verify)
+    {
+        if (!file->Flush(error))
+        {
+            ReportFillerWriteFailure(host, error);
+            OsError ignored;
+            file->Close(ignored);
+            return RecordStep::Failed;
+        }
+        CLastPass zeroes;
+        zeroes.Add(0, kResidentBytes, nullptr);
+        stop = VerifyFreeSpaceFile(host, path, *file, zeroes);
+    }
     if (stop != 0)
     {
         OsError ignored;
@@ -639,6 +653,18 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         {
             ReportFillerWriteFailure(host, error);
             result = FillResult::WriteError;
+        }
+        // The fill is the quick method's only pass; the thorough one's
+        // passes are verified where they are written.
+        if (result != FillResult::WriteError && method != 1 && options.verify &&
+            !host.Cancelled())
+        {
+            CLastPass zeroes;
+            zeroes.Add(0, record.size, nullptr);
+            if (VerifyFreeSpaceFile(host, record.path, *record.file, zeroes) != 0)
+            {
+                result = host.Cancelled() ? FillResult::Cancelled : FillResult::WriteError;
+            }
         }
         if (result == FillResult::WriteError || result == FillResult::Cancelled)
         {

@@ -46,6 +46,8 @@ struct ShredOptions
     int passes = 3;     // repeat count of the thorough method, 1..10
     int folderRule = 0; // 0 never, 1 ask, 2 always
     int removeRule = 0;
+    // The last pass is read back from the drive and compared.
+    bool verify = true;
     bool legacyFreeSpace = false; // the old free-space call, 32-bit counts
     bool xpOrMe = false;
     // "C:\" for each usable drive, empty otherwise, and its NTFS flag.
@@ -129,6 +131,14 @@ public:
     // Shows the message, or in an unattended run does what it asks for.
     // Returns the answer; empty when logged.
     virtual std::string Tell(const EngineMessage& message) = 0;
+
+    // The last pass over `path` (a file, one of its streams, a filler of
+    // the free-space wipe) was read back, `bytes` of it, and matched.
+    virtual void LastPassVerified(const std::string& path, std::uint64_t bytes)
+    {
+        (void)path;
+        (void)bytes;
+    }
 };
 
 } // namespace qw

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,6 +84,10 @@ inline std::string JoinPath(const std::string& folder, const std::string& name)
 
 class IEntry;
 
+// Reads that pass the cache must start on a sector: 4096 covers drives of
+// 512-byte and 4 KiB sectors.
+inline constexpr std::size_t kReadBackAlignment = 4096;
+
 // A file opened for overwriting: exclusive, existing only, write-through.
 class IOpenFile
 {
@@ -95,6 +100,13 @@ public:
     virtual bool Truncate(std::uint64_t size, OsError& error) = 0;
     // The size now, read from the open file.
     virtual std::optional<std::uint64_t> Size(OsError& error) = 0;
+    // Up to `most` bytes from `offset` (a multiple of kReadBackAlignment) as
+    // the drive holds them, past the system's cache where the system lets a
+    // program do so; fewer only at the end of the file. Valid until the next
+    // call.
+    virtual std::optional<std::span<const std::uint8_t>> ReadBack(std::uint64_t offset,
+                                                                  std::size_t most,
+                                                                  OsError& error) = 0;
     // False when closing reported a failure (data that never reached the
     // disk).
     virtual bool Close(OsError& error) = 0;

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "platform/setting_names.h"
 #include "app/shred_app.h"
 #include "fakes/fake_platform.h"
 
@@ -134,6 +135,39 @@ TEST_F(ArgumentHandlerTest, ContextMenuAndRecycleVerbLines)
     CShredApp verb(m_fake.platform);
     SplitCommandLine("recycle", [&verb](std::string_view a) { return verb.HandleArgument(a); });
     EXPECT_EQ(verb.m_targets, (Args{"recycle"}));
+}
+
+// Verification of the last pass: on unless "/V0" or the setting turns it
+// off; the command line wins, in unattended and confirmed runs alike.
+TEST_F(ArgumentHandlerTest, VerificationFollowsTheSwitchThenTheSetting)
+{
+    struct Case
+    {
+        const char* line;
+        std::optional<int> setting;
+        bool verify;
+    };
+    for (const Case& c : {Case{R"("C:\f")", std::nullopt, true},
+                          Case{R"("/s" "T" "/V0" "C:\f")", std::nullopt, false},
+                          Case{R"("/V0" "C:\f")", 1, false},
+                          Case{R"("C:\f")", 0, false},
+                          Case{R"("/s" "T" "C:\f")", 0, false},
+                          Case{R"("/V1" "C:\f")", 0, true},
+                          Case{R"("/s" "T" "/V1" "C:\f")", 0, true},
+                          Case{R"("/v0" "C:\f")", std::nullopt, true}, // case-sensitive
+                          Case{R"("/V" "C:\f")", 1, false}})           // no number reads 0
+    {
+        test::FakePlatform fake;
+        if (c.setting)
+        {
+            fake.settings.WriteInt(kVerify, *c.setting);
+        }
+        CShredApp app(fake.platform);
+        SplitCommandLine(c.line, [&app](std::string_view a) { return app.HandleArgument(a); });
+        app.PrepareShredOptions();
+        EXPECT_EQ(app.Options().verify, c.verify) << c.line;
+        EXPECT_EQ(app.m_targets, (Args{"C:\\f"})) << c.line;
+    }
 }
 
 TEST_F(ArgumentHandlerTest, OnlySwitchesOrATaskNameLeaveNoTarget)

@@ -115,22 +115,28 @@ check "the link stays and is reported, without Success" \
 
 # A method or pass count out of range is corrected (quick; 3 rounds), never
 # read as "no pass": every byte is written, as the system calls show, before
-# the file goes.
+# the file goes. After the last pass the file is read back once, whole;
+# "/V0" leaves that out.
 if command -v strace >/dev/null; then
-    for run in '"/O2" "/T3"':70000 '"/O1" "/T0"':630000; do
+    for run in '"/O2" "/T3"':70000:70000 '"/O1" "/T0"':630000:70000 '"/O0" "/V0"':70000:0; do
+        expected_read=${run##*:}
+        run=${run%:*}
         head -c 70000 /dev/urandom >range.bin
         rm -f "$log"
         # Under strace wine now and then fails to start the helper at all
         # ("ShellExecuteEx failed"): then nothing ran, and it is started again.
         for _ in 1 2 3; do
-            strace -f -qq -y -e trace=pwrite64,write -o range.trace \
+            strace -f -qq -y -e trace=pwrite64,write,pread64,read -o range.trace \
                 wine "$tool" run "$(win_path "$exe")" "\"$(win_path "$exe")\" \"/s\" \"Range\" ${run%:*} \"C:\\range.bin\""
             [ -e "$log" ] && break
         done
         written=$(grep -a 'range\.bin>' range.trace | grep -aE '^[0-9]+ +(pwrite64|write)\(' |
             sed -nE 's/.*= ([0-9]+)$/\1/p' | awk '{ n += $1 } END { print n + 0 }')
+        read_back=$(grep -a 'range\.bin>' range.trace | grep -aE '^[0-9]+ +(pread64|read)\(' |
+            sed -nE 's/.*= ([0-9]+)$/\1/p' | awk '{ n += $1 } END { print n + 0 }')
         check "${run%:*} writes ${run#*:} bytes before the file goes, and logs Success" \
             test "$written" = "${run#*:}" -a ! -e range.bin -a "$(grep -c Success "$log")" = 1
+        check "${run%:*} reads $expected_read bytes back" test "$read_back" = "$expected_read"
         rm -f range.trace
     done
 else

@@ -1,6 +1,7 @@
 #include "engine/file_shredder.h"
 
 #include "app/shred_app.h"
+#include "engine/last_pass.h"
 #include "engine/pattern.h"
 #include "fakes/fake_platform.h"
 #include "platform/setting_names.h"
@@ -22,6 +23,8 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9038=Cannot delete %s.\n9903=Zeroes\n9904=One pass\n"
                               "9905=Random\n9906=Complement\n9907=Fresh random\n"
                               "9918=Round %u of %t\n9919=Filler %s, %u of %t\n"
+                              "9085=Grew: %s\n9114=Not verified: %s\n"
+                              "9115=Not read back: %s (%u: %t)\n9117=Checking\n"
                               "[Messages]\n9034=Not found: %s\n9036=Protected file %s. Shred?\n";
 
 TEST(Blocks, CountIsOneMoreThanTheFullBlocks)
@@ -92,6 +95,53 @@ TEST(Patterns, LettersAreAllFiftyTwoAndNothingElse)
         seen.insert(c);
     }
     EXPECT_EQ(seen.size(), 52u);
+}
+
+// The comparison draws the random ranges again block by block from where
+// each range starts, as the passes drew them, whatever pieces it is fed.
+TEST(LastPass, ComparesRangesOfZeroesAndRandomDataInAnyPieces)
+{
+    CRandom first(11), second(12);
+    CLastPass pass;
+    pass.Add(0, 100000, &first);
+    pass.Add(100000, 170001, &second); // a catch-up, not on a block
+    pass.Add(170001, 170500, nullptr);
+    std::vector<std::uint8_t> file(170500, 0);
+    for (const auto& [start, end, state] :
+         {std::tuple{0ull, 100000ull, first}, std::tuple{100000ull, 170001ull, second}})
+    {
+        CRandom random = state;
+        for (std::uint64_t at = start; at < end; at += kBlockSize)
+        {
+            random.Fill(file.data() + at, std::min<std::uint64_t>(kBlockSize, end - at));
+        }
+    }
+    auto compare = [&pass](const std::vector<std::uint8_t>& bytes, std::size_t piece)
+    {
+        CLastPassComparer comparer(pass);
+        for (std::size_t at = 0; at < bytes.size(); at += piece)
+        {
+            if (!comparer.Next({bytes.data() + at, std::min(piece, bytes.size() - at)}))
+            {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t piece : {std::size_t{1000}, std::size_t{4096}, std::size_t{1} << 20})
+    {
+        SCOPED_TRACE(piece);
+        EXPECT_TRUE(compare(file, piece));
+        for (std::size_t wrong : {0, 65535, 65536, 99999, 100000, 165536, 170000, 170001, 170499})
+        {
+            std::vector<std::uint8_t> bad = file;
+            bad[wrong] ^= 0x01;
+            EXPECT_FALSE(compare(bad, piece)) << wrong;
+        }
+        std::vector<std::uint8_t> longer = file;
+        longer.push_back(0);
+        EXPECT_FALSE(compare(longer, piece)); // beyond what was written
+    }
 }
 
 bool AllLetters(const std::string& s)
@@ -209,11 +259,15 @@ TEST_F(FileShredderTest, QuickShredOverwritesTruncatesRenamesAndDeletes)
     ASSERT_NE(progress, nullptr);
     EXPECT_TRUE(progress->shown && progress->enabled);
     EXPECT_EQ(progress->lines[1], "C:\\data\\notes.txt");
-    EXPECT_EQ(progress->lines[2], "Zeroes");
+    EXPECT_NE(std::find(progress->lineHistory.begin(), progress->lineHistory.end(), "2:Zeroes"),
+              progress->lineHistory.end());
+    EXPECT_EQ(progress->lines[2], "Checking");
     EXPECT_EQ(progress->lines[3], "One pass");
-    EXPECT_EQ(progress->range, (std::pair<std::uint64_t, std::uint64_t>{0, 2}));
-    EXPECT_EQ(progress->position, 2u);
-    EXPECT_EQ(m_fake.ui.pumps, 2); // after every block
+    // The pass's two blocks, then the read-back of its one piece.
+    EXPECT_EQ(progress->range, (std::pair<std::uint64_t, std::uint64_t>{0, 1}));
+    EXPECT_EQ(progress->position, 1u);
+    EXPECT_EQ(m_fake.ui.pumps, 3); // after every block and piece read
+    EXPECT_EQ(m_fake.files.readBacks, 1);
 }
 
 TEST_F(FileShredderTest, ThoroughShredWritesRandomComplementAndFreshRandomPerRound)
@@ -254,6 +308,7 @@ TEST_F(FileShredderTest, ThoroughShredWritesRandomComplementAndFreshRandomPerRou
 
 TEST_F(FileShredderTest, EmptyAndExactBlockSizedFiles)
 {
+    m_fake.settings.WriteInt(kVerify, 0); // the bar shows the passes alone
     AddFile("C:\\data\\empty", 0);
     AddFile("C:\\data\\exact", 65536);
     EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\empty", ShredMode::Normal), 0);
@@ -514,6 +569,7 @@ TEST_F(FileShredderTest, SettingsAreReadAgainForEveryFile)
 TEST_F(FileShredderTest, FilesOverFourGigabytesAreOverwrittenToTheLastByte)
 {
     const std::uint64_t size = (5ull << 30) + 12345;
+    m_fake.settings.WriteInt(kVerify, 0);
     m_fake.files.sizeOnly["C:\\data\\huge.vhd"] = size;
     EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\huge.vhd", ShredMode::Normal), 0);
     const auto& last = m_fake.files.events[m_fake.files.events.size() - 6];
@@ -563,6 +619,106 @@ TEST_F(FileShredderTest, AFileThatGrewSinceItWasCheckedIsOverwrittenToItsNewEnd)
         end = std::max<std::uint64_t>(end, w.offset + w.bytes.size());
     }
     EXPECT_EQ(end, 200100u);
+}
+
+// The drive loses writes (reported done, never made) or another process
+// appends: what is read back after the last pass finds it, the last pass is
+// written once more, and what still differs is left under its name.
+TEST_F(FileShredderTest, TheLastPassIsReadBackAndAFileThatStillDiffersIsLeft)
+{
+    enum class Grows
+    {
+        Never,
+        Once,
+        Always
+    };
+    struct Case
+    {
+        const char* what;
+        int method;
+        ShredMode mode;
+        int lostWrites; // of the block at 65536: 0, 1 (the pass), or all
+        Grows grows;
+        bool verify;
+        bool failRead;
+        int result;
+        int readBacks;
+        std::string status; // empty: shredded
+    };
+    const std::string path = "C:\\data\\v.bin";
+    const Case cases[] = {
+        {"not verified: the loss stays unseen", 0, ShredMode::Normal, -1, Grows::Never, false,
+         false, 0, 0, ""},
+        {"one lost write, quick", 0, ShredMode::Normal, 1, Grows::Never, true, false, 0, 2, ""},
+        {"one lost write, thorough", 1, ShredMode::Normal, 1, Grows::Never, true, false, 0, 2, ""},
+        {"writes always lost", 0, ShredMode::Normal, -1, Grows::Never, true, false, 0, 2,
+         "Not verified: " + path},
+        {"always lost, bin", 1, ShredMode::BinEntry, -1, Grows::Never, true, false, 1, 2,
+         "Not verified: " + path},
+        {"grew once", 0, ShredMode::Normal, 0, Grows::Once, true, false, 0, 2, ""},
+        {"grows at every look", 1, ShredMode::Normal, 0, Grows::Always, true, false, 0, 2,
+         "Grew: " + path},
+        {"unreadable", 0, ShredMode::Normal, 0, Grows::Never, true, true, 0, 1,
+         "Not read back: " + path + " (23: System error 23)"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        m_app.m_unattended = true;
+        m_app.m_cmdMethod = c.method;
+        m_app.m_cmdPasses = 1;
+        m_app.m_cmdVerify = c.verify ? 1 : 0;
+        m_app.m_runStatus.clear();
+        m_fake.files.readBacks = 0;
+        m_fake.files.writes.clear();
+        AddFile(path, 150000);
+        const long passes = c.method == 0 ? 1 : 3;
+        long seen = 0;
+        m_fake.files.loseWrite = [&](const std::string& p, std::uint64_t offset)
+        {
+            // One loss hits the last pass; the rewrite then lands.
+            return p == path && offset == 65536 &&
+                   (c.lostWrites < 0 || (c.lostWrites == 1 && seen++ == passes - 1));
+        };
+        m_fake.files.beforeReadBack = [&](const std::string& p)
+        {
+            if (c.grows == Grows::Always || (c.grows == Grows::Once && m_fake.files.readBacks == 1))
+            {
+                m_fake.files.files[p] += std::string(70000, 'G');
+            }
+        };
+        m_fake.files.failReadBack.clear();
+        if (c.failRead)
+        {
+            m_fake.files.failReadBack.insert(path);
+        }
+
+        EXPECT_EQ(ShredFile(test::Prepared(m_app), path, c.mode), c.result);
+        EXPECT_EQ(m_fake.files.readBacks, c.readBacks);
+        EXPECT_EQ(m_app.m_runStatus, c.status);
+        const bool left = m_fake.files.files.count(path) == 1;
+        const bool leftByDesign = c.mode == ShredMode::BinEntry;
+        EXPECT_EQ(left, !c.status.empty() || leftByDesign);
+        if (!c.status.empty())
+        {
+            // Left as it is: not emptied, the old data not given up.
+            EXPECT_NE(m_fake.files.files[path], "");
+        }
+        else if (left)
+        {
+            EXPECT_EQ(m_fake.files.files[path], "");
+        }
+        // The block found wrong is written once more, never more often.
+        const auto rewritten =
+            std::count_if(m_fake.files.writes.begin(), m_fake.files.writes.end(),
+                          [&](const auto& w) { return w.path == path && w.offset == 65536; });
+        EXPECT_EQ(rewritten, passes + (c.readBacks == 2 ? 1 : 0));
+        m_fake.files.files.erase(path);
+    }
+    m_fake.files.loseWrite = nullptr;
+    m_fake.files.beforeReadBack = nullptr;
+    m_app.ExitInstance();
+    EXPECT_EQ(m_fake.files.files["C:\\Qw\\log.txt"].find("Success"), std::string::npos);
 }
 
 TEST_F(FileShredderTest, FreeSpaceModeOnlyOverwritesTheOpenFiller)

@@ -24,6 +24,7 @@ constexpr const char* kPack =
     "9914=%s file %u of %t\n9915=Quick\n9916=Thorough\n9917=Wiping\n"
     "9905=Random\n9906=Complement\n9907=Fresh\n9918=Round %u of %t\n"
     "9919=Filler %s %u of %t\n9920=Records %u\n9094=Not removed: %s\n9095=Leftover: %s\n"
+    "9116=Filler not verified: %s\n9117=Checking\n"
     "[Messages]\n9026=XP advice.\n9027=Wipe the free space?\n";
 
 constexpr std::uint64_t GiB = 1ull << 30;
@@ -45,6 +46,9 @@ protected:
         m_app.m_unattended = true;
         m_app.m_cmdMethod = method;
         m_app.m_cmdPasses = passes;
+        // The fake keeps no bytes of fillers, so random ones cannot be read
+        // back.
+        m_app.m_cmdVerify = method == 1 ? 0 : 1;
     }
     void Space(std::uint64_t available, std::uint64_t totalFree, std::uint64_t left)
     {
@@ -100,6 +104,34 @@ TEST_F(FreeSpaceWipeTest, FiveGigabytesMakeSixFilesAndAllAreDeleted)
     ExpectCleanDrive();
     EXPECT_EQ(m_app.m_runStatus, "");
     EXPECT_TRUE(m_fake.presenter.shown.empty());
+}
+
+// A filler's zeroes are read back: a lost write is written once more; one
+// that stays lost is named, and the fillers still go.
+TEST_F(FreeSpaceWipeTest, FillersAreReadBackAndOneThatStillDiffersIsNamed)
+{
+    const std::string filler = "D:\\SHREDTMP.$$$\\SHRED000.TMP";
+    for (int losses : {1, -1})
+    {
+        SCOPED_TRACE(losses);
+        test::FakePlatform fake{"C:\\Qw\\Quellwipe.exe"};
+        fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+        fake.settings.WriteText(kAppPath, "C:\\Qw");
+        fake.files.folders = {"D:"};
+        CShredApp app{fake.platform};
+        app.InitInstance("");
+        app.m_unattended = true;
+        fake.files.freeSpace = {GiB / 2, GiB / 2};
+        fake.files.spaceLeft = 3 * 65536;
+        int lost = 0;
+        fake.files.loseWrite = [&](const std::string& path, std::uint64_t offset)
+        { return path == filler && offset == 65536 && (losses < 0 || lost++ < losses); };
+        WipeFreeSpace(test::Prepared(app), "D:\\");
+        EXPECT_EQ(fake.files.readBacks, 2);
+        EXPECT_EQ(app.m_runStatus, losses < 0 ? "Filler not verified: " + filler : "");
+        EXPECT_TRUE(fake.files.sizeOnly.empty());
+        EXPECT_EQ(fake.files.folders.count("D:\\SHREDTMP.$$$"), 0u);
+    }
 }
 
 TEST_F(FreeSpaceWipeTest, AbsurdFreeSpaceEndsWhenTheVolumeIsFull)

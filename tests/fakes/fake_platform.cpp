@@ -164,10 +164,30 @@ public:
         {
             std::uint64_t& known = m_fs.sizeOnly[m_path];
             known = std::max<std::uint64_t>(known, offset + size);
+            // Only zeroes can be read back from a file whose bytes are not
+            // kept; a lost write reads back as other bytes.
+            auto& lost = m_fs.sizeOnlyLost[m_path];
+            if (m_fs.loseWrite && m_fs.loseWrite(m_path, offset))
+            {
+                lost[offset] = offset + size;
+            }
+            else
+            {
+                lost.erase(lost.lower_bound(offset), lost.lower_bound(offset + size));
+                if (std::any_of(data, data + size, [](std::uint8_t b) { return b != 0; }))
+                {
+                    m_fs.sizeOnlyNotZero.insert(m_path);
+                }
+            }
             m_fs.writes.push_back({m_path, offset, std::string()});
             m_fs.events.push_back("write " + m_path + " " + std::to_string(offset) + " " +
                                   std::to_string(size));
             return true;
+        }
+        if (m_fs.loseWrite && m_fs.loseWrite(m_path, offset))
+        {
+            m_fs.writes.push_back({m_path, offset, std::string(bytes, size)});
+            return true; // reported done, never made
         }
         std::string& content = m_fs.files[m_path];
         if (content.size() < offset + size)
@@ -218,6 +238,48 @@ public:
         return m_fs.files[m_path].size();
     }
 
+    std::optional<std::span<const std::uint8_t>> ReadBack(std::uint64_t offset, std::size_t most,
+                                                          OsError& error) override
+    {
+        if (offset == 0)
+        {
+            ++m_fs.readBacks;
+            if (m_fs.beforeReadBack)
+            {
+                m_fs.beforeReadBack(m_path);
+            }
+        }
+        if (m_fs.failReadBack.count(m_path))
+        {
+            error = Fail(ErrorKind::Other, 23);
+            return std::nullopt;
+        }
+        if (m_fs.sizeOnlyNotZero.count(m_path) || offset % kReadBackAlignment != 0)
+        {
+            error = Fail(ErrorKind::Other, 1);
+            return std::nullopt;
+        }
+        if (auto huge = m_fs.sizeOnly.find(m_path); huge != m_fs.sizeOnly.end())
+        {
+            std::uint64_t end = std::min<std::uint64_t>(huge->second, offset + most);
+            m_read.assign(end > offset ? end - offset : 0, '\0');
+            for (const auto& [from, to] : m_fs.sizeOnlyLost[m_path])
+            {
+                for (std::uint64_t i = std::max(from, offset); i < std::min(to, end); ++i)
+                {
+                    m_read[i - offset] = '\xEE';
+                }
+            }
+            return std::span<const std::uint8_t>(
+                reinterpret_cast<const std::uint8_t*>(m_read.data()), m_read.size());
+        }
+        const std::string& content = m_fs.files[m_path];
+        const std::size_t from = static_cast<std::size_t>(std::min<std::uint64_t>(offset, content.size()));
+        m_read.assign(content.begin() + from, content.begin() + std::min(content.size(), from + most));
+        return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(m_read.data()),
+                                             m_read.size());
+    }
+
     // Handle-bound: what moves and goes is the file this was opened on.
     bool Rename(IEntry& folder, const std::string&, const std::string& to, OsError& error) override
     {
@@ -255,6 +317,7 @@ private:
     CFakeFileSystem& m_fs;
     std::string m_path;
     bool m_closed = false;
+    std::string m_read;
 };
 
 class CFakeEntry : public IEntry

@@ -142,6 +142,17 @@ public:
     std::function<void(const std::string&)> beforeOpenIn;
     // Runs before a checked file is opened for writing.
     std::function<void(const std::string&)> beforeOverwriteOpen;
+    // A write at (path, offset) for which this says true is reported done
+    // but never made: a drive that loses data.
+    std::function<bool(const std::string&, std::uint64_t)> loseWrite;
+    // Runs before each reading back of an open file, from its start.
+    std::function<void(const std::string&)> beforeReadBack;
+    int readBacks = 0;
+    std::set<std::string> failReadBack; // fails with a data error (23)
+    // Files of `sizeOnly` that got bytes other than zeroes, which cannot be
+    // read back; and the ranges of theirs whose writes were lost.
+    std::set<std::string> sizeOnlyNotZero;
+    std::map<std::string, std::map<std::uint64_t, std::uint64_t>> sizeOnlyLost;
 
     // Free space: what QueryFreeSpace reports, and the bytes writes may
     // still take (none kept); a larger write fails as "disk full".

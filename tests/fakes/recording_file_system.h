@@ -198,6 +198,12 @@ private:
             return truncated;
         }
         std::optional<std::uint64_t> Size(OsError& error) override { return m_file->Size(error); }
+        std::optional<std::span<const std::uint8_t>> ReadBack(std::uint64_t offset,
+                                                              std::size_t most,
+                                                              OsError& error) override
+        {
+            return m_file->ReadBack(offset, most, error);
+        }
         bool Close(OsError& error) override { return m_file->Close(error); }
         bool Rename(IEntry& folder, const std::string& from, const std::string& to,
                     OsError& error) override

@@ -2,11 +2,14 @@
 
 #include "platform/posix/posix_paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -152,6 +155,12 @@ bool RenameNoReplace(int at, const std::string& from, const std::string& to, OsE
     return true;
 }
 
+// Memory aligned for reads past the page cache.
+struct CAlignedFree
+{
+    void operator()(std::uint8_t* p) const { std::free(p); }
+};
+
 class CPosixOpenFile : public IOpenFile
 {
 public:
@@ -217,8 +226,74 @@ public:
         return static_cast<std::uint64_t>(st.st_size);
     }
 
+    std::optional<std::span<const std::uint8_t>> ReadBack(std::uint64_t offset, std::size_t most,
+                                                          OsError& error) override
+    {
+        const std::size_t want = (most + kReadBackAlignment - 1) / kReadBackAlignment *
+                                 kReadBackAlignment;
+        if (offset % kReadBackAlignment != 0 || !OpenForReading(error))
+        {
+            error = error.kind == ErrorKind::None ? ErrorFromErrno(EINVAL) : error;
+            return std::nullopt;
+        }
+        if (want > m_readCapacity)
+        {
+            void* memory = nullptr;
+            if (::posix_memalign(&memory, kReadBackAlignment, want) != 0)
+            {
+                error = ErrorFromErrno(ENOMEM);
+                return std::nullopt;
+            }
+            m_readBuffer.reset(static_cast<std::uint8_t*>(memory));
+            m_readCapacity = want;
+        }
+        if (offset == 0 && !m_direct)
+        {
+            DropCache();
+        }
+        std::size_t got = 0;
+        while (got < want)
+        {
+            ssize_t read = ::pread(m_readFd, m_readBuffer.get() + got, want - got,
+                                   static_cast<off_t>(offset + got));
+            if (read < 0 && errno == EINTR)
+            {
+                continue;
+            }
+            if (read < 0 && errno == EINVAL && m_direct)
+            {
+                // The file system took O_DIRECT at the open but not for reads.
+                ::close(m_readFd);
+                m_readFd = -1;
+                m_direct = false;
+                if (!OpenForReading(error, false))
+                {
+                    return std::nullopt;
+                }
+                DropCache();
+                continue;
+            }
+            if (read < 0)
+            {
+                error = LastError();
+                return std::nullopt;
+            }
+            if (read == 0)
+            {
+                break;
+            }
+            got += static_cast<std::size_t>(read);
+        }
+        return std::span<const std::uint8_t>(m_readBuffer.get(), std::min(got, most));
+    }
+
     bool Close(OsError& error) override
     {
+        if (m_readFd >= 0)
+        {
+            ::close(m_readFd);
+            m_readFd = -1;
+        }
         if (m_fd < 0)
         {
             return true;
@@ -304,7 +379,44 @@ private:
         return true;
     }
 
+    // Each reading starts from the drive: what the cache held is written out
+    // and dropped.
+    void DropCache()
+    {
+        ::fdatasync(m_fd);
+        ::posix_fadvise(m_readFd, 0, 0, POSIX_FADV_DONTNEED);
+    }
+
+    // A second descriptor of the same inode, opened for reading: with
+    // O_DIRECT where the file system allows it, so that what is read comes
+    // from the drive; elsewhere (tmpfs) after the cached pages were dropped.
+    bool OpenForReading(OsError& error, bool direct = true)
+    {
+        if (m_readFd >= 0)
+        {
+            return true;
+        }
+        const std::string proc = "/proc/self/fd/" + std::to_string(m_fd);
+        m_direct = direct;
+        m_readFd = direct ? ::open(proc.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC) : -1;
+        if (m_readFd < 0)
+        {
+            m_direct = false;
+            m_readFd = ::open(proc.c_str(), O_RDONLY | O_CLOEXEC);
+        }
+        if (m_readFd < 0)
+        {
+            error = LastError();
+            return false;
+        }
+        return true;
+    }
+
     int m_fd;
+    int m_readFd = -1;
+    bool m_direct = false;
+    std::unique_ptr<std::uint8_t, CAlignedFree> m_readBuffer;
+    std::size_t m_readCapacity = 0;
 };
 
 } // namespace

@@ -14,7 +14,7 @@ namespace
 
 constexpr const char* kCallNames[] = {
     "open",    "open for writing", "write",  "flush", "truncate", "attributes",
-    "streams", "rename",           "delete", "close", "list",     "remove"};
+    "streams", "rename",           "delete", "close", "list",     "remove", "read"};
 static_assert(std::size(kCallNames) == static_cast<std::size_t>(Call::Count));
 
 struct State

@@ -21,6 +21,7 @@ enum class Call
     Close,
     List,
     Remove,
+    Read,
     Count,
 };
 

@@ -595,8 +595,90 @@ public:
         return static_cast<std::uint64_t>(size.QuadPart);
     }
 
+    // By a second handle on the same file without the system's cache:
+    // FILE_FLAG_NO_BUFFERING wants reads of whole sectors into sector-aligned
+    // memory, and answers a read past the end with the short count. Wine 8.0
+    // takes the flag and ignores it: its reads come from Linux's page cache,
+    // filled by the writes and not dropped by FlushFileBuffers (fsync).
+    std::optional<std::span<const std::uint8_t>> ReadBack(std::uint64_t offset, std::size_t most,
+                                                          OsError& error) override
+    {
+        const std::size_t want =
+            (most + kReadBackAlignment - 1) / kReadBackAlignment * kReadBackAlignment;
+        if (offset % kReadBackAlignment != 0 || want > MAXDWORD)
+        {
+            error = ErrorFromWin32(ERROR_INVALID_PARAMETER);
+            return std::nullopt;
+        }
+        if (!WriteGathered(error))
+        {
+            return std::nullopt;
+        }
+        if (!m_read.Valid())
+        {
+            // The handle itself is opened again, never the name: what is read
+            // is the file that was written.
+            constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+            m_read = CUniqueHandle(
+                ReOpenFile(m_file.Get(), GENERIC_READ, kShareAll, FILE_FLAG_NO_BUFFERING));
+            if (!m_read.Valid() && (GetLastError() == ERROR_INVALID_PARAMETER ||
+                                    GetLastError() == ERROR_NOT_SUPPORTED))
+            {
+                // A file system that reads only through its cache: what it
+                // holds after the flush is compared all the same.
+                m_read = CUniqueHandle(ReOpenFile(m_file.Get(), GENERIC_READ, kShareAll, 0));
+            }
+            if (!m_read.Valid())
+            {
+                error = LastError();
+                return std::nullopt;
+            }
+        }
+        if (want > m_readCapacity)
+        {
+            m_readBuffer.reset(static_cast<std::uint8_t*>(
+                VirtualAlloc(nullptr, want, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)));
+            m_readCapacity = m_readBuffer ? want : 0;
+            if (!m_readBuffer)
+            {
+                error = LastError();
+                return std::nullopt;
+            }
+        }
+        timeline::CTimed timed(timeline::Call::Read);
+        std::size_t got = 0;
+        while (got < want)
+        {
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset + got);
+            at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
+            DWORD read = 0;
+            if (!ReadFile(m_read.Get(), m_readBuffer.get() + got, static_cast<DWORD>(want - got),
+                          &read, &at))
+            {
+                if (GetLastError() == ERROR_HANDLE_EOF)
+                {
+                    break;
+                }
+                error = LastError();
+                return std::nullopt;
+            }
+            if (read == 0)
+            {
+                break;
+            }
+            got += read;
+            if (got % kReadBackAlignment != 0)
+            {
+                break; // the end of the file
+            }
+        }
+        return std::span<const std::uint8_t>(m_readBuffer.get(), std::min(got, most));
+    }
+
     bool Close(OsError& error) override
     {
+        m_read.Reset();
         bool written = WriteGathered(error);
         timeline::CTimed timed(timeline::Call::Close);
         HANDLE file = m_file.Release();
@@ -735,7 +817,15 @@ private:
         return written;
     }
 
+    struct CVirtualFree
+    {
+        void operator()(std::uint8_t* p) const { VirtualFree(p, 0, MEM_RELEASE); }
+    };
+
     CUniqueHandle m_file;
+    CUniqueHandle m_read; // for reading back, without the cache
+    std::unique_ptr<std::uint8_t, CVirtualFree> m_readBuffer;
+    std::size_t m_readCapacity = 0;
     std::vector<std::uint8_t> m_gathered;
     std::uint64_t m_gatheredAt = 0;
     Location m_deleting; // where a file marked for deletion lies
@@ -848,12 +938,15 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const Location& at, const CWin3
     // rename then fails and is reported.
     FileStatus now;
     std::uint32_t tag = 0;
-    CUniqueHandle handle = OpenAgain(at, GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0, flags,
-                                     file.Status(), now, tag, error);
+    // Readers are let in so that the overwrite can be read back by a
+    // second, uncached handle; a reader must share writing and deletion,
+    // so that nobody else writes, and nobody keeps the file from going.
+    CUniqueHandle handle = OpenAgain(at, GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
+                                     FILE_SHARE_READ, flags, file.Status(), now, tag, error);
     if (!handle.Valid() && error.code == ERROR_ACCESS_DENIED)
     {
-        handle = OpenAgain(at, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, flags, file.Status(), now,
-                           tag, error);
+        handle = OpenAgain(at, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, flags,
+                           file.Status(), now, tag, error);
     }
     if (!handle.Valid())
     {
@@ -871,8 +964,8 @@ std::unique_ptr<IOpenFile> OpenCheckedForWriting(const Location& at, const CWin3
     {
         // The control needs read access as well; the name is checked again.
         handle.Reset();
-        handle =
-            OpenAgain(at, GENERIC_READ | GENERIC_WRITE, 0, flags, file.Status(), now, tag, error);
+        handle = OpenAgain(at, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, flags, file.Status(),
+                           now, tag, error);
         if (!handle.Valid())
         {
             return nullptr;
@@ -1498,7 +1591,7 @@ std::unique_ptr<IOpenFile> CWin32FileSystem::CreateNewForWriting(const std::stri
     // CREATE_NEW alone would follow a dangling symbolic link and create its
     // target; with FILE_FLAG_OPEN_REPARSE_POINT any link is an existing name.
     HANDLE file = CreateFileW(
-        WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
     {
