@@ -93,6 +93,7 @@ void CAppMainWindowHost::BeginRun()
 {
     m_app.m_cancel = 0;
     m_app.PrepareShredOptions();
+    m_app.BeginRun({{}, false, m_app.Options().method, m_app.Options().passes, {}});
 }
 
 ListedEntry CAppMainWindowHost::DescribeEntry(const std::string& path)
@@ -140,6 +141,7 @@ bool CAppMainWindowHost::Cancelled()
 void CAppMainWindowHost::EndRun()
 {
     m_app.DestroyProgressWindow();
+    m_app.EndRun({m_app.m_cancel ? RunEndKind::Cancelled : RunEndKind::Completed, {}});
 }
 
 void CAppMainWindowHost::WipeFreeSpace(const std::string& root)

@@ -97,6 +97,7 @@ public:
         {
             return PassOutcome::WriteFailed;
         }
+        m_host.Events().PassFinished({m_size});
         return PassOutcome::Done;
     }
 
@@ -191,7 +192,8 @@ int StopResultOf(ShredMode mode)
 
 void ReportNotFound(IShredHost& host, const std::string& path)
 {
-    host.Tell({MessageSize::Small, 1, "info", host.MessageText(kKeyNotFound), path});
+    host.Tell(EngineMessage{MessageSize::Small, 1, "info", host.MessageText(kKeyNotFound), path}
+                  .Because(LeftReason::NotFound));
 }
 
 // Overwrites one open stream of data by the method. Done only when at least
@@ -270,19 +272,22 @@ void CloseQuietly(IOpenFile& file)
 // shredded. The report names it, so that it can be shredded again.
 void ReportLeftPartly(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLeftPartly), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLeftPartly), path)
+                  .Because(LeftReason::Stopped));
 }
 
 void ReportGrew(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyGrew), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyGrew), path)
+                  .Because(LeftReason::Grew));
 }
 
 // The written file no longer has its name: another took it, and is left
 // alone.
 void ReportReplaced(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyReplaced), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyReplaced), path)
+                  .Because(LeftReason::Changed));
 }
 
 void ReportNotRenamed(IShredHost& host, const std::string& path, const OsError& error)
@@ -291,7 +296,8 @@ void ReportNotRenamed(IShredHost& host, const std::string& path, const OsError& 
         MessageSize::Middle,
         Substitute(host.Text(kKeyNotRenamed), {{"%u", std::to_string(error.code)},
                                                {"%t", ErrorDescription(host, error.code)}}),
-        path));
+        path)
+                  .Because(LeftReason::NotRenamed, error.code));
 }
 
 } // namespace
@@ -347,16 +353,19 @@ std::string ErrorDescription(IShredHost& host, std::uint32_t code)
 
 void ReportLinkStays(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLinkStays), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLinkStays), path)
+                  .Because(LeftReason::LinkKept));
 }
 
 void ReportWriteFailure(IShredHost& host, const std::string& path, const OsError& error)
 {
     // Logged in every mode: data left behind must not end in "Success".
-    host.Tell({MessageSize::Middle, 1, "info",
-               Substitute(host.Text(kKeyWriteFailed), {{"%u", std::to_string(error.code)},
-                                                       {"%t", ErrorDescription(host, error.code)}}),
-               path});
+    host.Tell(EngineMessage{MessageSize::Middle, 1, "info",
+                            Substitute(host.Text(kKeyWriteFailed),
+                                       {{"%u", std::to_string(error.code)},
+                                        {"%t", ErrorDescription(host, error.code)}}),
+                            path}
+                  .Because(LeftReason::WriteFailed, error.code));
 }
 
 namespace
@@ -383,6 +392,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     IFileSystem& files = host.Files();
     const std::string path = entry.Path();
     const FileStatus& status = entry.Status();
+    host.Events().ItemStarted({path, ItemKind::File});
     OsError error;
     if (status.isFolder && !status.isLink)
     {
@@ -401,14 +411,17 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         {
             if (mode == ShredMode::Normal)
             {
-                host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+                host.Tell(EngineMessage{MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path}
+                          .Because(LeftReason::NotDeleted, error.code));
                 return CancelResult(host);
             }
             // A link left in the bin must keep the bin from being emptied:
             // wine 8.0 deletes a file link's target, not the link.
-            host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyBinLinkKept), path));
+            host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyBinLinkKept), path)
+                          .Because(LeftReason::LinkKept, error.code));
             return 1;
         }
+        host.Events().Deleted(path);
         return CancelResult(host);
     }
 
@@ -420,7 +433,8 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         if (mode != ShredMode::BinEntry && !files.RemoveIn(folder, name, RemoveKind::File, error) &&
             mode == ShredMode::Normal)
         {
-            host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+            host.Tell(EngineMessage{MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path}
+                          .Because(LeftReason::NotDeleted, error.code));
         }
         return CancelResult(host);
     }
@@ -428,8 +442,10 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     if (mode == ShredMode::Normal && (status.readOnly || status.hidden || status.system))
     {
         std::string answer =
-            host.Tell({MessageSize::Middle, 3, "warning", host.MessageText(kKeyAskAttributes), path,
-                       Unattended::AnswerYes});
+            host.Tell(EngineMessage{MessageSize::Middle, 3, "warning",
+                                    host.MessageText(kKeyAskAttributes), path,
+                                    Unattended::AnswerYes}
+                          .Because(LeftReason::Declined));
         if (answer == kAnswerNo || answer == kAnswerCancel)
         {
             return 1;
@@ -486,7 +502,8 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     {
         // Logged in every mode: a file left unshredded must not end in a
         // run that logs "Success".
-        host.Tell({MessageSize::Middle, 1, "info", host.Text(kKeyCannotOpen), path});
+        host.Tell(EngineMessage{MessageSize::Middle, 1, "info", host.Text(kKeyCannotOpen), path}
+                      .Because(LeftReason::CannotOpen, error.code));
         return StopResultOf(mode);
     }
     // The file keeps its content and name when any of it could not be
@@ -545,6 +562,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         if (file->Rename(folder, name, renamed, error))
         {
             current = renamed;
+            host.Events().Renamed(path, JoinPath(folder.Path(), renamed));
         }
         else if (error.kind != ErrorKind::AlreadyExists)
         {
@@ -586,6 +604,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
             ReportWriteFailure(host, path, error);
             return StopResultOf(mode);
         }
+        host.Events().Deleted(JoinPath(folder.Path(), current));
         return CancelResult(host);
     }
     OsError ignored;
@@ -596,7 +615,8 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         return CancelResult(host);
     }
     std::string answer =
-        host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+        host.Tell(EngineMessage{MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path}
+                      .Because(LeftReason::NotDeleted, error.code));
     if (!host.Options().unattended && answer == kAnswerOk)
     {
         return 1;
