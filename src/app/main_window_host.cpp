@@ -58,6 +58,12 @@ std::string CAppMainWindowHost::AppPath()
     return m_app.m_appPath.empty() ? m_app.m_exeFolder : m_app.m_appPath;
 }
 
+std::string CAppMainWindowHost::LogFolder()
+{
+    const std::string latest = m_app.Log().LatestPath();
+    return latest == m_app.Log().UserPath() ? latest.substr(0, latest.rfind('\\')) : AppPath();
+}
+
 std::string CAppMainWindowHost::ShowSmall(int frame, std::string_view type, const std::string& text,
                                           const std::string& insert)
 {

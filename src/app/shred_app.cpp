@@ -45,7 +45,11 @@ std::string FolderOf(const std::string& path)
 CShredApp::CShredApp(Platform& platform)
     : m_exeFolder(FolderOf(platform.system.ProgramPath())), m_platform(platform),
       m_pack(platform.files, platform.codec),
-      m_log(platform.settings, platform.files, platform.mutexes)
+      m_log(platform.settings, platform.files, platform.mutexes, [&platform]
+            {
+                const std::string folder = platform.system.LocalAppDataFolder();
+                return folder.empty() ? folder : folder + "\\Quellwipe";
+            })
 {
     m_events.Add(m_runLog);
     m_events.Add(m_exitCode);

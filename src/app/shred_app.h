@@ -173,6 +173,7 @@ public:
     bool HandleArgument(std::string_view argument);
 
     Platform& Env() { return m_platform; }
+    const CActivityLog& Log() const { return m_log; }
 
     // Application state read by the rest of the program.
     int m_xpOrMe = 0;
