@@ -27,6 +27,22 @@ std::string CActivityLog::Path() const
     return m_settings.ReadText(kAppPath, "") + "\\log.txt";
 }
 
+std::string CActivityLog::UserPath() const
+{
+    const std::string folder = m_userFolder ? m_userFolder() : std::string();
+    return folder.empty() ? std::string() : folder + "\\log.txt";
+}
+
+std::string CActivityLog::LatestPath() const
+{
+    const std::string path = Path();
+    const std::string user = UserPath();
+    const std::optional<std::uint64_t> userTime =
+        user.empty() ? std::nullopt : m_files.LastWriteTime(user);
+    const std::optional<std::uint64_t> time = m_files.LastWriteTime(path);
+    return userTime && (!time || *userTime > *time) ? user : path;
+}
+
 std::string CActivityLog::MutexName(const std::string& path) const
 {
     // Windows names are case-blind; a hash keeps the name free of
@@ -62,9 +78,29 @@ void CActivityLog::AppendStatus(std::string_view status)
     Append(std::move(entry), true);
 }
 
-void CActivityLog::Append(std::string entry, bool isStatus)
+void CActivityLog::Append(const std::string& entry, bool isStatus)
 {
-    const std::string path = Path();
+    if (AppendTo(Path(), entry, isStatus))
+    {
+        return;
+    }
+    const std::string user = UserPath();
+    if (!user.empty())
+    {
+        OsError ignored; // there already, or the append below fails too
+        m_files.CreateFolder(user.substr(0, user.rfind('\\')), ignored);
+        if (AppendTo(user, entry, isStatus))
+        {
+            return;
+        }
+    }
+    // Lost: the next status must not count on its task line being there.
+    m_lastPath = Path();
+    m_lastEnd.reset();
+}
+
+bool CActivityLog::AppendTo(const std::string& path, std::string entry, bool isStatus)
+{
     std::unique_ptr<IHeldMutex> held = m_mutexes.Hold(MutexName(path), kWaitLimit);
     if (isStatus && m_taskName)
     {
@@ -79,9 +115,13 @@ void CActivityLog::Append(std::string entry, bool isStatus)
     }
     // One write: even without the mutex the task line and its status stay
     // together.
-    const bool written = m_files.AppendToFile(path, entry);
+    if (!m_files.AppendToFile(path, entry))
+    {
+        return false;
+    }
     m_lastPath = path;
-    m_lastEnd = held && written && m_taskName ? m_files.FileSize(path) : std::nullopt;
+    m_lastEnd = held && m_taskName ? m_files.FileSize(path) : std::nullopt;
+    return true;
 }
 
 } // namespace qw

@@ -58,6 +58,12 @@ std::string CAppMainWindowHost::AppPath()
     return m_app.m_appPath.empty() ? m_app.m_exeFolder : m_app.m_appPath;
 }
 
+std::string CAppMainWindowHost::LogFolder()
+{
+    const std::string latest = m_app.Log().LatestPath();
+    return latest == m_app.Log().UserPath() ? latest.substr(0, latest.rfind('\\')) : AppPath();
+}
+
 std::string CAppMainWindowHost::ShowSmall(int frame, std::string_view type, const std::string& text,
                                           const std::string& insert)
 {
@@ -93,6 +99,7 @@ void CAppMainWindowHost::BeginRun()
 {
     m_app.m_cancel = 0;
     m_app.PrepareShredOptions();
+    m_app.BeginRun({{}, false, m_app.Options().method, m_app.Options().passes, {}});
 }
 
 ListedEntry CAppMainWindowHost::DescribeEntry(const std::string& path)
@@ -140,6 +147,7 @@ bool CAppMainWindowHost::Cancelled()
 void CAppMainWindowHost::EndRun()
 {
     m_app.DestroyProgressWindow();
+    m_app.EndRun({m_app.m_cancel ? RunEndKind::Cancelled : RunEndKind::Completed, {}});
 }
 
 void CAppMainWindowHost::WipeFreeSpace(const std::string& root)

@@ -18,6 +18,7 @@ public:
     std::string Language() override;
     std::string SetLanguage(const std::string& language) override;
     std::string AppPath() override;
+    std::string LogFolder() override;
     std::string ShowSmall(int frame, std::string_view type, const std::string& text,
                           const std::string& insert) override;
     bool FileExists(const std::string& path) override;

@@ -45,8 +45,14 @@ std::string FolderOf(const std::string& path)
 CShredApp::CShredApp(Platform& platform)
     : m_exeFolder(FolderOf(platform.system.ProgramPath())), m_platform(platform),
       m_pack(platform.files, platform.codec),
-      m_log(platform.settings, platform.files, platform.mutexes)
+      m_log(platform.settings, platform.files, platform.mutexes, [&platform]
+            {
+                const std::string folder = platform.system.LocalAppDataFolder();
+                return folder.empty() ? folder : folder + "\\Quellwipe";
+            })
 {
+    m_events.Add(m_runLog);
+    m_events.Add(m_exitCode);
 }
 
 CShredApp::~CShredApp()
@@ -112,12 +118,8 @@ std::string CShredApp::ShowMessage(CMessageWindow& window)
 
 std::string CShredApp::ShowOrLog(CMessageWindow& window)
 {
-    if (m_unattended)
-    {
-        RecordStatus(window.RawMessage());
-        return {};
-    }
-    return ShowMessage(window);
+    m_events.ItemLeft({{}, LeftReason::Unavailable, 0, window.RawMessage(), !m_unattended});
+    return m_unattended ? std::string() : ShowMessage(window);
 }
 
 void CShredApp::RecordStatus(std::string_view text)
@@ -149,18 +151,38 @@ std::string CShredApp::Tell(const EngineMessage& message)
     window.SetMessage(message.text);
     window.SetInsert(message.insert);
     window.SetSecondInsert(message.secondInsert);
-    if (!m_unattended || message.whenUnattended == Unattended::Show)
-    {
-        return ShowMessage(window);
-    }
-    if (message.whenUnattended == Unattended::AnswerYes)
+    const bool shown = !m_unattended || message.whenUnattended == Unattended::Show;
+    if (!shown && message.whenUnattended == Unattended::AnswerYes)
     {
         return std::string(kAnswerYes);
     }
-    RecordStatus(message.logInserts ? Substitute(message.text, {{"%s", message.insert},
-                                                                {"%u", message.secondInsert}})
-                                    : window.RawMessage());
-    return {};
+    LeftItem left{message.insert, message.reason, message.code,
+                  message.logInserts ? Substitute(message.text, {{"%s", message.insert},
+                                                                 {"%u", message.secondInsert}})
+                                     : window.RawMessage(),
+                  shown};
+    const bool question = left.reason == LeftReason::None || left.reason == LeftReason::Declined;
+    if (!shown)
+    {
+        // Whatever a run logs instead of showing, it left something: no
+        // "Success" follows it.
+        if (question)
+        {
+            left.reason = LeftReason::Other;
+        }
+        m_events.ItemLeft(left);
+        return {};
+    }
+    if (!question)
+    {
+        m_events.ItemLeft(left);
+    }
+    std::string answer = ShowMessage(window);
+    if (left.reason == LeftReason::Declined && answer != kAnswerYes && answer != kAnswerOk)
+    {
+        m_events.ItemLeft(left);
+    }
+    return answer;
 }
 
 void CShredApp::PrepareShredOptions()
@@ -284,6 +306,7 @@ bool CShredApp::HandleArgument(std::string_view argument)
     else if (m_taskNameNext)
     {
         m_taskNameNext = false;
+        m_taskName = std::string(argument);
         m_log.AppendTaskLine(argument);
     }
     else if (argument.empty() || argument.front() != '/')
@@ -302,13 +325,25 @@ bool CShredApp::HandleArgument(std::string_view argument)
             m_cmdPasses = value;
             break;
         case 'F':
-            m_cmdFolderRule = value;
-            break;
         case 'R':
-            m_cmdRemoveRule = value;
+            // A rule outside never, ask, always cannot be guessed: read as
+            // "always" it would shred and remove subfolders nobody meant.
+            (argument[1] == 'F' ? m_cmdFolderRule : m_cmdRemoveRule) = value;
+            if (value < 0 || value > 2)
+            {
+                m_refusedSwitches.emplace_back(argument);
+            }
             break;
         case 'V':
-            m_cmdVerify = value;
+            // Only on or off: a slip such as "/V" alone must not turn it off.
+            if (argument == "/V0" || argument == "/V1")
+            {
+                m_cmdVerify = value;
+            }
+            else
+            {
+                m_refusedSwitches.emplace_back(argument);
+            }
             break;
         default:
             break;
@@ -320,6 +355,7 @@ bool CShredApp::HandleArgument(std::string_view argument)
 
 bool CShredApp::FailStart(int key, std::string_view codeInsert)
 {
+    m_startFailed = true;
     CMessageWindow window = NewMessage(MessageSize::Small);
     window.SetFrame(1);
     window.SetType("warning");
@@ -539,15 +575,31 @@ bool CShredApp::ReadUserSidIfNeeded(bool anyNtfs)
     return FailStart(kKeyNoFreeSpaceOrSid, std::to_string(failure));
 }
 
+void CShredApp::BeginRun(RunStart start)
+{
+    m_events.RunStarted(start);
+}
+
+void CShredApp::EndRun(RunEnd end)
+{
+    m_events.RunEnded(end);
+}
+
 int CShredApp::ExitInstance()
 {
     m_targets.clear();
     m_kernel32.reset();
+    // A start that failed did nothing: no "Success" for it.
+    if (m_startFailed)
+    {
+        return kExitNotStarted;
+    }
     if (m_unattended && m_runStatus.empty())
     {
         RecordStatus("Success");
     }
-    return 0;
+    // The main window ends as the person closed it, whatever its runs met.
+    return m_targetCount == 0 ? kExitShredded : m_exitCode.Code();
 }
 
 } // namespace qw

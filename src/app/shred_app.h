@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/activity_log.h"
+#include "app/run_outcome.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
 #include "lang/language_pack.h"
@@ -109,6 +110,7 @@ public:
     ~CShredApp() override;
 
     StartOutcome InitInstance(std::string_view commandLine);
+    // Returns the process exit code (kExitShredded ... kExitNotStarted).
     int ExitInstance();
 
     // Texts of the current language's pack.
@@ -128,6 +130,15 @@ public:
     std::string ShowMessage(CMessageWindow& window);
     // Makes the text the run status and appends it to the activity log.
     void RecordStatus(std::string_view text);
+
+    // One run's events: the start, then what the engine reports, then the
+    // end. The log, the exit code and any consumer added here hear them.
+    void BeginRun(RunStart start);
+    void EndRun(RunEnd end);
+    void AddRunConsumer(IRunEvents& consumer) { m_events.Add(consumer); }
+    // Reports an item left that the engine did not see (a target not found,
+    // a warning declined).
+    void ReportLeft(LeftItem left) { m_events.ItemLeft(left); }
 
     // The one progress window of a run: made on first use (failure is
     // reported with key 9010), destroyed at the end of the run.
@@ -159,11 +170,13 @@ public:
     std::string Text(int key) const override { return LanguageText(key); }
     std::string MessageText(int key) const override;
     std::string Tell(const EngineMessage& message) override;
+    IRunEvents& Events() override { return m_events; }
 
     // Command-line argument handler; false when the target list cannot grow.
     bool HandleArgument(std::string_view argument);
 
     Platform& Env() { return m_platform; }
+    const CActivityLog& Log() const { return m_log; }
 
     // Application state read by the rest of the program.
     int m_xpOrMe = 0;
@@ -183,6 +196,10 @@ public:
     std::string m_runStatus;
     std::string m_title;
     bool m_taskNameNext = false;
+    std::string m_taskName;
+    // Switches whose value the program does not know: an unattended run
+    // with any of them does not start.
+    std::vector<std::string> m_refusedSwitches;
     int m_cmdMethod = 0;
     int m_cmdPasses = 0;
     int m_cmdFolderRule = 0;
@@ -220,6 +237,10 @@ private:
     // Remembers this run's task name and last append for runs at the same
     // time.
     CActivityLog m_log;
+    CRunEventFanOut m_events;
+    CRunLog m_runLog{*this};
+    CExitCodeTally m_exitCode;
+    bool m_startFailed = false;
     bool m_comInitialized = false;
     ShredOptions m_shredOptions;
 };

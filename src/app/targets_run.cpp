@@ -5,6 +5,7 @@
 #include "engine/free_space_wipe.h"
 #include "engine/paths.h"
 #include "engine/recycle_bin.h"
+#include "lang/placeholders.h"
 #include "platform/file_system.h"
 #include "platform/presenter.h"
 #include "platform/setting_names.h"
@@ -19,7 +20,7 @@ namespace
 constexpr int kKeyConfirmSeveral = 9051;
 constexpr int kKeyConfirmOne = 9052;
 constexpr int kKeyNotFound = 9053;
-constexpr int kKeyCancelledRun = 9070;
+constexpr int kKeyRefusedSwitch = 9118;
 constexpr int kKeyCannotDelete = 9038;
 constexpr int kKeyProtected = 9039;
 constexpr int kKeyBinWarning = 9062;
@@ -68,8 +69,9 @@ bool Confirm(CShredApp& app)
 // False when the run is to end.
 bool ReportNotFound(CShredApp& app, const std::string& target)
 {
-    return app.Tell({MessageSize::Small, 2, "info", app.LanguageText(kKeyNotFound), target}) ==
-               kAnswerOk ||
+    return app.Tell(EngineMessage{MessageSize::Small, 2, "info", app.LanguageText(kKeyNotFound),
+                                  target}
+                        .Because(LeftReason::NotFound)) == kAnswerOk ||
            app.m_unattended;
 }
 
@@ -102,6 +104,7 @@ void RemoveLinkTarget(CShredApp& app, const std::string& path, const FileStatus&
     std::unique_ptr<IEntry> parent = files.Open(ParentOf(path), error);
     if (parent && files.RemoveIn(*parent, NameOf(path), RemoveKind::Link, error))
     {
+        app.Events().Deleted(path);
         return;
     }
     if (status.isFolder)
@@ -110,7 +113,9 @@ void RemoveLinkTarget(CShredApp& app, const std::string& path, const FileStatus&
     }
     else
     {
-        app.Tell({MessageSize::Middle, 2, "info", app.LanguageText(kKeyCannotDelete), path});
+        app.Tell(EngineMessage{MessageSize::Middle, 2, "info", app.LanguageText(kKeyCannotDelete),
+                               path}
+                     .Because(LeftReason::NotDeleted, error.code));
     }
 }
 
@@ -166,7 +171,9 @@ bool RunTargetAs(CShredApp& app, const std::string& target, const ExpectedEntry*
     }
     const auto refuseRoot = [&app, &target]
     {
-        app.Tell({MessageSize::Middle, 1, "info", app.LanguageText(kKeyDriveRootAsFolder), target});
+        app.Tell(EngineMessage{MessageSize::Middle, 1, "info",
+                               app.LanguageText(kKeyDriveRootAsFolder), target}
+                     .Because(LeftReason::Protected));
         return true;
     };
     if (IsDriveRoot(*path))
@@ -200,9 +207,11 @@ bool RunTargetAs(CShredApp& app, const std::string& target, const ExpectedEntry*
     }
     if (expected && !StillListed(*expected, status))
     {
-        app.Tell({MessageSize::Middle, 1, "info",
-                  app.LanguageText(expected->folder ? kKeyFolderChanged : kKeyFileChanged),
-                  target});
+        app.Tell(EngineMessage{MessageSize::Middle, 1, "info",
+                               app.LanguageText(expected->folder ? kKeyFolderChanged
+                                                                 : kKeyFileChanged),
+                               target}
+                     .Because(LeftReason::Changed));
         return true;
     }
     // A protected folder stays as it is, even where it is a link (wine's
@@ -210,7 +219,8 @@ bool RunTargetAs(CShredApp& app, const std::string& target, const ExpectedEntry*
     std::string which;
     if (root.empty() && status.isFolder && IsProtectedFolder(app, *entry, which))
     {
-        app.Tell({MessageSize::Small, 1, "info", app.LanguageText(kKeyProtected), which});
+        app.Tell(EngineMessage{MessageSize::Small, 1, "info", app.LanguageText(kKeyProtected), which}
+                     .Because(LeftReason::Protected));
         return true;
     }
     entry.reset();
@@ -244,6 +254,8 @@ void ShredRecycleBinAfterWarning(CShredApp& app)
             1, app.LanguageText(kKeyBinWarning), app.LanguageText(kKeyDontShowAgain), app.m_title);
         if (result.answer != kAnswerOk)
         {
+            app.ReportLeft({std::string(kRecycleTarget), LeftReason::Declined, 0,
+                            app.LanguageText(kKeyBinWarning), true});
             return;
         }
         if (result.dontShowAgain)
@@ -259,32 +271,38 @@ void CTargetsRun::Run(CShredApp& app)
     app.m_cancel = 0;
     app.PrepareShredOptions();
     std::vector<std::string> named;
+    std::vector<std::string> targets;
     for (int i = 0; i < app.m_targetCount && i < static_cast<int>(app.m_targets.size()); ++i)
     {
+        targets.push_back(app.m_targets[i]);
         if (app.m_targets[i] != kRecycleTarget)
         {
             named.push_back(app.m_targets[i]);
         }
     }
     app.SetRunTargets(named);
-    if (!app.m_unattended && !Confirm(app))
+    const ShredOptions& options = app.Options();
+    app.BeginRun({app.m_taskName, app.m_unattended, options.method, options.passes, targets});
+    // Only an unattended run takes its switches; the others use the settings.
+    if (app.m_unattended && !app.m_refusedSwitches.empty())
     {
+        app.EndRun({RunEndKind::Refused, Substitute(app.LanguageText(kKeyRefusedSwitch),
+                                                    {{"%s", app.m_refusedSwitches.front()}})});
         return;
     }
-    for (int i = 0; i < app.m_targetCount; ++i)
+    if (!app.m_unattended && !Confirm(app))
     {
-        if (!RunTarget(app, app.m_targets[i]) || app.m_cancel)
-        {
-            break;
-        }
+        app.EndRun({RunEndKind::Cancelled, {}});
+        return;
+    }
+    bool stopped = false;
+    for (int i = 0; i < app.m_targetCount && !stopped && !app.m_cancel; ++i)
+    {
+        stopped = !RunTarget(app, app.m_targets[i]);
     }
     app.DestroyProgressWindow();
-    // A scheduled run that was stopped says so: what was not reached is
-    // still there.
-    if (app.m_cancel && app.m_unattended)
-    {
-        app.RecordStatus(app.LanguageText(kKeyCancelledRun));
-    }
+    // A run that was stopped says so: what was not reached is still there.
+    app.EndRun({stopped || app.m_cancel ? RunEndKind::Cancelled : RunEndKind::Completed, {}});
 }
 
 } // namespace qw

@@ -52,7 +52,7 @@ enum class PassOutcome
     Done,
     Cancelled,
     WriteFailed,
-    Grew, // data added during the passes could not all be overwritten
+    Grew,           // data added during the passes could not all be overwritten
     NotVerified,    // what was read back differs from the last pass, twice
     ReadBackFailed, // the last pass could not be read back
 };
@@ -110,6 +110,7 @@ public:
         {
             return PassOutcome::WriteFailed;
         }
+        m_host.Events().PassFinished({m_size});
         return PassOutcome::Done;
     }
 
@@ -207,7 +208,9 @@ int StopResultOf(ShredMode mode)
 
 void ReportNotFound(IShredHost& host, const std::string& path)
 {
-    host.Tell({MessageSize::Small, 1, "info", host.MessageText(kKeyNotFound), path});
+    host.Tell(
+        EngineMessage{MessageSize::Small, 1, "info", host.MessageText(kKeyNotFound), path}.Because(
+            LeftReason::NotFound));
 }
 
 // Overwrites one open stream of data by the method. Done only when at least
@@ -307,7 +310,8 @@ ReadBackResult ReadLastPassBack(IShredHost& host, IOpenFile& file, const CLastPa
     if (progress)
     {
         progress->SetLine(2, host.Text(kKeyVerifying));
-        progress->SetRange(0, std::max<std::uint64_t>(1, (*size + kReadBackChunk - 1) / kReadBackChunk));
+        progress->SetRange(
+            0, std::max<std::uint64_t>(1, (*size + kReadBackChunk - 1) / kReadBackChunk));
         progress->SetPosition(0);
     }
     CLastPassComparer comparer(written);
@@ -350,8 +354,7 @@ ReadBackResult ReadLastPassBack(IShredHost& host, IOpenFile& file, const CLastPa
 // is given the last pass once more over its whole length and read again.
 // Done when it matches, and after a cancel (the overwrite itself was
 // complete, only unchecked); `written` then describes what the file holds.
-PassOutcome VerifyLastPass(IShredHost& host, IOpenFile& file, const std::string& path,
-                           CLastPass& written, OsError& error)
+PassOutcome VerifyLastPass(IShredHost& host, IOpenFile& file, CLastPass& written, OsError& error)
 {
     for (int attempt = 0;; ++attempt)
     {
@@ -359,7 +362,7 @@ PassOutcome VerifyLastPass(IShredHost& host, IOpenFile& file, const std::string&
         switch (result)
         {
         case ReadBackResult::Matches:
-            host.LastPassVerified(path, written.End());
+            host.Events().Verified(true);
             return PassOutcome::Done;
         case ReadBackResult::Cancelled:
             return PassOutcome::Done;
@@ -369,6 +372,7 @@ PassOutcome VerifyLastPass(IShredHost& host, IOpenFile& file, const std::string&
         case ReadBackResult::Grew:
             if (attempt == 1)
             {
+                host.Events().Verified(false);
                 return result == ReadBackResult::Grew ? PassOutcome::Grew
                                                       : PassOutcome::NotVerified;
             }
@@ -400,14 +404,13 @@ PassOutcome VerifyLastPass(IShredHost& host, IOpenFile& file, const std::string&
 
 // The overwrite of the file as the method asks, then its verification when
 // the run asks for it.
-PassOutcome OverwriteAndVerify(IShredHost& host, IOpenFile& file, const std::string& path,
-                               OsError& error)
+PassOutcome OverwriteAndVerify(IShredHost& host, IOpenFile& file, OsError& error)
 {
     CLastPass written;
     PassOutcome outcome = Overwrite(host, file, error, written);
     if (outcome == PassOutcome::Done && host.Options().verify)
     {
-        outcome = VerifyLastPass(host, file, path, written, error);
+        outcome = VerifyLastPass(host, file, written, error);
     }
     return outcome;
 }
@@ -423,22 +426,26 @@ void CloseQuietly(IOpenFile& file)
 // shredded. The report names it, so that it can be shredded again.
 void ReportLeftPartly(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLeftPartly), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLeftPartly), path)
+                  .Because(LeftReason::Stopped));
 }
 
 void ReportGrew(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyGrew), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyGrew), path)
+                  .Because(LeftReason::Grew));
 }
 
 // A report naming what is left, with the system's code and text.
-void ReportNamingError(IShredHost& host, int key, const std::string& path, const OsError& error)
+void ReportNamingError(IShredHost& host, int key, const std::string& path, const OsError& error,
+                       LeftReason reason)
 {
     host.Tell(EngineMessage::Naming(
-        MessageSize::Middle,
-        Substitute(host.Text(key), {{"%u", std::to_string(error.code)},
-                                    {"%t", ErrorDescription(host, error.code)}}),
-        path));
+                  MessageSize::Middle,
+                  Substitute(host.Text(key), {{"%u", std::to_string(error.code)},
+                                              {"%t", ErrorDescription(host, error.code)}}),
+                  path)
+                  .Because(reason, error.code));
 }
 
 // A file left because its last pass did not verify or grew, said as such.
@@ -452,10 +459,11 @@ bool ReportUnverified(IShredHost& host, PassOutcome outcome, const std::string& 
         ReportGrew(host, path);
         return true;
     case PassOutcome::NotVerified:
-        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotVerified), path));
+        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotVerified), path)
+                      .Because(LeftReason::NotVerified));
         return true;
     case PassOutcome::ReadBackFailed:
-        ReportNamingError(host, kKeyNotReadBack, path, error);
+        ReportNamingError(host, kKeyNotReadBack, path, error, LeftReason::NotVerified);
         return true;
     default:
         return false;
@@ -466,9 +474,9 @@ bool ReportUnverified(IShredHost& host, PassOutcome outcome, const std::string& 
 // alone.
 void ReportReplaced(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyReplaced), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyReplaced), path)
+                  .Because(LeftReason::Changed));
 }
-
 
 } // namespace
 
@@ -523,16 +531,19 @@ std::string ErrorDescription(IShredHost& host, std::uint32_t code)
 
 void ReportLinkStays(IShredHost& host, const std::string& path)
 {
-    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLinkStays), path));
+    host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyLinkStays), path)
+                  .Because(LeftReason::LinkKept));
 }
 
 void ReportWriteFailure(IShredHost& host, const std::string& path, const OsError& error)
 {
     // Logged in every mode: data left behind must not end in "Success".
-    host.Tell({MessageSize::Middle, 1, "info",
-               Substitute(host.Text(kKeyWriteFailed), {{"%u", std::to_string(error.code)},
-                                                       {"%t", ErrorDescription(host, error.code)}}),
-               path});
+    host.Tell(EngineMessage{
+        MessageSize::Middle, 1, "info",
+        Substitute(host.Text(kKeyWriteFailed), {{"%u", std::to_string(error.code)},
+                                                {"%t", ErrorDescription(host, error.code)}}),
+        path}
+                  .Because(LeftReason::WriteFailed, error.code));
 }
 
 namespace
@@ -559,6 +570,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     IFileSystem& files = host.Files();
     const std::string path = entry.Path();
     const FileStatus& status = entry.Status();
+    host.Events().ItemStarted({path, ItemKind::File});
     OsError error;
     if (status.isFolder && !status.isLink)
     {
@@ -577,14 +589,18 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         {
             if (mode == ShredMode::Normal)
             {
-                host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+                host.Tell(
+                    EngineMessage{MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path}
+                        .Because(LeftReason::NotDeleted, error.code));
                 return CancelResult(host);
             }
             // A link left in the bin must keep the bin from being emptied:
             // wine 8.0 deletes a file link's target, not the link.
-            host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyBinLinkKept), path));
+            host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyBinLinkKept), path)
+                          .Because(LeftReason::LinkKept, error.code));
             return 1;
         }
+        host.Events().Deleted(path);
         return CancelResult(host);
     }
 
@@ -596,16 +612,19 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         if (mode != ShredMode::BinEntry && !files.RemoveIn(folder, name, RemoveKind::File, error) &&
             mode == ShredMode::Normal)
         {
-            host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+            host.Tell(
+                EngineMessage{MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path}
+                    .Because(LeftReason::NotDeleted, error.code));
         }
         return CancelResult(host);
     }
 
     if (mode == ShredMode::Normal && (status.readOnly || status.hidden || status.system))
     {
-        std::string answer =
-            host.Tell({MessageSize::Middle, 3, "warning", host.MessageText(kKeyAskAttributes), path,
-                       Unattended::AnswerYes});
+        std::string answer = host.Tell(EngineMessage{MessageSize::Middle, 3, "warning",
+                                                     host.MessageText(kKeyAskAttributes), path,
+                                                     Unattended::AnswerYes}
+                                           .Because(LeftReason::Declined));
         if (answer == kAnswerNo || answer == kAnswerCancel)
         {
             return 1;
@@ -628,7 +647,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         }
         std::unique_ptr<IOpenFile> data = files.OpenStreamForOverwrite(entry, stream, error);
         PassOutcome outcome =
-            data ? OverwriteAndVerify(host, *data, path + stream, error) : PassOutcome::WriteFailed;
+            data ? OverwriteAndVerify(host, *data, error) : PassOutcome::WriteFailed;
         if (outcome == PassOutcome::Done && (!data->Truncate(0, error) || !data->Close(error)))
         {
             outcome = PassOutcome::WriteFailed;
@@ -662,13 +681,15 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     {
         // Logged in every mode: a file left unshredded must not end in a
         // run that logs "Success".
-        host.Tell({MessageSize::Middle, 1, "info", host.Text(kKeyCannotOpen), path});
+        host.Tell(
+            EngineMessage{MessageSize::Middle, 1, "info", host.Text(kKeyCannotOpen), path}.Because(
+                LeftReason::CannotOpen, error.code));
         return StopResultOf(mode);
     }
     // The file keeps its content and name when any of it could not be
     // overwritten: deleting it now would leave the old data on the disk
     // while looking shredded.
-    PassOutcome outcome = OverwriteAndVerify(host, *file, path, error);
+    PassOutcome outcome = OverwriteAndVerify(host, *file, error);
     if (outcome == PassOutcome::Done && !file->Truncate(0, error))
     {
         outcome = PassOutcome::WriteFailed;
@@ -722,6 +743,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         if (file->Rename(folder, name, renamed, error))
         {
             current = renamed;
+            host.Events().Renamed(path, JoinPath(folder.Path(), renamed));
         }
         else if (error.kind != ErrorKind::AlreadyExists)
         {
@@ -753,7 +775,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
         // The emptied file keeps its name, which is still readable: not
         // "Success", in any mode.
         CloseQuietly(*file);
-        ReportNamingError(host, kKeyNotRenamed, path, error);
+        ReportNamingError(host, kKeyNotRenamed, path, error, LeftReason::NotRenamed);
         return StopResultOf(mode);
     }
     if (file->Delete(folder, current, error))
@@ -763,6 +785,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
             ReportWriteFailure(host, path, error);
             return StopResultOf(mode);
         }
+        host.Events().Deleted(JoinPath(folder.Path(), current));
         return CancelResult(host);
     }
     OsError ignored;
@@ -772,8 +795,9 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     {
         return CancelResult(host);
     }
-    std::string answer =
-        host.Tell({MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path});
+    std::string answer = host.Tell(
+        EngineMessage{MessageSize::Middle, 2, "info", host.Text(kKeyCannotDelete), path}.Because(
+            LeftReason::NotDeleted, error.code));
     if (!host.Options().unattended && answer == kAnswerOk)
     {
         return 1;
@@ -842,7 +866,7 @@ int VerifyFreeSpaceFile(IShredHost& host, const std::string& path, IOpenFile& fi
                         CLastPass& written)
 {
     OsError error;
-    PassOutcome outcome = VerifyLastPass(host, file, path, written, error);
+    PassOutcome outcome = VerifyLastPass(host, file, written, error);
     if (outcome == PassOutcome::WriteFailed)
     {
         ReportWriteFailure(host, path, error);
@@ -850,13 +874,13 @@ int VerifyFreeSpaceFile(IShredHost& host, const std::string& path, IOpenFile& fi
     }
     if (outcome == PassOutcome::ReadBackFailed)
     {
-        ReportNamingError(host, kKeyNotReadBack, path, error);
+        ReportNamingError(host, kKeyNotReadBack, path, error, LeftReason::NotVerified);
     }
     else if (outcome != PassOutcome::Done && outcome != PassOutcome::Cancelled)
     {
         // The wipe goes on: the other fillers still take their space.
-        host.Tell(
-            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyFillerNotVerified), path));
+        host.Tell(EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyFillerNotVerified), path)
+                      .Because(LeftReason::NotVerified));
     }
     return CancelResult(host);
 }

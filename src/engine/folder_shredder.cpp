@@ -21,14 +21,19 @@ constexpr int kKeyAskRemove = 9042;
 constexpr int kKeyNotRemoved = 9043;
 constexpr int kKeyNotRemovedDetail = 9044;
 
-std::string Ask(IShredHost& host, int key, const std::string& insert, Unattended whenUnattended)
+// `declined`: what a "No" leaves (Declined), or None where it leaves nothing
+// that was asked for.
+std::string Ask(IShredHost& host, int key, const std::string& insert, Unattended whenUnattended,
+                LeftReason declined = LeftReason::Declined)
 {
-    return host.Tell({MessageSize::Small, 3, "info", host.Text(key), insert, whenUnattended});
+    return host.Tell(
+        EngineMessage{MessageSize::Small, 3, "info", host.Text(key), insert, whenUnattended}.Because(
+            declined));
 }
 
-void Report(IShredHost& host, int key, const std::string& insert)
+void Report(IShredHost& host, int key, const std::string& insert, LeftReason reason)
 {
-    host.Tell({MessageSize::Small, 1, "info", host.Text(key), insert});
+    host.Tell(EngineMessage{MessageSize::Small, 1, "info", host.Text(key), insert}.Because(reason));
 }
 
 // One folder run: its rules, read once, and who the protected folders are,
@@ -82,7 +87,7 @@ RemoveOutcome RemoveByRule(FolderRun& run, IEntry& folder, const std::string& na
         }
         if (run.removeRule == 1)
         {
-            std::string answer = Ask(host, kKeyAskRemove, path, Unattended::Show);
+            std::string answer = Ask(host, kKeyAskRemove, path, Unattended::Show, LeftReason::None);
             if (answer == kAnswerNo)
             {
                 return RemoveOutcome::Kept;
@@ -104,6 +109,10 @@ RemoveOutcome RemoveByRule(FolderRun& run, IEntry& folder, const std::string& na
     if (!removed && mode == ShredMode::Normal)
     {
         ReportFolderNotRemoved(host, path, error);
+    }
+    if (removed)
+    {
+        host.Events().Deleted(path);
     }
     return removed ? RemoveOutcome::Removed : RemoveOutcome::Kept;
 }
@@ -148,7 +157,7 @@ Entry EnterFolder(FolderRun& run, OpenFolder& open, bool systemFlag)
         std::string which;
         if (run.IsProtected(folder, which))
         {
-            Report(host, kKeyProtected, which);
+            Report(host, kKeyProtected, which, LeftReason::Protected);
             return Entry::Protected;
         }
         if (systemFlag)
@@ -167,7 +176,7 @@ Entry EnterFolder(FolderRun& run, OpenFolder& open, bool systemFlag)
     OsError error;
     if (folder.Status().isLink || !host.Files().List(folder, open.entries, error))
     {
-        Report(host, kKeyCannotList, folder.Path());
+        Report(host, kKeyCannotList, folder.Path(), LeftReason::CannotOpen);
         return Entry::Stop;
     }
     return Entry::Entered;
@@ -343,7 +352,8 @@ void ReportFolderNotRemoved(IShredHost& host, const std::string& path, const OsE
         host.Text(kKeyNotRemoved) +
         Substitute(host.Text(kKeyNotRemovedDetail), {{"%s", ErrorDescription(host, error.code)},
                                                      {"%u", std::to_string(error.code)}});
-    host.Tell(EngineMessage::Naming(MessageSize::Small, text, path));
+    host.Tell(EngineMessage::Naming(MessageSize::Small, text, path)
+                  .Because(LeftReason::NotRemoved, error.code));
 }
 
 int ShredFolder(IShredHost& host, const std::string& path, bool systemFlag, ShredMode mode)
@@ -352,7 +362,7 @@ int ShredFolder(IShredHost& host, const std::string& path, bool systemFlag, Shre
     std::unique_ptr<IEntry> folder = host.Files().Open(path, error);
     if (!folder)
     {
-        Report(host, kKeyCannotList, path);
+        Report(host, kKeyCannotList, path, LeftReason::CannotOpen);
         return 1;
     }
     FolderRun run = NewRun(host);
@@ -366,15 +376,16 @@ void ShredFolderTarget(IShredHost& host, const std::string& path, bool systemFla
     const std::string parentPath = ParentOf(path);
     std::unique_ptr<IEntry> parent = parentPath.empty() ? nullptr : files.Open(parentPath, error);
     std::unique_ptr<IEntry> folder = parent ? files.OpenIn(*parent, NameOf(path), error) : nullptr;
+    host.Events().ItemStarted({path, ItemKind::Folder});
     if (!folder || !folder->Status().isFolder || folder->Status().isLink)
     {
-        Report(host, kKeyCannotList, path);
+        Report(host, kKeyCannotList, path, LeftReason::CannotOpen);
         return;
     }
     std::string which;
     if (IsProtectedFolder(host, *folder, which))
     {
-        Report(host, kKeyProtected, which);
+        Report(host, kKeyProtected, which, LeftReason::Protected);
         return;
     }
     FolderRun run = NewRun(host);
@@ -395,7 +406,9 @@ void ShredFolderTarget(IShredHost& host, const std::string& path, bool systemFla
     if (!files.RemoveFolderEntry(*parent, NameOf(path), std::move(folder), error))
     {
         ReportFolderNotRemoved(host, path, error);
+        return;
     }
+    host.Events().Deleted(path);
 }
 
 } // namespace qw

@@ -62,9 +62,12 @@ constexpr std::chrono::milliseconds kRemoveRetryWait{250};
 constexpr int kTempFolderNames = 100;
 
 std::string Report(IShredHost& host, MessageSize size, int frame, std::string text,
-                   Unattended whenUnattended = Unattended::Log)
+                   Unattended whenUnattended = Unattended::Log,
+                   LeftReason reason = LeftReason::Unavailable, std::uint32_t code = 0)
 {
-    return host.Tell({size, frame, "info", std::move(text), {}, whenUnattended});
+    return host.Tell(
+        EngineMessage{size, frame, "info", std::move(text), {}, whenUnattended}.Because(reason,
+                                                                                        code));
 }
 
 std::string Hex8(std::uint32_t code)
@@ -78,7 +81,9 @@ std::string Hex8(std::uint32_t code)
 // the user should know even of a scheduled one, whose log also gets it.
 void ReportNoTempFile(IShredHost& host)
 {
-    Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show);
+    // The log's copy is the report; the window alone only tells the person.
+    Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile), Unattended::Show,
+           host.Options().unattended ? LeftReason::None : LeftReason::Unavailable);
     if (host.Options().unattended)
     {
         Report(host, MessageSize::Small, 1, host.Text(kKeyNoTempFile));
@@ -89,8 +94,9 @@ void ReportNoTempFile(IShredHost& host)
 void ReportFillerWriteFailure(IShredHost& host, const OsError& error)
 {
     Report(host, MessageSize::Small, 1,
-           Substitute(host.Text(kKeyWriteFailed), {{"%s", ErrorDescription(host, error.code) +
-                                                              " (" + Hex8(error.code) + ")"}}));
+           Substitute(host.Text(kKeyWriteFailed),
+                      {{"%s", ErrorDescription(host, error.code) + " (" + Hex8(error.code) + ")"}}),
+           Unattended::Log, LeftReason::WriteFailed, error.code);
 }
 
 // Gives back the end of the last filler that holds data.
@@ -154,7 +160,8 @@ bool RemoveOwnEntries(IShredHost& host, std::vector<OwnEntry> entries)
     for (const OwnEntry& entry : entries)
     {
         host.Tell(
-            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), entry.path));
+            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyNotRemoved), entry.path)
+                .Because(LeftReason::NotRemoved));
     }
     return entries.empty();
 }
@@ -489,13 +496,16 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
 
     if (options.xpOrMe && !options.unattended)
     {
-        host.Tell({MessageSize::Middle, 1, "info", host.MessageText(kKeyXpAdvice)});
+        host.Tell(EngineMessage{MessageSize::Middle, 1, "info", host.MessageText(kKeyXpAdvice)}
+                      .Because(LeftReason::None));
     }
     if (!options.unattended &&
-        host.Tell({MessageSize::Big, 2, "warning", host.MessageText(kKeyConsent)}) != kAnswerOk)
+        host.Tell(EngineMessage{MessageSize::Big, 2, "warning", host.MessageText(kKeyConsent)}
+                      .Because(LeftReason::Declined)) != kAnswerOk)
     {
         return;
     }
+    host.Events().ItemStarted({root, ItemKind::FreeSpace});
 
     const int method = options.method;
     host.SetCancelled(false);
@@ -578,7 +588,8 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     }
     if (free.available != free.totalFree)
     {
-        std::string answer = Report(host, MessageSize::Middle, 3, host.Text(kKeyQuota));
+        std::string answer = Report(host, MessageSize::Middle, 3, host.Text(kKeyQuota),
+                                    Unattended::Log, LeftReason::Other);
         if (!options.unattended && answer != kAnswerYes)
         {
             removeFolder();

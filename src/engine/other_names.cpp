@@ -132,7 +132,8 @@ void ReportOtherNamesKept(IShredHost& host, IEntry& file, const std::vector<std:
         MessageSize::Middle,
         Substitute(host.Text(kKeyOtherNames),
                    {{"%u", std::to_string(count > 0 ? count - 1 : 0)}, {"%t", list}}),
-        file.Path()));
+        file.Path())
+                  .Because(LeftReason::OtherNames));
 }
 
 } // namespace qw

@@ -32,9 +32,10 @@ constexpr int kKeyCaption = 9902;
 constexpr int kKeyDriveLine = 9913;
 
 std::string Report(IShredHost& host, MessageSize size, int frame, const char* type,
-                   std::string text, const std::string& insert = {})
+                   std::string text, const std::string& insert = {},
+                   LeftReason reason = LeftReason::NotEmptied)
 {
-    return host.Tell({size, frame, type, std::move(text), insert});
+    return host.Tell(EngineMessage{size, frame, type, std::move(text), insert}.Because(reason));
 }
 
 bool IsFolder(IFileSystem& files, const std::string& path)
@@ -248,7 +249,8 @@ void ShredSharedBin(IShredHost& host, IRecycleBinFunctions& bin,
     if (result == BinFolderResult::NotListed || items.size() < query.items)
     {
         host.Tell(
-            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyItemsNotFound), folders[0]));
+            EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyItemsNotFound), folders[0])
+                .Because(LeftReason::NotEmptied));
         return;
     }
     std::optional<std::set<std::string>> now = NamesIn(host.Files(), folders[0]);
@@ -308,7 +310,8 @@ void ShredRecycleBin(IShredHost& host)
     }
     if (!bin)
     {
-        Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNoBinFunctions));
+        Report(host, MessageSize::Small, 1, "info", host.Text(kKeyNoBinFunctions), {},
+               LeftReason::Unavailable);
         return;
     }
     const ShredOptions& options = host.Options();
@@ -326,7 +329,8 @@ void ShredRecycleBin(IShredHost& host)
         if (query.result != 0)
         {
             Report(host, MessageSize::Small, 1, "info",
-                   host.Text(kKeyQueryFailed) + " (" + Hex8(query.result) + ")");
+                   host.Text(kKeyQueryFailed) + " (" + Hex8(query.result) + ")", {},
+                   LeftReason::Unavailable);
             break;
         }
         total += query.size;
@@ -335,14 +339,15 @@ void ShredRecycleBin(IShredHost& host)
     // Wine 8.0 counts a folder in the bin as 0 bytes: items count too.
     if (total == 0 && items == 0)
     {
-        Report(host, MessageSize::Small, 1, "info", host.Text(kKeyBinEmpty));
+        Report(host, MessageSize::Small, 1, "info", host.Text(kKeyBinEmpty), {}, LeftReason::Other);
         return;
     }
-    if (!options.unattended &&
-        Report(host, MessageSize::Small, 3, "warning", host.Text(kKeyConsent)) != kAnswerYes)
+    if (!options.unattended && Report(host, MessageSize::Small, 3, "warning", host.Text(kKeyConsent),
+                                      {}, LeftReason::Declined) != kAnswerYes)
     {
         return;
     }
+    host.Events().ItemStarted({"recycle", ItemKind::RecycleBin});
     if (!host.CreateProgressWindow())
     {
         return;
@@ -407,7 +412,8 @@ void ShredRecycleBin(IShredHost& host)
         if (ItemCount(names, layout) < query.items)
         {
             host.Tell(
-                EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyItemsNotFound), folder));
+                EngineMessage::Naming(MessageSize::Middle, host.Text(kKeyItemsNotFound), folder)
+                    .Because(LeftReason::NotEmptied));
             continue;
         }
         ShowEmptying(host, root);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/run_events.h"
 #include "lang/message_window.h"
 #include "platform/presenter.h"
 
@@ -86,6 +87,18 @@ struct EngineMessage
     std::string secondInsert; // "%u", Small windows only
     Unattended whenUnattended = Unattended::Log;
     bool logInserts = false; // the log receives the text with its inserts
+    // What the report leaves behind, and why: every report leaves something
+    // unless it says otherwise. A question says Declined (left when the
+    // answer is not to go ahead) or None.
+    LeftReason reason = LeftReason::Other;
+    std::uint32_t code = 0; // the system's error code behind it
+
+    EngineMessage& Because(LeftReason why, std::uint32_t systemCode = 0)
+    {
+        reason = why;
+        code = systemCode;
+        return *this;
+    }
 
     // A report about one entry that stays behind: the log names it too, since
     // an unattended run's reader has nothing else to find it by.
@@ -129,16 +142,11 @@ public:
     virtual std::string MessageText(int key) const = 0;
 
     // Shows the message, or in an unattended run does what it asks for.
-    // Returns the answer; empty when logged.
+    // Returns the answer; empty when logged. What it leaves goes to Events().
     virtual std::string Tell(const EngineMessage& message) = 0;
 
-    // The last pass over `path` (a file, one of its streams, a filler of
-    // the free-space wipe) was read back, `bytes` of it, and matched.
-    virtual void LastPassVerified(const std::string& path, std::uint64_t bytes)
-    {
-        (void)path;
-        (void)bytes;
-    }
+    // Where the run's events go.
+    virtual IRunEvents& Events() = 0;
 };
 
 } // namespace qw

@@ -155,6 +155,10 @@ public:
     // The size of one of the program's own files (the log) as it is now,
     // appends of other processes included; nothing when it cannot be read.
     virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
+    // When one of the program's own files was last written, in a unit of the
+    // system's that only compares with others of its kind; nothing when the
+    // file cannot be read.
+    virtual std::optional<std::uint64_t> LastWriteTime(const std::string& path) = 0;
 
     // The absolute form of a path the user gave, relative to the current
     // folder when it is not absolute; names are not otherwise changed.

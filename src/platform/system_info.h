@@ -55,6 +55,9 @@ public:
     virtual std::string SystemDirectory() = 0;
     // Empty when the shell cannot resolve the folder id.
     virtual std::string SpecialFolder(int folderId) = 0;
+    // The user's local application data folder (%LOCALAPPDATA%), which a
+    // standard user can always write; empty when the shell cannot say.
+    virtual std::string LocalAppDataFolder() = 0;
     virtual OsVersion GetOsVersion() = 0;
     virtual UserSidResult ReadUserSid() = 0;
 };

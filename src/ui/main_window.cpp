@@ -186,7 +186,7 @@ std::vector<CFlashWindow::CommandEntry> CMainWindow::Commands()
         {"IDC_FS_DeleteTask", schedule("IDC_FS_DeleteTask")},
         {"IDC_FS_DeleteAll", schedule("IDC_FS_DeleteAll")},
         {"IDC_FS_ViewLog",
-         [this](const std::string&) { m_services.Open("log.txt", m_host.AppPath(), false); }},
+         [this](const std::string&) { m_services.Open("log.txt", m_host.LogFolder(), false); }},
         {"IDC_FS_Drive", plain(&CMainWindow::FillDrives, this)},
         {"IDC_FS_DriveSchedule", schedule("IDC_FS_DriveSchedule")},
         {"IDC_FS_DrShredNow", plain(&CMainWindow::WipeSelectedDrive, this)},

@@ -53,6 +53,8 @@ public:
     virtual std::string SetLanguage(const std::string& language) = 0;
     // The folder the help, log and update program are found in (AppPath).
     virtual std::string AppPath() = 0;
+    // The folder whose "log.txt" holds the latest entries.
+    virtual std::string LogFolder() { return AppPath(); }
     // A small message window; returns the answer.
     virtual std::string ShowSmall(int frame, std::string_view type, const std::string& text,
                                   const std::string& insert = {}) = 0;

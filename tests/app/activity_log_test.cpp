@@ -189,5 +189,68 @@ TEST(ActivityLog, OneMutexForEverySpellingOfTheLogsPath)
     EXPECT_EQ(log.MutexName("C:\\Qw\\log.txt").find('\\'), std::string::npos);
 }
 
+// An entry the application folder's log does not take goes to the user's
+// folder, made when needed; "View log" then opens whichever was written last.
+TEST(ActivityLog, FallsBackToTheUserFolderAndViewsTheLatest)
+{
+    const std::string app = "C:\\Program Files\\Qw\\log.txt";
+    const std::string user = "C:\\Users\\u\\AppData\\Local\\Quellwipe\\log.txt";
+    const struct
+    {
+        const char* what;
+        bool appWritable;
+        bool userFolderKnown;
+        std::string appLog, userLog, latest;
+    } cases[] = {
+        {"the application folder takes it", true, true,
+         "Task Name:t\r\nSuccess\r\n\r\n", "", app},
+        {"a standard user's run", false, true, "",
+         "Task Name:t\r\nNot found\r\n\r\nSuccess\r\n\r\n", user},
+        {"no user folder: lost as before", false, false, "", "", app},
+    };
+    for (const auto& c : cases)
+    {
+        test::CFakeSettingsStore settings;
+        settings.WriteText("AppPath", "C:\\Program Files\\Qw");
+        test::CFakeFileSystem files;
+        files.folders = {"C:\\Users\\u\\AppData\\Local"};
+        test::CFakeNamedMutexes mutexes;
+        if (!c.appWritable)
+        {
+            files.failAppendsTo.insert(app);
+        }
+        CActivityLog log(settings, files, mutexes,
+                         [&c] { return c.userFolderKnown ? "C:\\Users\\u\\AppData\\Local\\Quellwipe" : ""; });
+        log.AppendTaskLine("t");
+        if (!c.appWritable)
+        {
+            log.AppendStatus("Not found");
+        }
+        log.AppendStatus("Success");
+        EXPECT_EQ(files.files[app], c.appLog) << c.what;
+        EXPECT_EQ(files.files[user], c.userLog) << c.what;
+        EXPECT_EQ(files.folders.count("C:\\Users\\u\\AppData\\Local\\Quellwipe") == 1,
+                  !c.appWritable && c.userFolderKnown)
+            << c.what;
+        EXPECT_EQ(log.LatestPath(), c.latest) << c.what;
+    }
+
+    // Both written: the later one holds the latest entries, either way round.
+    test::CFakeSettingsStore settings;
+    settings.WriteText("AppPath", "C:\\Program Files\\Qw");
+    test::CFakeFileSystem files;
+    test::CFakeNamedMutexes mutexes;
+    CActivityLog log(settings, files, mutexes,
+                     [] { return std::string("C:\\Users\\u\\AppData\\Local\\Quellwipe"); });
+    files.failAppendsTo.insert(app);
+    log.AppendStatus("to the user's log");
+    files.failAppendsTo.clear();
+    log.AppendStatus("to the application's log");
+    EXPECT_EQ(log.LatestPath(), app);
+    files.failAppendsTo.insert(app);
+    log.AppendStatus("to the user's log again");
+    EXPECT_EQ(log.LatestPath(), user);
+}
+
 } // namespace
 } // namespace qw

@@ -146,6 +146,7 @@ TEST_F(ArgumentHandlerTest, VerificationFollowsTheSwitchThenTheSetting)
         const char* line;
         std::optional<int> setting;
         bool verify;
+        bool refused = false; // an unattended run would not start
     };
     for (const Case& c : {Case{R"("C:\f")", std::nullopt, true},
                           Case{R"("/s" "T" "/V0" "C:\f")", std::nullopt, false},
@@ -155,7 +156,8 @@ TEST_F(ArgumentHandlerTest, VerificationFollowsTheSwitchThenTheSetting)
                           Case{R"("/V1" "C:\f")", 0, true},
                           Case{R"("/s" "T" "/V1" "C:\f")", 0, true},
                           Case{R"("/v0" "C:\f")", std::nullopt, true}, // case-sensitive
-                          Case{R"("/V" "C:\f")", 1, false}})           // no number reads 0
+                          Case{R"("/V" "C:\f")", 1, true, true},
+                          Case{R"("/V2" "C:\f")", 0, false, true}})
     {
         test::FakePlatform fake;
         if (c.setting)
@@ -167,6 +169,7 @@ TEST_F(ArgumentHandlerTest, VerificationFollowsTheSwitchThenTheSetting)
         app.PrepareShredOptions();
         EXPECT_EQ(app.Options().verify, c.verify) << c.line;
         EXPECT_EQ(app.m_targets, (Args{"C:\\f"})) << c.line;
+        EXPECT_EQ(app.m_refusedSwitches.size(), c.refused ? 1u : 0u) << c.line;
     }
 }
 

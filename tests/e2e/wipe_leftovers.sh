@@ -61,7 +61,9 @@ head -c 4096 /dev/urandom >"$left/notes.txt"
 head -c 4096 /dev/zero >"$left/SHRED000.TMP"
 sum=$(cat "$left"/* | md5sum)
 start=$(now)
-check "foreign: Quellwipe ends with exit code 0" shred_run '"/s" "Left" "/O0" "D:\"'
+ran=$(shred_run '"/s" "Left" "/O0" "D:\"')
+echo "$ran"
+check "foreign: Quellwipe ends with exit code 1, as something was left" grep -q 'exit code 1;' <<<"$ran"
 timed "wipe over a foreign leftover" "$start"
 check "foreign: the leftover is named in the log" grep -q 'SHREDTMP' "$app_dir/log.txt"
 check "foreign: no Success" bash -c "! grep -q '^Success' '$app_dir/log.txt'"

@@ -352,12 +352,12 @@ TEST_F(FolderShredderTest, TargetsAreDecidedOnTheirCanonicalName)
     EXPECT_FALSE(Exists("names/foo."));
     EXPECT_FALSE(Exists("names/bar "));
     // A link named as a target goes; what it points to stays.
-    EXPECT_EQ(RunTargets(Quoted("file-link") + " " + Quoted("loop")), "");
+    EXPECT_EQ(RunTargets(Quoted("file-link") + " " + Quoted("loop")), "Success");
     EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "file-link")));
     EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "loop")));
     EXPECT_EQ(Read("outside/precious.txt"), "keep me");
     // A link back up the tree is not a way round: the walk ends.
-    EXPECT_EQ(RunTargets(Quoted("cycle")), "");
+    EXPECT_EQ(RunTargets(Quoted("cycle")), "Success");
     EXPECT_FALSE(Exists("cycle"));
 }
 

@@ -100,7 +100,12 @@ bool CFakeFileSystem::AppendToFile(const std::string& path, std::string_view byt
     {
         return false;
     }
+    if (failAppendsTo.count(path))
+    {
+        return false;
+    }
     files[path] += bytes;
+    writeTimes[path] = ++clock;
     return true;
 }
 

@@ -56,6 +56,13 @@ public:
         return file == files.end() ? std::nullopt
                                    : std::optional<std::uint64_t>(file->second.size());
     }
+    std::optional<std::uint64_t> LastWriteTime(const std::string& path) override
+    {
+        auto time = writeTimes.find(path);
+        return time == writeTimes.end() || !files.count(path)
+                   ? std::nullopt
+                   : std::optional<std::uint64_t>(time->second);
+    }
     // As Win32 completes a name: rooted ones on the current folder's drive.
     std::string AbsolutePath(const std::string& path) override
     {
@@ -124,6 +131,11 @@ public:
     std::vector<std::string> events; // "open P", "flush P", "truncate P N", "rename A B", ...
     std::vector<Write> writes;
     bool failAppends = false;
+    // Appends to these paths fail (a log in a folder the user cannot write).
+    std::set<std::string> failAppendsTo;
+    // Last-write times of files appended to, from a counting clock.
+    std::map<std::string, std::uint64_t> writeTimes;
+    std::uint64_t clock = 0;
     std::set<std::string> failOpen, failDelete, failRemove, failList;
     std::set<std::string> failRename; // renames away from these fail (code 5)
     std::function<bool(const std::string&)> onDeleteFailsFor;
@@ -263,6 +275,7 @@ public:
     std::string WindowsDirectory() override { return windowsDirectory; }
     std::string SystemDirectory() override { return systemDirectory; }
     std::string SpecialFolder(int folderId) override;
+    std::string LocalAppDataFolder() override { return localAppData; }
     OsVersion GetOsVersion() override { return version; }
     UserSidResult ReadUserSid() override
     {
@@ -271,6 +284,7 @@ public:
     }
 
     std::string programPath = "C:\\Program Files\\Quellwipe\\Quellwipe.exe";
+    std::string localAppData = "C:\\Users\\u\\AppData\\Local";
     std::uint32_t driveMask = 0;
     std::map<std::string, DriveType> driveTypes;
     std::map<std::string, std::string> fileSystems;
@@ -348,8 +362,16 @@ public:
 class CFakeMainWindow : public IMainWindow
 {
 public:
-    void RunModal(CShredApp&) override { ++runs; }
+    void RunModal(CShredApp& app) override
+    {
+        ++runs;
+        if (onRun)
+        {
+            onRun(app);
+        }
+    }
     int runs = 0;
+    std::function<void(CShredApp&)> onRun; // what the person does in the window
 };
 
 class CFakeTargetsRun : public ITargetsRun

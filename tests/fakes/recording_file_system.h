@@ -27,6 +27,10 @@ public:
     {
         return m_real.FileSize(path);
     }
+    std::optional<std::uint64_t> LastWriteTime(const std::string& path) override
+    {
+        return m_real.LastWriteTime(path);
+    }
     std::string AbsolutePath(const std::string& path) override { return m_real.AbsolutePath(path); }
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override
     {

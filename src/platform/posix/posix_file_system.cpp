@@ -811,4 +811,17 @@ std::optional<std::uint64_t> CPosixFileSystem::FileSize(const std::string& path)
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+std::optional<std::uint64_t> CPosixFileSystem::LastWriteTime(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(ToPosixPath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000ull +
+           static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+}
+
 } // namespace qw

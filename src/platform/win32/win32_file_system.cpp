@@ -1699,4 +1699,15 @@ std::optional<std::uint64_t> CWin32FileSystem::FileSize(const std::string& path)
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+std::optional<std::uint64_t> CWin32FileSystem::LastWriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(WideProgramPath(path).c_str(), GetFileExInfoStandard, &data))
+    {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
 } // namespace qw

@@ -11,6 +11,7 @@ public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
     std::optional<std::uint64_t> FileSize(const std::string& path) override;
+    std::optional<std::uint64_t> LastWriteTime(const std::string& path) override;
     std::string AbsolutePath(const std::string& path) override;
     std::optional<FileStatus> Status(const std::string& path, OsError& error) override;
     std::unique_ptr<IEntry> Open(const std::string& path, OsError& error) override;

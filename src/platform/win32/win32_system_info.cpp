@@ -107,6 +107,18 @@ std::string CWin32SystemInfo::SpecialFolder(int folderId)
     return WideToUtf8(path);
 }
 
+std::string CWin32SystemInfo::LocalAppDataFolder()
+{
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path)))
+    {
+        folder = WideToUtf8(path);
+    }
+    CoTaskMemFree(path);
+    return folder;
+}
+
 OsVersion CWin32SystemInfo::GetOsVersion()
 {
     OSVERSIONINFOW info{};

@@ -21,6 +21,7 @@ public:
     std::string WindowsDirectory() override;
     std::string SystemDirectory() override;
     std::string SpecialFolder(int folderId) override;
+    std::string LocalAppDataFolder() override;
     OsVersion GetOsVersion() override;
     UserSidResult ReadUserSid() override;
 };

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The exit code of real runs under wine: 0 shredded, 1 something left, 2
+# cancelled, 3 not started; the Task Scheduler's record of a task's last
+# result; and the log in the user's folder when the application folder's
+# cannot be written.
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+
+c="$WINEPREFIX/drive_c"
+wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
+log="$app_dir/log.txt"
+mkdir -p "$c/codes"
+
+head -c 100000 /dev/urandom >"$c/codes/a.bin"
+quellwipe '"/s" "Clean" "/O1" "/T1" "C:\codes\a.bin"'
+code=$?
+check "a run that shreds everything exits 0" test $code -eq 0 -a ! -e "$c/codes/a.bin"
+
+head -c 100000 /dev/urandom >"$c/codes/b.bin"
+quellwipe '"/s" "Missing" "C:\codes\b.bin" "C:\codes\gone.bin"'
+check "a run with a missing target exits 1" test $? -eq 1 -a ! -e "$c/codes/b.bin"
+
+head -c 100000 /dev/urandom >"$c/codes/held.bin"
+wine "$tool" hold 'C:\codes\held.bin' 60000 >"$WINEPREFIX/held.txt" &
+holder=$!
+for _ in $(seq 1 100); do
+    grep -q held "$WINEPREFIX/held.txt" 2>/dev/null && break
+    sleep 0.2
+done
+quellwipe '"/s" "Held" "C:\codes\held.bin"'
+code=$?
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+check "a run on a file held open exits 1 ($code) and the file stays" \
+    test "$code" -eq 1 -a -s "$c/codes/held.bin"
+
+head -c 100000 /dev/urandom >"$c/codes/c.bin"
+rm -f "$log"
+quellwipe '"/s" "Bad switch" "/F7" "C:\codes\c.bin"'
+check "a run with an unknown rule exits 3 and touches nothing" test $? -eq 3 -a -s "$c/codes/c.bin"
+check "and its log says which switch" grep -aq '/F7' "$log"
+check "and no Success" test "$(grep -ac Success "$log")" = 0
+
+# Cancelled in its progress window: 2.
+head -c $((512 << 20)) /dev/zero >"$c/codes/big.bin"
+quellwipe '"/s" "Cancelled" "/O1" "/T3" "C:\codes\big.bin"' &
+program=$!
+check "the progress window appears" wine "$tool" wait QuellwipeProgressWindow - 30000
+wine "$tool" clickwait QuellwipeProgressWindow - "$(pack_text 9901)" 2000 >/dev/null
+wait "$program"
+code=$?
+check "a cancelled run exits 2" test $code -eq 2
+rm -f "$c/codes/big.bin"
+
+# "Run now" of a task whose target is missing: the scheduler keeps the exit
+# code in the task file (the fixed part's exit code at byte 40).
+cp "$(dirname "$0")/taskloom.vbs" "$c/taskloom.vbs"
+rm -f "$log"
+$native cscript //nologo 'C:\taskloom.vbs' "$(win_path "$exe")" 'C:\codes\never-there.bin' \
+    "$(win_path "$app_dir")" >/dev/null
+for _ in $(seq 1 60); do
+    grep -aq 'never-there\|Not found\|%s' "$log" 2>/dev/null && break
+    sleep 0.5
+done
+check "the scheduled run logged its missing target" grep -aq 'Run by the scheduler' "$log"
+job="$c/windows/tasks/qw-run.job"
+result=
+for _ in $(seq 1 20); do
+    result=$(od -An -tu4 -j40 -N4 "$job" 2>/dev/null | tr -d ' ')
+    [ "$result" = 1 ] && break
+    sleep 0.5
+done
+echo "the task's last result as wine's scheduler keeps it: ${result:-none}"
+check "the Task Scheduler's last result is 1" test "$result" = 1
+
+# A log that cannot be written in the application folder (here a folder of
+# that name): the entry goes to the user's own folder.
+rm -f "$log"
+mkdir -p "$log"
+head -c 1000 /dev/urandom >"$c/codes/d.bin"
+quellwipe '"/s" "Fallback" "C:\codes\d.bin"'
+code=$?
+check "the run still exits 0" test $code -eq 0
+user_log=$(find "$WINEPREFIX/drive_c/users" -path '*AppData/Local/Quellwipe/log.txt' | head -1)
+check "its entry is in the user's folder" \
+    test -n "$user_log" -a "$(cat "$user_log" 2>/dev/null)" = "$(printf 'Task Name:Fallback\r\nSuccess\r\n\r')"
+rmdir "$log"
+finish
