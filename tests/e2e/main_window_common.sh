@@ -11,6 +11,9 @@ page_now=0
 # `head` takes the first, the main window; `tail` the newest.
 window_pick=head
 photo_prefix=main-
+# The main window redraws a whole panel after a key; a message window needs
+# no pause.
+key_delay=120 key_pause=0.5 photo_pause=0.5
 
 xid() { # [title]: the X window of a window by its title, once it is mapped
     local i id
@@ -28,8 +31,8 @@ geometry() { # [X window]: x y width height of the window
 }
 keys() { # presses keys in the window
     timeout 5 xdotool windowfocus --sync "$(xid)" 2>/dev/null
-    xdotool key --delay 120 "$@"
-    sleep 0.5
+    xdotool key --delay $key_delay "$@"
+    sleep $key_pause
 }
 click_at() { # x y at 96 DPI inside the window
     local g
@@ -37,7 +40,7 @@ click_at() { # x y at 96 DPI inside the window
     xdotool mousemove $((g[0] + $1 * dpi / 96)) $((g[1] + $2 * dpi / 96)) click 1
 }
 photo() { # name [title]: the window as it is now
-    sleep 0.5
+    sleep $photo_pause
     import -window "$(xid "${2:-Quellwipe}")" "$shots/$photo_prefix$1-$language-$dpi.png" 2>/dev/null
 }
 brightness() { # png x y width height, at 96 DPI: the mean there, 0 black to 1 white

@@ -13,6 +13,7 @@ title=Quellwipe
 # One window of a run at a time: the newest is the one to answer.
 window_pick=tail
 photo_prefix=
+key_delay=80 key_pause=0 photo_pause=0
 
 shown() { wine "$tool" text '#32770' "$title" | tr -d '\r'; }
 drags() { # X window: dragging its title area by (120, 80) moves it so
