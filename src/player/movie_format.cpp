@@ -641,7 +641,7 @@ private:
         const bool plain =
             std::none_of(words.begin(), words.end(), [](const Word& w) { return w.attribute; });
         const std::string form =
-            "on <variable> \"<value>\" append <array> <variable> \"<separator>\""
+            "on <variable> \"<value>\" append <array> <variable> \"<separator>\" [\"<end>\"]"
             " | remove-selected <array> | clear <array> | set <variable> "
             "\"<value>\"";
         if (!plain || words.size() < 5 || !Room(line, m_movie.behaviours.size()))
@@ -655,11 +655,12 @@ private:
         behaviour.target = words[4].value;
         const std::string& action = words[3].value;
         bool arrayTarget = true;
-        if (action == "append" && words.size() == 7)
+        if (action == "append" && (words.size() == 7 || words.size() == 8))
         {
             behaviour.action = ActionKind::Append;
             behaviour.source = words[5].value;
             behaviour.separator = words[6].value;
+            behaviour.end = words.size() == 8 ? words[7].value : std::string();
             if (behaviour.separator.empty() || !Variable(line, behaviour.source))
             {
                 Error(line.number, "append needs a text variable and a separator");

@@ -104,6 +104,7 @@ struct Behaviour
     std::string target;    // the array, or the variable Set writes
     std::string source;    // Append: the text variable; Set: the value
     std::string separator; // Append
+    std::string end;       // Append: a closing mark of the text, not part of its last piece
 };
 
 struct MovieDefinition

@@ -69,18 +69,21 @@ void CMovieState::RunBehaviours(const std::string& name, const std::string& valu
         {
         case ActionKind::Append:
         {
-            const std::string source = m_store.Get(behaviour.source);
+            std::string source = m_store.Get(behaviour.source);
             if (!m_store.IsDefined(behaviour.source))
             {
                 break;
+            }
+            if (!behaviour.end.empty() && source.ends_with(behaviour.end))
+            {
+                source.resize(source.size() - behaviour.end.size());
             }
             std::size_t start = 0;
             while (start <= source.size())
             {
                 const std::size_t end =
                     std::min(source.find(behaviour.separator, start), source.size());
-                // A piece of blanks only is no entry: lists fed "|a|b |" end
-                // with one.
+                // A piece of blanks only is no entry.
                 const std::string piece = source.substr(start, end - start);
                 if (piece.find_first_not_of(' ') != std::string::npos)
                 {

@@ -707,8 +707,8 @@ void CSchedulingClient::FillPanel(IMovie& movie)
         movie.SetVariable(std::string(kRemoveVar), "DAT");
         return;
     }
-    // The blank that ends the text belongs to the last entry shown.
-    m_shown.back() += " ";
+    // The movie takes the closing " |" for a mark, not for a part of the
+    // last name.
     movie.SetVariable("_root.SchedulersStr", text + " |");
     movie.SetVariable("_root.bAddScheduler", "1");
 }

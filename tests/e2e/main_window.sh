@@ -14,14 +14,19 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
 . "$here/main_window_common.sh"
 
+shot() { echo "$shots/$photo_prefix$1-$language-$dpi.png"; }
 photo_all() { # every panel and dialog of the running window, in its language
     local options=alt+o options_title='Sub Folder Options' about='About Quellwipe'
     if [ "$language" = Deutsch ]; then
         options=alt+u options_title=Unterordner-Optionen about='Über Quellwipe'
     fi
     photo files
+    check "the empty file list has an edge and says what to do ($language, $dpi DPI)" \
+        list_face "$(shot files)" empty
     page 1
     photo folders
+    check "the empty folder list has an edge and says what to do ($language, $dpi DPI)" \
+        list_face "$(shot folders)" empty
     keys "$options"
     photo subfolders "$options_title"
     dialog_keys "$options_title" Escape
@@ -35,6 +40,19 @@ photo_all() { # every panel and dialog of the running window, in its language
     keys alt+b
     photo about "$about"
     dialog_keys "$about" Escape
+    # Listed: a file and a folder dropped on the window; the hint gives way.
+    echo listed >"$c/listed.txt"
+    mkdir -p "$c/listed dir"
+    page 0
+    /usr/bin/python3 "$here/xdnd_drop.py" "$(xid)" 300 200 "$c/listed.txt" "$c/listed dir"
+    sleep 1
+    photo files-listed
+    check "the listed file shows without the hint ($language, $dpi DPI)" \
+        list_face "$(shot files-listed)" listed
+    page 1
+    photo folders-listed
+    check "the listed folder shows without the hint ($language, $dpi DPI)" \
+        list_face "$(shot folders-listed)" listed
 }
 rules() { echo "$(reg_value Folder)/$(reg_value Remove)"; }
 rules_are() { # expected: the rules settle to it within 5 s
@@ -50,6 +68,8 @@ rules_are() { # expected: the rules settle to it within 5 s
 check "the main window opens without arguments" start
 check "its buttons carry their texts and mnemonics" grep -q '&Add files...' <<<"$(face)"
 photo files
+check "the empty file list has an edge and says what to do" list_face "$(shot files)" empty
+check "the hint is no entry of the list" test -z "$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')"
 
 # Two files typed into the real open-file dialog, shredded with Yes.
 echo one >"$c/one.txt"
@@ -61,6 +81,7 @@ xdotool type --delay 20 '"C:\one.txt" "C:\two.txt"'
 xdotool key Return
 sleep 1.5
 photo files-listed
+check "the listed files show without the hint" list_face "$(shot files-listed)" listed
 keys alt+d
 wine "$tool" wait '#32770' Quellwipe 10000
 check "shred now asks first" grep -q 'Do you want to shred all files in the list' <<<"$(message)"

@@ -1,5 +1,5 @@
-# The main window driven like a person: keys, clicks, photographs and the
-# messages it shows. Sourced after common.sh by the main-window scripts.
+# The program's windows driven like a person: keys, clicks, photographs and
+# the messages they show. Sourced after common.sh by the window scripts.
 c="$WINEPREFIX/drive_c"
 shots=${QW_SHOTS:-$WINEPREFIX/shots}
 mkdir -p "$shots"
@@ -7,24 +7,57 @@ wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/de
 language=English
 dpi=96
 page_now=0
+# Of several windows titled alike (the main window and a message over it),
+# `head` takes the first, the main window; `tail` the newest.
+window_pick=head
+photo_prefix=main-
+# The main window redraws a whole panel after a key; a message window needs
+# no pause.
+key_delay=120 key_pause=0.5 photo_pause=0.5
 
-xid() { # the X window of a window by its title, once it is mapped
+xid() { # [title]: the X window of a window by its title, once it is mapped
     local i id
     for ((i = 0; i < 50; i++)); do
-        id=$(xdotool search --onlyvisible --name "^${1:-Quellwipe}\$" 2>/dev/null | head -1)
+        id=$(xdotool search --onlyvisible --name "^${1:-Quellwipe}\$" 2>/dev/null | $window_pick -1)
         [ -n "$id" ] && break
         sleep 0.1
     done
     echo "${id:-0}"
 }
-keys() { # presses keys in the main window
+geometry() { # [X window]: x y width height of the window
+    xdotool getwindowgeometry "${1:-$(xid)}" |
+        sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p; s/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' |
+        tr '\n' ' '
+}
+keys() { # presses keys in the window
     timeout 5 xdotool windowfocus --sync "$(xid)" 2>/dev/null
-    xdotool key --delay 120 "$@"
-    sleep 0.5
+    xdotool key --delay $key_delay "$@"
+    sleep $key_pause
+}
+click_at() { # x y at 96 DPI inside the window
+    local g
+    read -r -a g <<<"$(geometry)"
+    xdotool mousemove $((g[0] + $1 * dpi / 96)) $((g[1] + $2 * dpi / 96)) click 1
 }
 photo() { # name [title]: the window as it is now
-    sleep 0.5
-    import -window "$(xid "${2:-Quellwipe}")" "$shots/main-$1-$language-$dpi.png" 2>/dev/null
+    sleep $photo_pause
+    import -window "$(xid "${2:-Quellwipe}")" "$shots/$photo_prefix$1-$language-$dpi.png" 2>/dev/null
+}
+brightness() { # png x y width height, at 96 DPI: the mean there, 0 black to 1 white
+    convert "$1" -crop "$(($4 * dpi / 96))x$(($5 * dpi / 96))+$(($2 * dpi / 96))+$(($3 * dpi / 96))" \
+        +repage -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null
+}
+list_face() { # png empty|listed: the files or folders list (24 76 460 222) shows its
+    # edge, and its hint in the middle only while it is empty
+    local edge middle
+    edge=$(brightness "$1" 24 90 1 190)
+    middle=$(brightness "$1" 40 150 420 80)
+    echo "  ${1##*/}: edge ${edge:-none}, middle ${middle:-none}"
+    awk -v e="${edge:-1}" -v m="${middle:-1}" -v want="$2" \
+        'BEGIN { exit !(e < 0.9 && (want == "empty" ? m < 0.999 : m > 0.9995)) }'
+}
+focused() { # class and text of the main window's control that has the keyboard focus
+    wine "$tool" focus QuellwipeMainWindow - | tr -d '\r'
 }
 face() { wine "$tool" text QuellwipeMainWindow - | tr -d '\r'; }
 message() { wine "$tool" text '#32770' Quellwipe | tr -d '\r'; }

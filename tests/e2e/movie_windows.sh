@@ -7,43 +7,14 @@
 # Every window is photographed into QW_SHOTS. Runs inside wine-run.sh --shell.
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
+. "$(dirname "$0")/main_window_common.sh"
 
-c="$WINEPREFIX/drive_c"
-shots=${QW_SHOTS:-$WINEPREFIX/shots}
-mkdir -p "$shots"
-wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
 title=Quellwipe
-dpi=96
-language=English
+# One window of a run at a time: the newest is the one to answer.
+window_pick=tail
+photo_prefix=
+key_delay=80 key_pause=0 photo_pause=0
 
-xid() { # the X window of the program's window, once it is mapped
-    local i id
-    for ((i = 0; i < 30; i++)); do
-        id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | tail -1)
-        [ -n "$id" ] && break
-        sleep 0.1
-    done
-    echo "${id:-0}"
-}
-geometry() { # [X window]: x y width height of the window
-    xdotool getwindowgeometry "${1:-$(xid)}" |
-        sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p; s/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' |
-        tr '\n' ' '
-}
-keys() { # presses keys in the window
-    local id
-    id=$(xid)
-    timeout 5 xdotool windowfocus --sync "$id" 2>/dev/null
-    xdotool key --delay 80 "$@"
-}
-click_at() { # x y at 96 DPI inside the window
-    local g
-    read -r -a g <<<"$(geometry)"
-    xdotool mousemove $((g[0] + $1 * dpi / 96)) $((g[1] + $2 * dpi / 96)) click 1
-}
-photo() { # name: the window as it is now
-    import -window "$(xid)" "$shots/$1-$language-$dpi.png" 2>/dev/null
-}
 shown() { wine "$tool" text '#32770' "$title" | tr -d '\r'; }
 drags() { # X window: dragging its title area by (120, 80) moves it so
     local before after

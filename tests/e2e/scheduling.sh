@@ -169,6 +169,8 @@ check "no task was made of the refused name" test "$(grep -ci '^other|' <<<"$tas
 page 4
 sleep 1
 check "the panel lists exactly the program's four tasks" test "$(listed)" = 'bin|drive|night files|nightly folders|'
+check "and no name ends with a blank a screen reader would read" \
+    bash -c "! wine '$tool' items QuellwipeMainWindow - | tr -d '\r' | grep -q ' \$'"
 photo tasks
 
 # Run now: the Task Scheduler starts the program, which shreds the files.
@@ -187,6 +189,19 @@ for _ in $(seq 40); do grep -aq 'Success' "$app_dir/log.txt" 2>/dev/null && brea
 check "the log names the task" grep -aq 'Task Name:night files' "$app_dir/log.txt"
 check "and says Success" grep -aq 'Success' "$app_dir/log.txt"
 grep -aq 'Success' "$app_dir/log.txt" || tr -d '\r' <"$app_dir/log.txt"
+# The keyboard reaches the window again without a click: the focus is back
+# on a control, Tab moves it on and Ctrl+Tab pages.
+timeout 5 xdotool windowfocus --sync "$(xid)" 2>/dev/null
+sleep 0.5
+before=$(focused)
+keys Tab
+after=$(focused)
+check "after Run now the focus is back in the window ('$before') and Tab moves it ('$after')" \
+    test -n "$before" -a -n "$after" -a "$before" != "$after"
+keys ctrl+Tab
+check "and Ctrl+Tab shows the next panel, the empty file list" \
+    test -z "$(wine "$tool" items QuellwipeMainWindow - | tr -d '\r')"
+keys ctrl+shift+Tab
 
 # Properties: the program's schedule window shows the stored trigger.
 pick_task drive

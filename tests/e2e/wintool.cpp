@@ -18,6 +18,10 @@
 //                                      box of the window, one per line
 //   wintool itemat CLASS TITLE N       prints the screen point "x y" of entry
 //                                      N of the window's visible list box
+//   wintool focus CLASS TITLE          prints the class and text of the
+//                                      window's child that has the keyboard
+//                                      focus; exit 1
+//                                      when none of its children has it
 //   wintool scrolls CLASS TITLE        exit 0 when a visible child of the
 //                                      window shows a vertical scroll bar
 //   wintool run   PROGRAM LINE         starts PROGRAM with exactly LINE as its
@@ -429,6 +433,24 @@ int main()
         POINT middle{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
         ClientToScreen(list, &middle);
         std::printf("%ld %ld\n", middle.x, middle.y);
+        return 0;
+    }
+    if (command == "focus")
+    {
+        // The focus of the thread that owns the window, as a screen reader
+        // follows it.
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ||
+            !info.hwndFocus || !IsChild(window, info.hwndFocus))
+        {
+            std::fprintf(stderr, "no child has the focus\n");
+            return 1;
+        }
+        wchar_t cls[64] = {};
+        GetClassNameW(info.hwndFocus, cls, 64);
+        std::printf("%s %s\n", qw::WideToUtf8(cls).c_str(),
+                    qw::WideToUtf8(TextOf(info.hwndFocus)).c_str());
         return 0;
     }
     if (command == "scrolls")

@@ -219,6 +219,36 @@ TEST(VariableStore, TextValuesUndefinedNamesArraysAndSelection)
     EXPECT_EQ(movie.GetVariable("_root.Remove"), "done");
 }
 
+TEST(MovieState, AppendDropsOnlyAClosingMarkAtTheVeryEnd)
+{
+    struct Case
+    {
+        std::string end;
+        std::string text;
+        std::string entries;
+    };
+    const Case cases[] = {
+        {"", "|night|weekly |", "night,weekly "},
+        {" |", "|night|weekly |", "night,weekly"},
+        {" |", "|x |", "x"},
+        {" |", "|a  |", "a "},          // a name's own blank stays
+        {" |", "|a |b", "a ,b"},        // no mark at the end: nothing dropped
+        {" |", " |", ""},               // the mark alone
+        {" |", "|a | |", "a "},          // one mark goes; a blank piece is no entry
+        {"]]", "[p]]q]]", "[p]]q"},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string end = c.end.empty() ? "" : " \"" + c.end + "\"";
+        CMovieState movie = Play(kHead + "array _root.A\nvariable _root.S\n"
+                                         "on _root.go \"1\" append _root.A _root.S \"|\"" +
+                                 end + "\n");
+        movie.SetVariable("_root.S", c.text);
+        movie.SetVariable("_root.go", "1");
+        EXPECT_EQ(movie.GetVariable("_root.A"), c.entries) << c.text << " ending " << c.end;
+    }
+}
+
 TEST(MovieState, UserActionsWriteTheirVariablesBeforeTheCommand)
 {
     CMovieState movie =

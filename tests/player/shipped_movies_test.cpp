@@ -208,6 +208,35 @@ TEST(ShippedMovies, MessageWindowsShowEachFramesButtonsInTheirLanguage)
     }
 }
 
+TEST(ShippedMovies, MainWindowListsSayWhatToDoAndTaskNamesEndWithoutBlank)
+{
+    CMovieState main = Shipped("Quellwipe.movie");
+    // The program's panel text: each name after a bar, the whole ended by " |".
+    main.SetVariable("_root.SchedulersStr", "|night|a b|trailing  |");
+    main.SetVariable("_root.bAddScheduler", "1");
+    EXPECT_EQ(main.GetVariable("_root.SchedulersAry.length"), "3");
+    EXPECT_EQ(main.GetVariable("_root.SchedulersAry.2"), "trailing ");
+    main.SetVariable("_root.SchedulersStr", "|x |");
+    main.SetVariable("_root.bAddScheduler", "1");
+    EXPECT_EQ(main.GetVariable("_root.SchedulersAry"), "x");
+
+    // An empty list names the button that fills it, as that button reads.
+    const std::pair<const char*, const char*> lists[] = {{"files", "addFiles"},
+                                                         {"folders", "addFolder"}};
+    for (const char* language : {"English", "Deutsch"})
+    {
+        main.SetVariable("_root.strLanguage", language);
+        for (const auto& [list, button] : lists)
+        {
+            std::string caption = main.Caption(*main.Find(button));
+            caption.erase(caption.find('&'), 1);
+            const std::string hint = main.Caption(*main.Find(list));
+            EXPECT_NE(hint.find(caption), std::string::npos) << language << " " << hint;
+        }
+    }
+    EXPECT_NE(main.Caption(*main.Find("files")), main.Caption(*main.Find("folders")));
+}
+
 TEST(ShippedMovies, ShellAlertAndProgressWindow)
 {
     CMovieState alert = Shipped("Shell_Alert.movie");

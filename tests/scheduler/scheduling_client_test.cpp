@@ -267,7 +267,7 @@ TEST_F(Scheduling, FileTaskCarriesTheAcceptedFilesAndItsOwnSchedule)
 
     // Properties show the trigger as stored; a monthly one on the 16th.
     ShowTasks();
-    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"taken", "night "}));
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"taken", "night"}));
     movie.Pick("tasks", 1);
     TaskTrigger monthly = weekly;
     monthly.kind = TaskTrigger::Monthly;
@@ -358,7 +358,7 @@ TEST_F(Scheduling, PanelShowsOnlyOwnTasksAndActsOnTheOneSelected)
     component.Add("e", "Quellwipe");
     ShowTasks();
     EXPECT_EQ(Var("_root.SchedulersStr"), "|a|c|e |");
-    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"a", "c", "e "}));
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"a", "c", "e"}));
     EXPECT_EQ(client->TaskMap(), (std::vector<std::int32_t>{1, 3, 5}));
 
     movie.Press("runNow");
@@ -370,7 +370,7 @@ TEST_F(Scheduling, PanelShowsOnlyOwnTasksAndActsOnTheOneSelected)
     // After a delete the map follows the tasks that moved up.
     movie.Press("deleteTask");
     EXPECT_EQ(component.Names(), (std::vector<std::string>{"a", "foreign", "d", "e"}));
-    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"a", "e "}));
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"a", "e"}));
     EXPECT_EQ(client->TaskMap(), (std::vector<std::int32_t>{1, 4}));
     movie.Pick("tasks", 1);
     movie.Press("runNow");
@@ -395,7 +395,7 @@ TEST_F(Scheduling, PanelShowsOnlyOwnTasksAndActsOnTheOneSelected)
     component.Add("x", "Quellwipe");
     movie.Press("refreshTasks");
     EXPECT_EQ(Var("_root.SchedulersStr"), "|x |");
-    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"x "}));
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"x"}));
     component.tasks.pop_back();
     movie.Press("refreshTasks");
     EXPECT_TRUE(movie.Items("tasks").empty());
@@ -409,7 +409,7 @@ TEST_F(Scheduling, PanelActsOnTheNameShownWhateverTheOtherNamesHold)
     component.Add("last", "Quellwipe");
     ShowTasks();
     // Names the movie would drop or split are not shown, and not mapped.
-    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"visible", "last "}));
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"visible", "last"}));
     movie.Pick("tasks", 0);
     movie.Press("runNow");
     movie.Pick("tasks", 1);
@@ -423,7 +423,7 @@ TEST_F(Scheduling, PanelActsOnTheNameShownWhateverTheOtherNamesHold)
     movie.Pick("tasks", 0);
     movie.Press("runNow");
     EXPECT_EQ(component.tasks[2]->calls[kRun], 1);
-    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"renamed", "last "}));
+    EXPECT_EQ(movie.Items("tasks"), (std::vector<std::string>{"renamed", "last"}));
     movie.Pick("tasks", 0);
     movie.Press("deleteTask");
     EXPECT_EQ(component.Names(), (std::vector<std::string>{" ", "a|b", "last"}));

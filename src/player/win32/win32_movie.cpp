@@ -15,6 +15,7 @@ namespace
 constexpr int kFailedWidth = 420;
 constexpr int kFailedHeight = 140;
 constexpr int kTitlePadding = 12;
+constexpr int kArrowsWidth = 17; // a stepper's arrows at 96 DPI
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
@@ -97,6 +98,43 @@ void Report(const Diagnostic& diagnostic)
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
         CloseHandle(file);
     }
+}
+
+// An empty list says what to do, in grey, in its middle; the text is no
+// entry that could be selected, removed or shredded.
+LRESULT CALLBACK ListWithHint(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                              UINT_PTR id, DWORD_PTR data)
+{
+    if (message == WM_NCDESTROY)
+    {
+        RemoveWindowSubclass(window, ListWithHint, id);
+    }
+    const auto* hint = reinterpret_cast<const std::wstring*>(data);
+    if (message != WM_PAINT || hint->empty() || SendMessageW(window, LB_GETCOUNT, 0, 0) != 0)
+    {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client{};
+    GetClientRect(window, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    InflateRect(&client, -2 * metrics.tmAveCharWidth, -metrics.tmHeight);
+    RECT text = client;
+    const UINT format = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+    DrawTextW(dc, hint->c_str(), -1, &text, format | DT_CALCRECT);
+    const int height = text.bottom - text.top;
+    text = client;
+    text.top = std::max(client.top, client.top + (client.bottom - client.top - height) / 2);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DrawTextW(dc, hint->c_str(), -1, &text, format);
+    SelectObject(dc, old);
+    EndPaint(window, &paint);
+    return 0;
 }
 
 } // namespace
@@ -335,9 +373,11 @@ void CWin32Movie::Build()
         }
         if (child.window && control.kind == ControlKind::Stepper)
         {
+            // Placed by Layout: aligned by the control itself, its arrows
+            // keep their 96 DPI width.
             child.buddy = CreateWindowExW(0, UPDOWN_CLASSW, L"",
-                                          WS_CHILD | UDS_SETBUDDYINT | UDS_ALIGNRIGHT |
-                                              UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                                          WS_CHILD | UDS_SETBUDDYINT | UDS_ARROWKEYS |
+                                              UDS_NOTHOUSANDS,
                                           0, 0, 0, 0, m_parent, nullptr, instance, nullptr);
             SendMessageW(child.buddy, UDM_SETBUDDY, reinterpret_cast<WPARAM>(child.window), 0);
             SendMessageW(child.buddy, UDM_SETRANGE32, control.low, control.high);
@@ -355,8 +395,6 @@ void CWin32Movie::Build()
                 item.pszText = const_cast<wchar_t*>(L"");
                 SendMessageW(child.window, TCM_INSERTITEMW, page, reinterpret_cast<LPARAM>(&item));
             }
-            // Below its pages, which are its siblings.
-            SetWindowPos(child.window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         }
         if (child.window && control.kind == ControlKind::Image)
         {
@@ -366,6 +404,25 @@ void CWin32Movie::Build()
                          reinterpret_cast<LPARAM>(bitmap));
         }
         m_children.push_back(std::move(child));
+        if (m_children.back().window && control.kind == ControlKind::List)
+        {
+            // The hint lives in the child, which stays put: the vector
+            // was reserved for every control.
+            SetWindowSubclass(m_children.back().window, ListWithHint, 0,
+                              reinterpret_cast<DWORD_PTR>(&m_children.back().text));
+        }
+    }
+    // Tabs below their pages, which are their siblings: a control is made
+    // below those before it, so tabs made first would paint over the
+    // edges of the lists on their pages. The tab strip becomes the last
+    // stop of Tab; Ctrl+Tab pages from anywhere.
+    for (const Child& child : m_children)
+    {
+        if (child.window && child.control->kind == ControlKind::Tabs)
+        {
+            SetWindowPos(child.window, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
     }
 }
 
@@ -388,11 +445,18 @@ void CWin32Movie::Layout()
         }
         // A drop-down list's height is that of its open list.
         const int extra = c.kind == ControlKind::Combo ? Scale(160) : 0;
-        SetWindowPos(child.window, nullptr, Scale(c.x), Scale(c.y), Scale(c.width),
-                     Scale(c.height) + extra, SWP_NOZORDER | SWP_NOACTIVATE);
         if (child.buddy)
         {
-            SendMessageW(child.buddy, UDM_SETBUDDY, reinterpret_cast<WPARAM>(child.window), 0);
+            LayOutStepper(child);
+        }
+        else
+        {
+            SetWindowPos(child.window, nullptr, Scale(c.x), Scale(c.y), Scale(c.width),
+                         Scale(c.height) + extra, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        if (c.kind == ControlKind::List)
+        {
+            InvalidateRect(child.window, nullptr, TRUE);
         }
         if (c.kind == ControlKind::Icon)
         {
@@ -413,6 +477,31 @@ void CWin32Movie::Layout()
         }
     }
     InvalidateRect(m_parent, nullptr, TRUE);
+}
+
+void CWin32Movie::LayOutStepper(const Child& child)
+{
+    // A single-line edit shows its text at the top: the field is as tall as
+    // its font and edges, in the middle of the movie's place for it, and the
+    // arrows beside it are as tall as the field and as wide as the DPI says.
+    const Control& c = *child.control;
+    TEXTMETRICW metrics{};
+    HDC dc = GetDC(child.window);
+    HGDIOBJ old = SelectObject(dc, m_font);
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(child.window, dc);
+    RECT edges{0, 0, 0, metrics.tmHeight};
+    AdjustWindowRectEx(&edges, static_cast<DWORD>(GetWindowLongPtrW(child.window, GWL_STYLE)),
+                       FALSE, static_cast<DWORD>(GetWindowLongPtrW(child.window, GWL_EXSTYLE)));
+    const int height = std::min<int>(Scale(c.height), edges.bottom - edges.top);
+    const int top = Scale(c.y) + (Scale(c.height) - height) / 2;
+    const int arrows = std::min(Scale(kArrowsWidth), Scale(c.width) / 2);
+    SetWindowPos(child.window, nullptr, Scale(c.x), top, Scale(c.width) - arrows, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(child.buddy, UDM_SETBUDDY, reinterpret_cast<WPARAM>(child.window), 0);
+    SetWindowPos(child.buddy, nullptr, Scale(c.x + c.width) - arrows, top, arrows, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 SIZE CWin32Movie::ScaledSize() const
@@ -540,6 +629,15 @@ void CWin32Movie::SyncChild(Child& child)
     {
         const bool list = c.kind == ControlKind::List;
         const auto& items = State().Items(c);
+        if (list)
+        {
+            const std::wstring hint = Utf8ToWide(State().Caption(c));
+            if (hint != child.text || items.empty() != child.items.empty())
+            {
+                child.text = hint;
+                InvalidateRect(window, nullptr, TRUE);
+            }
+        }
         if (items != child.items)
         {
             child.items = items;

@@ -53,7 +53,7 @@ private:
         const Control* control = nullptr;
         HWND window = nullptr;
         HWND buddy = nullptr; // a stepper's arrows
-        std::wstring text;
+        std::wstring text; // what it shows; a list's text while it is empty
         std::vector<std::string> items;
         bool visible = false;
     };
@@ -61,6 +61,7 @@ private:
     void Destroy();
     void Build();
     void Layout();
+    void LayOutStepper(const Child& child);
     void Sync();
     void SyncChild(Child& child);
     void UpdateFont();

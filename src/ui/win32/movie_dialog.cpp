@@ -167,6 +167,28 @@ void CMovieDialog::OnInit()
 
 INT_PTR CMovieDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_COMMAND && lParam != 0)
+    {
+        // Before the command runs: it may open a window or start a run
+        // that takes the focus away.
+        KeepFocus();
+    }
+    if (message == WM_ACTIVATE)
+    {
+        // The dialog manager remembers the focus for one activation only,
+        // and not at all when it was already gone at deactivation (seen on
+        // wine 8.0 after another program's window had been in front).
+        if (LOWORD(wParam) == WA_INACTIVE)
+        {
+            KeepFocus();
+            return FALSE;
+        }
+        if (!HIWORD(wParam))
+        {
+            RestoreFocus();
+            return TRUE;
+        }
+    }
     if (INT_PTR handled = 0; m_hook && m_hook(message, wParam, lParam, handled))
     {
         return handled;
@@ -206,6 +228,33 @@ INT_PTR CMovieDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);
         return TRUE;
+    }
+}
+
+void CMovieDialog::KeepFocus()
+{
+    HWND focus = GetFocus();
+    if (focus && IsChild(m_window, focus))
+    {
+        m_lastFocus = focus;
+    }
+}
+
+void CMovieDialog::RestoreFocus()
+{
+    HWND focus = GetFocus();
+    if (focus && IsChild(m_window, focus))
+    {
+        return;
+    }
+    if (m_lastFocus && IsChild(m_window, m_lastFocus) && IsWindowVisible(m_lastFocus) &&
+        IsWindowEnabled(m_lastFocus))
+    {
+        SendMessageW(m_window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_lastFocus), TRUE);
+    }
+    else if (m_movie)
+    {
+        m_movie->FocusFirst();
     }
 }
 

@@ -61,6 +61,8 @@ private:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInit();
     void CloseWithoutAnswer();
+    void KeepFocus();
+    void RestoreFocus();
     std::vector<WORD> Template() const;
 
     IFileSystem& m_files;
@@ -76,6 +78,10 @@ private:
     MessageHook m_hook;
     bool m_mainWindow = false;
     bool m_ended = false;
+    // The control that had the keyboard focus when the window last lost it
+    // or raised a command: it gets the focus back when the window is active
+    // again, whatever another window or program did in between.
+    HWND m_lastFocus = nullptr;
 };
 
 // The program's name as the system shows it: the executable's base name.

@@ -11,6 +11,7 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <fstream>
 
 namespace qw
@@ -26,7 +27,7 @@ text English second "Second"
 array _root.Files
 variable _root.FilesStr ""
 control tabs pages 0 0 300 150 pages=@first,@second value=_root.Page
-control list files 10 30 120 100 items=_root.Files panel=pages:0
+control list files 10 30 120 100 items=_root.Files text="Drop files here" panel=pages:0
 control label other 10 30 120 20 text="On page two" panel=pages:1
 control checkbox dont 140 30 150 20 text="Don't" value=_root.bChecked panel=pages:0
 control edit name 140 60 150 22 value=_root.Name panel=pages:0
@@ -173,6 +174,131 @@ TEST_F(Win32MovieTest, ControlsAreRealWindowsBoundToTheirVariables)
     SendMessageW(m_dialog->Handle(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(m_dialog->Window()->Answer(), "Cancel");
     EXPECT_FALSE(IsWindowVisible(m_dialog->Handle()));
+}
+
+// Pixels of a window's client area that differ from the list background.
+int InkIn(HWND window)
+{
+    UpdateWindow(window);
+    RECT client{};
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    const COLORREF paper = GetSysColor(COLOR_WINDOW);
+    int ink = 0;
+    for (int y = 0; y < client.bottom; ++y)
+    {
+        for (int x = 0; x < client.right; ++x)
+        {
+            ink += GetPixel(dc, x, y) != paper;
+        }
+    }
+    ReleaseDC(window, dc);
+    return ink;
+}
+
+RECT RectIn(HWND parent, HWND child)
+{
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST_F(Win32MovieTest, ListsKeepTheirEdgesAndSayWhatToDoWhileEmpty)
+{
+    Open(kMovie);
+    HWND tabs = Child(0);
+    HWND list = Child(1);
+    // The tabs lie below the list, so they cannot paint over its edge.
+    bool tabsBelow = false;
+    for (HWND next = GetWindow(list, GW_HWNDNEXT); next; next = GetWindow(next, GW_HWNDNEXT))
+    {
+        tabsBelow = tabsBelow || next == tabs;
+    }
+    EXPECT_TRUE(tabsBelow);
+    EXPECT_TRUE(GetWindowLongPtrW(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+
+    // The hint is drawn, but it is no entry.
+    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 0);
+    const int hint = InkIn(list);
+    EXPECT_GT(hint, 20);
+    m_dialog->Movie()->SetVariable("_root.FilesStr", "C:\\a.txt");
+    m_dialog->Movie()->SetVariable("_root.bAdd", "1");
+    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+    EXPECT_NE(InkIn(list), hint);
+    EXPECT_EQ(Get("_root.Files"), "C:\\a.txt");
+}
+
+TEST_F(Win32MovieTest, StepperArrowsFollowTheDpiAndItsFieldFitsItsFont)
+{
+    Open(kMovie);
+    HWND dialog = m_dialog->Handle();
+    HWND field = Child(7);
+    const HWND arrows = GetWindow(field, GW_HWNDNEXT);
+    wchar_t name[64] = {};
+    GetClassNameW(arrows, name, 64);
+    ASSERT_STREQ(name, UPDOWN_CLASSW);
+    const int dpi = WindowDpi(dialog);
+    const RECT f = RectIn(dialog, field);
+    const RECT a = RectIn(dialog, arrows);
+    // The movie's place: 140 115 60 22.
+    EXPECT_EQ(f.left, MulDiv(140, dpi, 96));
+    EXPECT_EQ(a.right, MulDiv(200, dpi, 96));
+    EXPECT_EQ(a.left, f.right);
+    EXPECT_EQ(a.right - a.left, MulDiv(17, dpi, 96));
+    EXPECT_EQ(a.top, f.top);
+    EXPECT_EQ(a.bottom, f.bottom);
+    // Centred in its place, and its text fills the field's inside.
+    EXPECT_LE(std::abs((f.top + f.bottom) - (MulDiv(115, dpi, 96) + MulDiv(137, dpi, 96))), 1);
+    TEXTMETRICW metrics{};
+    HDC dc = GetDC(field);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(field, WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(field, dc);
+    RECT inside{};
+    GetClientRect(field, &inside);
+    EXPECT_EQ(inside.bottom, metrics.tmHeight);
+    // The arrows still step the number.
+    SendMessageW(arrows, UDM_SETPOS32, 0, 9);
+    EXPECT_EQ(Get("_root.Passes"), "9");
+}
+
+TEST_F(Win32MovieTest, TheFocusComesBackWhenTheWindowIsActiveAgain)
+{
+    Open(kMovie);
+    HWND dialog = m_dialog->Handle();
+    HWND edit = Child(4);
+    CMovieDialog other(m_files, "Other", false,
+                       [this](IMovie& movie, ISkinControl*, IWindowFrame& frame) {
+                           return std::make_unique<CRecordingWindow>(movie, frame, m_presenter,
+                                                                     m_folder, m_raised);
+                       });
+    ASSERT_TRUE(other.CreateModeless(nullptr));
+    ShowWindow(other.Handle(), SW_SHOW);
+    SetActiveWindow(dialog);
+    SetFocus(edit);
+    // Twice: the second time the focus was already gone when the window
+    // lost the front, as after a run or another program's window.
+    for (int round = 0; round < 2; ++round)
+    {
+        if (round == 1)
+        {
+            SetFocus(nullptr);
+        }
+        SetActiveWindow(other.Handle());
+        EXPECT_NE(GetFocus(), edit) << round;
+        SetActiveWindow(dialog);
+        EXPECT_EQ(GetFocus(), edit) << round;
+    }
+    // A command remembers the control it came from.
+    HWND go = Child(9);
+    SetFocus(go);
+    Notify(9, BN_CLICKED);
+    SetFocus(nullptr);
+    SetActiveWindow(other.Handle());
+    SetActiveWindow(dialog);
+    EXPECT_EQ(GetFocus(), go);
 }
 
 TEST_F(Win32MovieTest, ABrokenMovieSaysWhereAndStillClosesWithEsc)
