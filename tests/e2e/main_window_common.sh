@@ -41,7 +41,14 @@ click_at() { # x y at 96 DPI inside the window
 }
 photo() { # name [title]: the window as it is now
     sleep $photo_pause
-    import -window "$(xid "${2:-Quellwipe}")" "$shots/$photo_prefix$1-$language-$dpi.png" 2>/dev/null
+    snap "$(xid "${2:-Quellwipe}")" "$shots/$photo_prefix$1-$language-$dpi.png"
+}
+snap() { # window file: its picture; without a window, import would wait for a click
+    [ -n "$1" ] || {
+        echo "no window to photograph for $2" >&2
+        return 1
+    }
+    timeout 60 import -window "$1" "$2" 2>/dev/null
 }
 brightness() { # png x y width height, at 96 DPI: the mean there, 0 black to 1 white
     convert "$1" -crop "$(($4 * dpi / 96))x$(($5 * dpi / 96))+$(($2 * dpi / 96))+$(($3 * dpi / 96))" \

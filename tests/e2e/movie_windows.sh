@@ -184,7 +184,7 @@ progress_run() {
     done
     sleep 0.5
     progress_texts=$(wine "$tool" text QuellwipeProgressWindow - | tr -d '\r')
-    import -window "$id" "$shots/progress-$language-$dpi.png" 2>/dev/null
+    snap "$id" "$shots/progress-$language-$dpi.png"
     if [ "${1:-}" = drag ]; then
         check "the progress window's title drags it while it shreds" drags "$id"
         wine "$tool" dpi QuellwipeProgressWindow - 96 192
@@ -192,7 +192,7 @@ progress_run() {
         read -r -a g <<<"$(geometry "$id") 0 0 0 0"
         check "a live change to 192 DPI doubles the progress window (${g[2]}x${g[3]})" \
             test "${g[2]}" -eq 920 -a "${g[3]}" -eq 380
-        import -window "$id" "$shots/progress-live_dpi-$language-192.png" 2>/dev/null
+        snap "$id" "$shots/progress-live_dpi-$language-192.png"
     fi
     timeout 5 xdotool windowfocus --sync "$id" 2>/dev/null
     xdotool key Escape

@@ -46,8 +46,8 @@ typed() { # keys then a text: the text replaces what the focused edit holds
 }
 photo_name_window() { # name: the task-name window, the newest window of that title
     sleep 1
-    import -window "$(xdotool search --onlyvisible --name '^Quellwipe$' | tail -1)" \
-        "$shots/main-$1-$language-$dpi.png" 2>/dev/null
+    snap "$(xdotool search --onlyvisible --name '^Quellwipe$' | tail -1)" \
+        "$shots/main-$1-$language-$dpi.png"
 }
 confirm_schedule() { dialog_keys "$(schedule_title)" Return; }
 pick_task() { # name: clicks it in the scheduler panel's list
