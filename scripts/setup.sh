@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev
     wine wine64 xvfb xauth xdotool ntfs-3g fuse3
     clang imagemagick nsis strace fp-utils python3-xlib
+    nlohmann-json3-dev libssl-dev chromium
 )
 
 missing=()

@@ -110,7 +110,6 @@ public:
         {
             return PassOutcome::WriteFailed;
         }
-        m_host.Events().PassFinished({m_size});
         return PassOutcome::Done;
     }
 
@@ -191,7 +190,10 @@ private:
 
     PassOutcome Counted(PassOutcome outcome)
     {
-        m_fullPasses += outcome == PassOutcome::Done ? 1 : 0;
+        if (outcome == PassOutcome::Done)
+        {
+            m_host.Events().PassFinished({m_size, ++m_fullPasses});
+        }
         return outcome;
     }
 };
@@ -570,7 +572,7 @@ int ShredEntry(IShredHost& host, IEntry& folder, IEntry& entry, const std::strin
     IFileSystem& files = host.Files();
     const std::string path = entry.Path();
     const FileStatus& status = entry.Status();
-    host.Events().ItemStarted({path, ItemKind::File});
+    const CItemScope item(host.Events(), {path, ItemKind::File});
     OsError error;
     if (status.isFolder && !status.isLink)
     {

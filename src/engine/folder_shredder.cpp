@@ -376,7 +376,7 @@ void ShredFolderTarget(IShredHost& host, const std::string& path, bool systemFla
     const std::string parentPath = ParentOf(path);
     std::unique_ptr<IEntry> parent = parentPath.empty() ? nullptr : files.Open(parentPath, error);
     std::unique_ptr<IEntry> folder = parent ? files.OpenIn(*parent, NameOf(path), error) : nullptr;
-    host.Events().ItemStarted({path, ItemKind::Folder});
+    const CItemScope item(host.Events(), {path, ItemKind::Folder});
     if (!folder || !folder->Status().isFolder || folder->Status().isLink)
     {
         Report(host, kKeyCannotList, path, LeftReason::CannotOpen);

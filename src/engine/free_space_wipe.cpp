@@ -505,7 +505,7 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
     {
         return;
     }
-    host.Events().ItemStarted({root, ItemKind::FreeSpace});
+    const CItemScope item(host.Events(), {root, ItemKind::FreeSpace});
 
     const int method = options.method;
     host.SetCancelled(false);
@@ -664,6 +664,10 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         {
             ReportFillerWriteFailure(host, error);
             result = FillResult::WriteError;
+        }
+        if (result != FillResult::WriteError && method != 1)
+        {
+            host.Events().PassFinished({record.size, 1});
         }
         // The fill is the quick method's only pass; the thorough one's
         // passes are verified where they are written.

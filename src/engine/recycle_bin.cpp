@@ -347,7 +347,7 @@ void ShredRecycleBin(IShredHost& host)
     {
         return;
     }
-    host.Events().ItemStarted({"recycle", ItemKind::RecycleBin});
+    const CItemScope item(host.Events(), {"recycle", ItemKind::RecycleBin});
     if (!host.CreateProgressWindow())
     {
         return;

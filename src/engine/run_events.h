@@ -59,9 +59,12 @@ struct ItemStart
     ItemKind kind = ItemKind::File;
 };
 
+// A round of the method finished over one file's data: the quick method's
+// one pass, or a thorough round's three.
 struct PassDone
 {
-    std::uint64_t bytes = 0; // written and flushed in this pass
+    std::uint64_t bytes = 0; // written and flushed in each pass of the round
+    int round = 1;           // 1 for the file's first round
 };
 
 struct LeftItem
@@ -98,6 +101,9 @@ public:
     virtual void Renamed(const std::string& /*from*/, const std::string& /*to*/) {}
     virtual void Deleted(const std::string& /*path*/) {}
     virtual void ItemLeft(const LeftItem&) {}
+    // The item started last is done with: what was reported in between
+    // belongs to it (items nest: the files of a folder, the bin's items).
+    virtual void ItemEnded() {}
     virtual void RunEnded(const RunEnd&) {}
 };
 
@@ -120,6 +126,13 @@ public:
     }
     void Deleted(const std::string& path) override { Each(&IRunEvents::Deleted, path); }
     void ItemLeft(const LeftItem& left) override { Each(&IRunEvents::ItemLeft, left); }
+    void ItemEnded() override
+    {
+        for (IRunEvents* consumer : m_consumers)
+        {
+            consumer->ItemEnded();
+        }
+    }
     void RunEnded(const RunEnd& end) override { Each(&IRunEvents::RunEnded, end); }
 
 private:
@@ -133,6 +146,22 @@ private:
     }
 
     std::vector<IRunEvents*> m_consumers;
+};
+
+// An item from its start to the end of the scope, however it is left.
+class CItemScope
+{
+public:
+    CItemScope(IRunEvents& events, ItemStart item) : m_events(events)
+    {
+        m_events.ItemStarted(item);
+    }
+    ~CItemScope() { m_events.ItemEnded(); }
+    CItemScope(const CItemScope&) = delete;
+    CItemScope& operator=(const CItemScope&) = delete;
+
+private:
+    IRunEvents& m_events;
 };
 
 } // namespace qw

@@ -150,6 +150,16 @@ public:
     virtual ~IFileSystem() = default;
     // The whole file, or nothing when it cannot be read.
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+    // At most the last `most` bytes of a file; nothing when it cannot be read.
+    virtual std::optional<std::string> ReadFileEnd(const std::string& path, std::size_t most)
+    {
+        std::optional<std::string> whole = ReadWholeFile(path);
+        if (whole && whole->size() > most)
+        {
+            whole->erase(0, whole->size() - most);
+        }
+        return whole;
+    }
     // Appends in one write, creating the file when missing.
     virtual bool AppendToFile(const std::string& path, std::string_view bytes) = 0;
     // The size of one of the program's own files (the log) as it is now,

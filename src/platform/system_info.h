@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -60,6 +61,11 @@ public:
     virtual std::string LocalAppDataFolder() = 0;
     virtual OsVersion GetOsVersion() = 0;
     virtual UserSidResult ReadUserSid() = 0;
+    // For the erasure record: who ran it where, and when. Empty names when
+    // the system cannot say.
+    virtual std::string ComputerName() = 0;
+    virtual std::string UserName() = 0;
+    virtual std::chrono::system_clock::time_point Now() { return std::chrono::system_clock::now(); }
 };
 
 } // namespace qw

@@ -283,7 +283,15 @@ public:
         return sid;
     }
 
+    std::string ComputerName() override { return computerName; }
+    std::string UserName() override { return userName; }
+    std::chrono::system_clock::time_point Now() override { return now; }
+
     std::string programPath = "C:\\Program Files\\Quellwipe\\Quellwipe.exe";
+    std::string computerName = "DESK-7";
+    std::string userName = "u";
+    // 2026-12-10 13:45:00 UTC
+    std::chrono::system_clock::time_point now{std::chrono::seconds(1796910300)};
     std::string localAppData = "C:\\Users\\u\\AppData\\Local";
     std::uint32_t driveMask = 0;
     std::map<std::string, DriveType> driveTypes;

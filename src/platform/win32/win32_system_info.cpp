@@ -168,4 +168,18 @@ UserSidResult CWin32SystemInfo::ReadUserSid()
     return result;
 }
 
+std::string CWin32SystemInfo::ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &size) ? WideToUtf8(name) : std::string();
+}
+
+std::string CWin32SystemInfo::UserName()
+{
+    wchar_t name[257] = {}; // UNLEN + 1
+    DWORD size = 257;
+    return GetUserNameW(name, &size) ? WideToUtf8(name) : std::string();
+}
+
 } // namespace qw

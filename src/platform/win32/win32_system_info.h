@@ -24,6 +24,8 @@ public:
     std::string LocalAppDataFolder() override;
     OsVersion GetOsVersion() override;
     UserSidResult ReadUserSid() override;
+    std::string ComputerName() override;
+    std::string UserName() override;
 };
 
 } // namespace qw
