@@ -290,10 +290,11 @@ void CErasureRecord::ItemLeft(const LeftItem& left)
     if (!m_open.empty())
     {
         OpenItem& open = m_open.back();
-        // A wipe's own files are no items of their own: what they meet is
-        // the wipe's.
+        // A wipe's own files are no items of their own, and the bin's
+        // folders are the bin: what they meet is the wipe's or the bin's.
         const bool own = left.path.empty() || left.path == open.original ||
-                         left.path == open.current || open.kind == ItemKind::FreeSpace;
+                         left.path == open.current || open.kind == ItemKind::FreeSpace ||
+                         open.kind == ItemKind::RecycleBin;
         if (own)
         {
             if (!open.left)
@@ -324,8 +325,9 @@ void CErasureRecord::ItemEnded()
     OpenItem open = std::move(m_open.back());
     m_open.pop_back();
     RecordedItem& item = open.item;
-    const bool done = open.kind == ItemKind::File || open.kind == ItemKind::Folder ? open.deleted
-                                                                                   : true;
+    // The bin's items go when the system empties the bin, after them.
+    const bool done = open.item.inBin || open.deleted ||
+                      open.kind == ItemKind::FreeSpace || open.kind == ItemKind::RecycleBin;
     item.shredded = done && !open.left && !open.childLeft;
     if (!item.shredded && item.reason == LeftReason::None)
     {
