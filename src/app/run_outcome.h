@@ -49,4 +49,25 @@ private:
     bool m_unattended = false;
 };
 
+// The progress window's caption counts the items a run was given as each
+// is done with: "Shredding..... - 2 of 5 done".
+class CProgressTally : public IRunEvents
+{
+public:
+    explicit CProgressTally(CShredApp& app) : m_app(app) {}
+
+    void RunStarted(const RunStart& start) override;
+    void ItemStarted(const ItemStart&) override { ++m_depth; }
+    void ItemLeft(const LeftItem& left) override;
+    void ItemEnded() override;
+
+private:
+    void Count();
+
+    CShredApp& m_app;
+    std::size_t m_named = 0;
+    std::size_t m_done = 0;
+    int m_depth = 0;
+};
+
 } // namespace qw

@@ -54,6 +54,7 @@ CShredApp::CShredApp(Platform& platform)
     m_events.Add(m_runLog);
     m_events.Add(m_exitCode);
     m_events.Add(m_record);
+    m_events.Add(m_progressTally);
 }
 
 std::string CShredApp::UserFolder() const

@@ -247,6 +247,7 @@ private:
     CRunLog m_runLog{*this};
     CExitCodeTally m_exitCode;
     CErasureRecord m_record;
+    CProgressTally m_progressTally{*this};
     bool m_startFailed = false;
     bool m_comInitialized = false;
     ShredOptions m_shredOptions;

@@ -122,7 +122,7 @@ std::string ItemSummary(const std::vector<Json>& lines)
 constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9008=No kernel.\n9037=Cannot open %s.\n9052=Shred %s?\n"
                               "9053=Not found: %s\n9070=Cancelled.\n9077=Left partly: %s\n"
-                              "9118=Not started:#%s\n";
+                              "9118=Not started:#%s\n9119=%u of %t done\n9900=Shredding.....\n";
 
 // Whole runs over the fake machine: their exit code and their log.
 TEST(ExitCode, OfWholeRuns)
@@ -229,6 +229,25 @@ TEST(ExitCode, TheMainWindowEndsWithZeroWhateverItsRunsMet)
     CShredApp app(fake.platform);
     EXPECT_EQ(app.InitInstance(""), StartOutcome::Completed);
     EXPECT_EQ(app.ExitInstance(), kExitShredded);
+}
+
+// The caption counts what the run was given, a name not found included.
+TEST(ProgressTally, CountsTheNamedItemsAsEachIsDoneWith)
+{
+    test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
+    fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+    fake.settings.WriteText(kAppPath, "C:\\Qw");
+    fake.system.driveMask = 0b100;
+    fake.system.driveTypes = {{"C:\\", DriveType::Fixed}};
+    fake.files.folders = {"C:\\", "C:\\d"};
+    fake.files.files["C:\\d\\a"] = "a";
+    fake.files.files["C:\\d\\b"] = "b";
+    CShredApp app(fake.platform);
+    ASSERT_EQ(app.InitInstance(R"("/s" "t" "C:\d\a" "C:\gone" "C:\d\b")"), StartOutcome::Completed);
+    CTargetsRun().Run(app);
+    EXPECT_EQ(fake.ui.captions, (std::vector<std::string>{"Shredding - 1 of 3 done",
+                                                          "Shredding - 2 of 3 done",
+                                                          "Shredding - 3 of 3 done"}));
 }
 
 // Items as the engine nests them, names withheld, and a chain that goes on

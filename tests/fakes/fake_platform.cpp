@@ -800,6 +800,11 @@ class CTrackedProgressWindow : public CFakeProgressWindow
 public:
     explicit CTrackedProgressWindow(CFakeUserInterface& ui) : m_ui(ui) {}
     ~CTrackedProgressWindow() override { m_ui.window = nullptr; }
+    void SetCaption(const std::string& text) override
+    {
+        CFakeProgressWindow::SetCaption(text);
+        m_ui.captions.push_back(text);
+    }
 
 private:
     CFakeUserInterface& m_ui;

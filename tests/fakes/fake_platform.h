@@ -254,6 +254,7 @@ public:
     int pumps = 0;
     int cancelAtPump = -1; // presses Cancel during this pump (1-based)
     std::string lastCaption;
+    std::vector<std::string> captions; // set after the window was made
     std::string lastCancelLabel;
     CFakeProgressWindow* window = nullptr; // the live window, if any
     std::function<void()> onCancel;
