@@ -7,14 +7,24 @@
 namespace qw
 {
 
+CWin32Sha256::~CWin32Sha256()
+{
+    if (m_algorithm)
+    {
+        BCryptCloseAlgorithmProvider(m_algorithm, 0);
+    }
+}
+
 std::string CWin32Sha256::Hex(std::string_view bytes)
 {
-    // Open, hash, finish: BCryptHash alone needs Windows 10.
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+    // Create, hash, finish: BCryptHash alone needs Windows 10.
+    if (!m_algorithm &&
+        !BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&m_algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
     {
+        m_algorithm = nullptr;
         return {};
     }
+    BCRYPT_ALG_HANDLE algorithm = m_algorithm;
     std::string hex;
     BCRYPT_HASH_HANDLE hash = nullptr;
     unsigned char digest[32] = {};
@@ -35,7 +45,6 @@ std::string CWin32Sha256::Hex(std::string_view bytes)
         }
         BCryptDestroyHash(hash);
     }
-    BCryptCloseAlgorithmProvider(algorithm, 0);
     return hex;
 }
 
