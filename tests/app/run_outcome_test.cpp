@@ -124,6 +124,16 @@ constexpr const char* kPack = "[Tarnwell Language Pack]\n"
                               "9053=Not found: %s\n9070=Cancelled.\n9077=Left partly: %s\n"
                               "9118=Not started:#%s\n9119=%u of %t done\n9900=Shredding.....\n";
 
+// Drive C: with the folder C:\d and the program's pack.
+void SmallMachine(test::FakePlatform& fake)
+{
+    fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
+    fake.settings.WriteText(kAppPath, "C:\\Qw");
+    fake.system.driveMask = 0b100;
+    fake.system.driveTypes = {{"C:\\", DriveType::Fixed}};
+    fake.files.folders = {"C:\\", "C:\\d"};
+}
+
 // Whole runs over the fake machine: their exit code and their log.
 TEST(ExitCode, OfWholeRuns)
 {
@@ -167,11 +177,7 @@ TEST(ExitCode, OfWholeRuns)
     for (const auto& c : cases)
     {
         test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
-        fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
-        fake.settings.WriteText(kAppPath, "C:\\Qw");
-        fake.system.driveMask = 0b100;
-        fake.system.driveTypes = {{"C:\\", DriveType::Fixed}};
-        fake.files.folders = {"C:\\", "C:\\d"};
+        SmallMachine(fake);
         fake.files.files["C:\\d\\f.bin"] = std::string(200000, 'S');
         if (c.arrange)
         {
@@ -235,11 +241,7 @@ TEST(ExitCode, TheMainWindowEndsWithZeroWhateverItsRunsMet)
 TEST(ProgressTally, CountsTheNamedItemsAsEachIsDoneWith)
 {
     test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
-    fake.files.files["C:\\Qw\\Lang\\English.ini"] = kPack;
-    fake.settings.WriteText(kAppPath, "C:\\Qw");
-    fake.system.driveMask = 0b100;
-    fake.system.driveTypes = {{"C:\\", DriveType::Fixed}};
-    fake.files.folders = {"C:\\", "C:\\d"};
+    SmallMachine(fake);
     fake.files.files["C:\\d\\a"] = "a";
     fake.files.files["C:\\d\\b"] = "b";
     CShredApp app(fake.platform);
