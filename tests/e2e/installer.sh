@@ -197,9 +197,18 @@ check "only the log remains of the application folder" \
     test "$(cd "$app_dir" && find . | sort | tr '\n' ' ')" = ". ./log.txt "
 check "the settings remain" test "$(reg_value PassCount)" = 0x7
 # Apart from the settings key and the kept log, the prefix is as before.
+# The user's own folder (the erasure record, certificates) is proof of what
+# was shredded: no uninstall takes it.
+users_own() { # snapshot name: its files without the user's own folder
+    grep -v -e '/AppData/Local/Quellwipe\(/\|$\)' "$WINEPREFIX/$1.files"
+}
+only_users_own_remain() { # snapshot name
+    diff "$WINEPREFIX/before.reg" "$WINEPREFIX/$1.reg" &&
+        diff "$WINEPREFIX/before.files" <(users_own "$1")
+}
 only_kept_remain() { # snapshot name
     snapshot "$1"
-    diff "$WINEPREFIX/before.files" <(grep -v -e '/Quellwipe$' -e '/Quellwipe/log.txt$' "$WINEPREFIX/$1.files") &&
+    diff "$WINEPREFIX/before.files" <(users_own "$1" | grep -v -e '/Quellwipe$' -e '/Quellwipe/log.txt$') &&
         diff "$WINEPREFIX/before.reg" <(sed '/^\[HKEY_CURRENT_USER\\Software\\Quellwipe/,/^$/d' "$WINEPREFIX/$1.reg")
 }
 check "nothing else of ours remains" only_kept_remain uninstalled
@@ -217,7 +226,8 @@ click 'Deinstallieren'
 check "the German uninstall finishes" wait_uninstalled
 wine "$tool" wait '#32770' - 5000 && click 'Beenden'
 snapshot removed
-check "with settings and log removed nothing of ours remains at all" same before removed
+check "with settings and log removed nothing of ours remains but the user's own folder" \
+    only_users_own_remain removed
 
 # --- A folder of the user's choice, kept by an upgrade ---------------------------
 # /D= must be the unquoted end of the command line.
