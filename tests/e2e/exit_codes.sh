@@ -42,11 +42,18 @@ check "a run with an unknown rule exits 3 and touches nothing" test $? -eq 3 -a 
 check "and its log says which switch" grep -aq '/F7' "$log"
 check "and no Success" test "$(grep -ac Success "$log")" = 0
 
-# Cancelled in its progress window: 2.
+# Cancelled in its progress window: 2. Its caption counts the items done.
+head -c 1000 /dev/urandom >"$c/codes/small.bin"
 head -c $((512 << 20)) /dev/zero >"$c/codes/big.bin"
-quellwipe '"/s" "Cancelled" "/O1" "/T3" "C:\codes\big.bin"' &
+quellwipe '"/s" "Cancelled" "/O1" "/T3" "C:\codes\small.bin" "C:\codes\big.bin"' &
 program=$!
-check "the progress window appears" wine "$tool" wait QuellwipeProgressWindow - 30000
+check "the progress window counts the first of two items done" \
+    wine "$tool" wait QuellwipeProgressWindow 'Shredding - 1 of 2 done' 30000
+shots=${QW_SHOTS:-$WINEPREFIX/shots}
+mkdir -p "$shots"
+sleep 0.5
+window=$(xdotool search --onlyvisible --name '^Shredding - 1 of 2 done$' 2>/dev/null | head -1)
+[ -n "$window" ] && timeout 60 import -window "$window" "$shots/progress-counted-English-96.png" 2>/dev/null
 wine "$tool" clickwait QuellwipeProgressWindow - "$(pack_text 9901)" 2000 >/dev/null
 wait "$program"
 code=$?
@@ -126,7 +133,7 @@ expect_run 'Clean|0|thorough 1|C:\codes\a.bin|file C:\codes\a.bin shredded 10000
 expect_run 'Missing|1|quick 1|C:\codes\b.bin;C:\codes\gone.bin|file C:\codes\b.bin shredded 100000 verified;unknown C:\codes\gone.bin left not-found 0'
 expect_run 'Held|1|quick 1|C:\codes\held.bin|file C:\codes\held.bin left cannot-open 32'
 expect_run 'Bad switch|3|quick 1|C:\codes\c.bin|'
-expect_run 'Cancelled|2|thorough 3|C:\codes\big.bin|file C:\codes\big.bin left stopped 0'
+expect_run 'Cancelled|2|thorough 3|C:\codes\small.bin;C:\codes\big.bin|file C:\codes\small.bin shredded 1000 verified;file C:\codes\big.bin left stopped 0'
 expect_run 'Withheld|0|quick 1|withheld|file withheld shredded 5000 verified'
 check "no name of the withheld run is in the record" test "$(grep -c 'secret name' "$record")" = 0
 
