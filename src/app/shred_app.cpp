@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/companion_checks.h"
+#include "app/run_certificate.h"
 #include "app/sid_text.h"
 #include "engine/paths.h"
 #include "lang/ini_file.h"
@@ -126,6 +127,31 @@ void CShredApp::RecordStatus(std::string_view text)
 {
     m_runStatus = text;
     m_log.AppendStatus(m_runStatus);
+}
+
+std::string CShredApp::RecordFolder() const
+{
+    const std::string folder = m_platform.system.LocalAppDataFolder();
+    return folder.empty() ? folder : folder + "\\Quellwipe";
+}
+
+std::string CShredApp::ReportsFolder()
+{
+    const std::string folder = RecordFolder();
+    if (folder.empty())
+    {
+        return {};
+    }
+    const std::string reports = ReportsFolderOf(folder);
+    for (const std::string& made : {folder, reports})
+    {
+        OsError error;
+        if (!m_platform.files.CreateFolder(made, error) && error.kind != ErrorKind::AlreadyExists)
+        {
+            return {};
+        }
+    }
+    return reports;
 }
 
 IFileSystem& CShredApp::Files()

@@ -175,6 +175,10 @@ public:
     // Command-line argument handler; false when the target list cannot grow.
     bool HandleArgument(std::string_view argument);
 
+    // The folder of the runs' certificates, made when missing; empty when
+    // there is none or it cannot be made.
+    std::string ReportsFolder();
+
     Platform& Env() { return m_platform; }
     const CActivityLog& Log() const { return m_log; }
 
@@ -225,6 +229,8 @@ public:
 
 private:
     bool FailStart(int key, std::string_view codeInsert = {});
+    // Where the erasure record and its certificates are kept; empty: nowhere.
+    std::string RecordFolder() const;
     void TakeStoredLanguage(const std::string& stored);
     void GatherProtectedFolders();
     void CheckRecycleCapable();
