@@ -45,10 +45,15 @@ std::string CActivityLog::LatestPath() const
 
 std::string CActivityLog::MutexName(const std::string& path) const
 {
+    return FileMutexName(m_files, path);
+}
+
+std::string FileMutexName(IFileSystem& files, const std::string& path)
+{
     // Windows names are case-blind; a hash keeps the name free of
     // backslashes and within the length a mutex name may have.
     std::uint64_t hash = 0xCBF29CE484222325ull;
-    for (char c : m_files.AbsolutePath(path))
+    for (char c : files.AbsolutePath(path))
     {
         if (c >= 'a' && c <= 'z')
         {

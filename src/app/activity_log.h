@@ -22,6 +22,10 @@ class ISettingsStore;
 // task line again. An entry the application folder's log does not take (a
 // standard user cannot write C:\Program Files) goes to "log.txt" in the
 // user's own folder; other write errors are ignored.
+// The mutex every append to one of the program's own files is made under:
+// one name for every spelling of its path.
+std::string FileMutexName(IFileSystem& files, const std::string& path);
+
 class CActivityLog
 {
 public:

@@ -2,6 +2,8 @@
 
 #include "engine/run_events.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <chrono>
 #include <functional>
 #include <cstdint>
@@ -57,13 +59,6 @@ struct RecordedRun
     std::string lastLineHash;
 };
 
-// Facts of a run that the events do not carry.
-struct RecordSettings
-{
-    bool verify = true;
-    bool recordNames = true;
-};
-
 // "erasure.jsonl": one JSON line per run start, item and run end, appended
 // under the log's kind of mutex; each line but a file's first carries the
 // SHA-256 of the line before it in "prev", so that a removed or edited line
@@ -72,8 +67,9 @@ class CErasureRecord : public IRunEvents
 {
 public:
     // `folder`: where the record lives, asked at each run; empty: no record.
-    CErasureRecord(IFileSystem& files, INamedMutexes& mutexes, ISystemInfo& system, ISha256& sha,
-                   std::function<std::string()> folder, std::function<RecordSettings()> settings);
+    // No hasher: no record. `recordNames`: false writes "withheld" for every name.
+    CErasureRecord(IFileSystem& files, INamedMutexes& mutexes, ISystemInfo& system, ISha256* sha,
+                   std::function<std::string()> folder, std::function<bool()> recordNames);
 
     std::string Path() const;
     // The run ended last, complete once RunEnded has been heard.
@@ -101,16 +97,17 @@ private:
         bool childLeft = false;
     };
 
-    void Write(const std::string& json);
+    // Appends the line with the hash of the one before it.
+    void Write(nlohmann::ordered_json& line);
     void WriteItem(const RecordedItem& item);
     std::string Name(const std::string& path) const;
 
     IFileSystem& m_files;
     INamedMutexes& m_mutexes;
     ISystemInfo& m_system;
-    ISha256& m_sha;
+    ISha256* m_sha;
     std::function<std::string()> m_folder;
-    std::function<RecordSettings()> m_settings;
+    std::function<bool()> m_recordNames;
     std::string m_path; // this run's record; empty: none
     RecordedRun m_run;
     std::vector<OpenItem> m_open;

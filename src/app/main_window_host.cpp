@@ -100,11 +100,12 @@ std::vector<std::string> CAppMainWindowHost::DriveNames()
     return names;
 }
 
-void CAppMainWindowHost::BeginRun()
+void CAppMainWindowHost::BeginRun(const std::vector<std::string>& named)
 {
     m_app.m_cancel = 0;
     m_app.PrepareShredOptions();
-    m_app.BeginRun({{}, false, m_app.Options().method, m_app.Options().passes, {}});
+    const ShredOptions& options = m_app.Options();
+    m_app.BeginRun({{}, false, options.method, options.passes, named, options.verify});
 }
 
 ListedEntry CAppMainWindowHost::DescribeEntry(const std::string& path)
@@ -163,7 +164,7 @@ void CAppMainWindowHost::WipeFreeSpace(const std::string& root)
     {
         if (!known.empty() && EqualsNoCase(known, root))
         {
-            BeginRun();
+            BeginRun({known});
             qw::WipeFreeSpace(m_app, known);
             EndRun();
             return;
@@ -174,7 +175,7 @@ void CAppMainWindowHost::WipeFreeSpace(const std::string& root)
 
 void CAppMainWindowHost::ShredRecycleBin()
 {
-    BeginRun();
+    BeginRun({"recycle"});
     ShredRecycleBinAfterWarning(m_app);
     EndRun();
 }

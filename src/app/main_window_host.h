@@ -24,7 +24,7 @@ public:
                           const std::string& insert) override;
     bool FileExists(const std::string& path) override;
     std::vector<std::string> DriveNames() override;
-    void BeginRun() override;
+    void BeginRun(const std::vector<std::string>& named) override;
     ListedEntry DescribeEntry(const std::string& path) override;
     bool ShredListed(const std::string& path, bool folderList, const ListedEntry& added) override;
     bool Cancelled() override;

@@ -46,14 +46,21 @@ std::string FolderOf(const std::string& path)
 CShredApp::CShredApp(Platform& platform)
     : m_exeFolder(FolderOf(platform.system.ProgramPath())), m_platform(platform),
       m_pack(platform.files, platform.codec),
-      m_log(platform.settings, platform.files, platform.mutexes, [&platform]
-            {
-                const std::string folder = platform.system.LocalAppDataFolder();
-                return folder.empty() ? folder : folder + "\\Quellwipe";
-            })
+      m_log(platform.settings, platform.files, platform.mutexes, [this] { return UserFolder(); }),
+      m_record(platform.files, platform.mutexes, platform.system, platform.sha256,
+               [this] { return UserFolder(); },
+               [&platform]
+               { return platform.settings.ReadInt(kRecordNames, kDefaultRecordNames) != 0; })
 {
     m_events.Add(m_runLog);
     m_events.Add(m_exitCode);
+    m_events.Add(m_record);
+}
+
+std::string CShredApp::UserFolder() const
+{
+    const std::string folder = m_platform.system.LocalAppDataFolder();
+    return folder.empty() ? folder : folder + "\\Quellwipe";
 }
 
 CShredApp::~CShredApp()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/activity_log.h"
+#include "app/erasure_record.h"
 #include "app/run_outcome.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
@@ -73,6 +74,7 @@ struct Platform
     INamedMutexes& mutexes;
     ICompanionChecks* companions = nullptr;   // none: scheduling unavailable, nothing checked
     IAutomationFactory* automation = nullptr; // none: no scheduler object is made
+    ISha256* sha256 = nullptr;                // none: no erasure record is kept
 };
 
 enum class FreeSpaceFunction
@@ -181,6 +183,10 @@ public:
 
     Platform& Env() { return m_platform; }
     const CActivityLog& Log() const { return m_log; }
+    const CErasureRecord& Record() const { return m_record; }
+    // The per-user folder: the record, the reports, the log's second home;
+    // empty when the system cannot say.
+    std::string UserFolder() const;
 
     // Application state read by the rest of the program.
     int m_xpOrMe = 0;
@@ -246,6 +252,7 @@ private:
     CRunEventFanOut m_events;
     CRunLog m_runLog{*this};
     CExitCodeTally m_exitCode;
+    CErasureRecord m_record;
     bool m_startFailed = false;
     bool m_comInitialized = false;
     ShredOptions m_shredOptions;

@@ -93,6 +93,7 @@ std::string DriveRootOf(CShredApp& app, const IEntry& entry)
 
 void RemoveLinkTarget(CShredApp& app, const std::string& path, const FileStatus& status)
 {
+    const CItemScope item(app.Events(), {path, status.isFolder ? ItemKind::Folder : ItemKind::File});
     // The link goes; what it points to is never touched.
     if (status.linkStays)
     {
@@ -282,7 +283,8 @@ void CTargetsRun::Run(CShredApp& app)
     }
     app.SetRunTargets(named);
     const ShredOptions& options = app.Options();
-    app.BeginRun({app.m_taskName, app.m_unattended, options.method, options.passes, targets});
+    app.BeginRun({app.m_taskName, app.m_unattended, options.method, options.passes, targets,
+                  options.verify});
     // Only an unattended run takes its switches; the others use the settings.
     if (app.m_unattended && !app.m_refusedSwitches.empty())
     {

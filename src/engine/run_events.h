@@ -40,6 +40,7 @@ enum class LeftReason
     LinkKept,
     OtherNames, // content shared with names outside the run
     NotEmptied, // a Recycle Bin left full
+    ContentsLeft, // a folder that stays for what stays inside it
     Unavailable, // the program could not do the work at all (window, memory, system)
     Other,
 };
@@ -51,6 +52,7 @@ struct RunStart
     int method = 0;
     int passes = 0;
     std::vector<std::string> targets; // as named
+    bool verify = true;               // the last pass is read back
 };
 
 struct ItemStart

@@ -391,10 +391,10 @@ void CMainWindow::RunList(bool folders)
     // The window waits while its run pumps messages: a second run started
     // inside the first would shred from a list being emptied.
     m_services.EnableWindow(false);
-    m_host.BeginRun();
     // A copy: what a report shows during the run must not change the list
     // the loop walks.
     const std::vector<std::string> items = list;
+    m_host.BeginRun(items);
     for (const std::string& item : items)
     {
         const auto found = added.find(item);

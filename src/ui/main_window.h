@@ -65,10 +65,11 @@ public:
     // "C:" for each drive whose free space may be wiped, A to Z.
     virtual std::vector<std::string> DriveNames() = 0;
 
-    // A run: begun (cancel flag cleared, the settings taken), its items,
+    // A run: begun with what it was given (cancel flag cleared, the
+    // settings taken), its items,
     // ended (the progress window closed). An item returns false when the
     // run is to stop; the cancel flag is read between items.
-    virtual void BeginRun() = 0;
+    virtual void BeginRun(const std::vector<std::string>& named) = 0;
     // What `path` is now, opened where it lies: a link is described, not
     // followed.
     virtual ListedEntry DescribeEntry(const std::string& path) = 0;

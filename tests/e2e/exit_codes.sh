@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The exit code of real runs under wine: 0 shredded, 1 something left, 2
 # cancelled, 3 not started; the Task Scheduler's record of a task's last
-# result; and the log in the user's folder when the application folder's
-# cannot be written.
+# result; the log in the user's folder when the application folder's
+# cannot be written; and the erasure record all these runs leave.
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -10,6 +10,7 @@ c="$WINEPREFIX/drive_c"
 wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
 log="$app_dir/log.txt"
 mkdir -p "$c/codes"
+rm -f "$c"/users/*/AppData/Local/Quellwipe/erasure.jsonl
 
 head -c 100000 /dev/urandom >"$c/codes/a.bin"
 quellwipe '"/s" "Clean" "/O1" "/T1" "C:\codes\a.bin"'
@@ -85,4 +86,59 @@ user_log=$(find "$WINEPREFIX/drive_c/users" -path '*AppData/Local/Quellwipe/log.
 check "its entry is in the user's folder" \
     test -n "$user_log" -a "$(cat "$user_log" 2>/dev/null)" = "$(printf 'Task Name:Fallback\r\nSuccess\r\n\r')"
 rmdir "$log"
+
+# One run with names withheld.
+wine reg add "$key" /v RecordNames /t REG_DWORD /d 0 /f >/dev/null 2>&1
+head -c 5000 /dev/urandom >"$c/codes/secret name.bin"
+quellwipe '"/s" "Withheld" "C:\codes\secret name.bin"'
+wine reg delete "$key" /v RecordNames /f >/dev/null 2>&1
+
+record=$(find "$c/users" -path '*AppData/Local/Quellwipe/erasure.jsonl' | head -1)
+checker="$(dirname "$0")/../../tools/check_record.py"
+check "the erasure record's lines parse and chain" python3 "$checker" "$record"
+# Each run as one line: task, exit code, then its items.
+runs=$(python3 - "$record" <<'PY'
+import json, sys
+runs = {}
+for line in open(sys.argv[1], encoding="utf-8"):
+    e = json.loads(line)
+    r = runs.setdefault(e["run"], {"items": []})
+    if e["type"] == "run-start":
+        r.update(task=e["task"], start=e)
+    elif e["type"] == "item":
+        detail = (f"{e['bytes']} {'verified' if e['verified'] else 'unverified'}"
+                  if e["outcome"] == "shredded" else f"{e['reason']} {e['code']}")
+        r["items"].append(f"{e['kind']} {e['path']} {e['outcome']} {detail}")
+    else:
+        r["exit"] = e["exit"]
+for r in runs.values():
+    s = r["start"]
+    assert s["computer"] and s["user"] and s["version"] and s["verify"] is True, s
+    print(f"{r['task']}|{r['exit']}|{s['method']} {s['passes']}|{';'.join(s['targets'])}|"
+          + ";".join(r["items"]))
+PY
+)
+echo "$runs"
+expect_run() {
+    check "the record holds: $1" grep -qxF "$1" <<<"$runs"
+}
+expect_run 'Clean|0|thorough 1|C:\codes\a.bin|file C:\codes\a.bin shredded 100000 verified'
+expect_run 'Missing|1|quick 1|C:\codes\b.bin;C:\codes\gone.bin|file C:\codes\b.bin shredded 100000 verified;unknown C:\codes\gone.bin left not-found 0'
+expect_run 'Held|1|quick 1|C:\codes\held.bin|file C:\codes\held.bin left cannot-open 32'
+expect_run 'Bad switch|3|quick 1|C:\codes\c.bin|'
+expect_run 'Cancelled|2|thorough 3|C:\codes\big.bin|file C:\codes\big.bin left stopped 0'
+expect_run 'Withheld|0|quick 1|withheld|file withheld shredded 5000 verified'
+check "no name of the withheld run is in the record" test "$(grep -c 'secret name' "$record")" = 0
+
+# A line edited by hand, or one taken out, shows.
+tampered="$WINEPREFIX/tampered.jsonl"
+found() { # what the checker says of the record with a sed script applied
+    sed "$1" "$record" >"$tampered"
+    python3 "$checker" "$tampered" 2>&1
+    echo "exit $?"
+}
+check "an edited line is found" grep -qz 'line 4 does not chain to line 3.*exit 1' \
+    <<<"$(found '3s/"bytes":100000/"bytes":100001/')"
+check "a removed line is found" grep -qz 'line 2 does not chain to line 1.*exit 1' \
+    <<<"$(found 2d)"
 finish

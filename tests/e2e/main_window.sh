@@ -316,4 +316,28 @@ photo_all
 wine "$tool" close QuellwipeMainWindow -
 closed
 
+# The window's runs in the erasure record: no task, what each list held.
+record=$(find "$c/users" -path '*AppData/Local/Quellwipe/erasure.jsonl' | head -1)
+check "the window's runs leave a record that holds" \
+    python3 "$(dirname "$0")/../../tools/check_record.py" "$record"
+window_runs=$(python3 - "$record" <<'PY'
+import json, sys
+for line in open(sys.argv[1], encoding="utf-8"):
+    e = json.loads(line)
+    if e["type"] == "run-start" and e["task"] is None:
+        print("run", *e["targets"])
+    elif e["type"] == "item":
+        print(" ", e["kind"], e["path"], e["outcome"])
+PY
+)
+echo "$window_runs"
+check "the files' run names both and shreds them" grep -qzF \
+    "$(printf 'run C:\\one.txt C:\\two.txt\n  file C:\\one.txt shredded\n  file C:\\two.txt shredded')" <<<"$window_runs"
+for line in 'file C:\keep\sub\deep.txt shredded' 'file C:\keep\top.txt shredded' \
+    'folder C:\keep shredded'; do
+    check "the folder's run records: $line" grep -qxF "  $line" <<<"$window_runs"
+done
+check "the bin's run records its item and the bin" grep -qzP \
+    'run recycle\n  recycle-bin-item \S*binned.txt shredded\n(  recycle-bin-item .*\n)*  recycle-bin Recycle Bin shredded' <<<"$window_runs"
+
 finish

@@ -447,7 +447,7 @@ TEST_F(FolderShredderTest, AListedEntryIsShreddedOnlyWhileItIsWhatWasAdded)
             c.change(entry);
         }
         m_env.presenter.shown.clear();
-        host.BeginRun();
+        host.BeginRun({});
         EXPECT_TRUE(host.ShredListed(Win(entry), c.folder, added));
         host.EndRun();
         const bool present = fs::exists(fs::symlink_status(entry));

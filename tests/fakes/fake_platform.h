@@ -5,6 +5,7 @@
 
 #include "app/shred_app.h"
 #include "platform/file_system.h"
+#include "platform/hasher.h"
 #include "platform/modules.h"
 #include "platform/named_mutex.h"
 #include "platform/presenter.h"
@@ -15,6 +16,7 @@
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <map>
@@ -402,6 +404,24 @@ inline CShredApp& Prepared(CShredApp& app)
     return app;
 }
 
+// A stand-in digest for the record's chain: 64 hex digits that change with
+// any byte. The real ones are tested against known digests.
+class CFakeSha256 : public ISha256
+{
+public:
+    std::string Hex(std::string_view bytes) override
+    {
+        std::uint64_t hash = 0xCBF29CE484222325ull;
+        for (char c : bytes)
+        {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+        }
+        char text[17];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+        return std::string(text) + text + text + text;
+    }
+};
+
 // Fakes of everything but the file system, which a test chooses: the fake
 // one, a real one, or a recording wrapper around a real one.
 template <typename FileSystem> struct FakePlatformOver
@@ -422,6 +442,8 @@ template <typename FileSystem> struct FakePlatformOver
     CFakeMainWindow mainWindow;
     CFakeTargetsRun targetsRun;
     CFakeNamedMutexes mutexes;
+    // Set as platform.sha256 by a test that reads the erasure record.
+    CFakeSha256 sha;
     Platform platform{settings,  system, runtime, modules,    files,      codec,
                       presenter, shell,  ui,      mainWindow, targetsRun, mutexes};
 };

@@ -1,4 +1,6 @@
+#include "platform/posix/openssl_sha256.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/sha256_vectors.h"
 #include "platform/posix/posix_named_mutexes.h"
 #include "platform/posix/posix_settings_store.h"
 #include "platform/posix/posix_text_codec.h"
@@ -41,6 +43,15 @@ public:
 private:
     fs::path m_path;
 };
+
+TEST(OpenSslSha256, KnownDigests)
+{
+    COpenSslSha256 sha;
+    for (const auto& v : kSha256Vectors)
+    {
+        EXPECT_EQ(sha.Hex(v.text), v.digest) << v.text;
+    }
+}
 
 TEST(PosixSettingsStore, DefaultsUntilWrittenThenTypedValues)
 {

@@ -13,7 +13,9 @@
 #include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_named_mutexes.h"
 #include "platform/win32/win32_runtime.h"
+#include "platform/win32/win32_sha256.h"
 #include "platform/win32/win32_system_info.h"
+#include "platform/sha256_vectors.h"
 #include "platform/win32/win32_text_codec.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +49,15 @@ DWORD ValueType(const std::wstring& subKey, const wchar_t* name)
         return REG_NONE;
     }
     return type;
+}
+
+TEST(Win32Sha256, KnownDigests)
+{
+    CWin32Sha256 sha;
+    for (const auto& v : kSha256Vectors)
+    {
+        EXPECT_EQ(sha.Hex(v.text), v.digest) << v.text;
+    }
 }
 
 TEST(RegistrySettingsStore, ReadsDefaultsWithoutCreatingTheKey)
@@ -193,6 +204,9 @@ TEST_F(Win32FileSystemTest, UnicodeNamesAndLongPaths)
     EXPECT_TRUE(files.AppendToFile(unicode, "one\r\n"));
     EXPECT_TRUE(files.AppendToFile(unicode, "two\r\n"));
     EXPECT_EQ(files.ReadWholeFile(unicode), "one\r\ntwo\r\n");
+    EXPECT_EQ(files.ReadFileEnd(unicode, 5), "two\r\n");
+    EXPECT_EQ(files.ReadFileEnd(unicode, 64), "one\r\ntwo\r\n");
+    EXPECT_EQ(files.ReadFileEnd(m_root + "\\missing.txt", 5), std::nullopt);
 
     std::string deep = m_root;
     for (int i = 0; i < 6; ++i)

@@ -83,7 +83,7 @@ public:
     }
     bool FileExists(const std::string&) override { return false; }
     std::vector<std::string> DriveNames() override { return {"C:", "E:"}; }
-    void BeginRun() override { runs.push_back("begin"); }
+    void BeginRun(const std::vector<std::string>&) override { runs.push_back("begin"); }
     // A plain file unless described otherwise or missing.
     ListedEntry DescribeEntry(const std::string& path) override
     {

@@ -17,6 +17,7 @@
 #include "platform/win32/win32_modules.h"
 #include "platform/win32/win32_named_mutexes.h"
 #include "platform/win32/win32_runtime.h"
+#include "platform/win32/win32_sha256.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system_info.h"
 #include "platform/win32/win32_text_codec.h"
@@ -113,6 +114,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     platform.companions = &companions;
     qw::CWin32AutomationFactory automation;
     platform.automation = &automation;
+    qw::CWin32Sha256 sha256;
+    platform.sha256 = &sha256;
 
     qw::CShredApp app(platform);
     running = &app;

@@ -1693,6 +1693,42 @@ std::optional<std::string> CWin32FileSystem::ReadWholeFile(const std::string& pa
     }
 }
 
+std::optional<std::string> CWin32FileSystem::ReadFileEnd(const std::string& path,
+                                                          std::size_t most)
+{
+    CUniqueHandle file(CreateFileW(WideProgramPath(path).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size))
+    {
+        return std::nullopt;
+    }
+    const std::uint64_t length = static_cast<std::uint64_t>(size.QuadPart);
+    const std::uint64_t start = length > most ? length - most : 0;
+    std::string data(static_cast<std::size_t>(length - start), '\0');
+    std::size_t done = 0;
+    while (done < data.size())
+    {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(start + done);
+        at.OffsetHigh = static_cast<DWORD>((start + done) >> 32);
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1 << 20));
+        if (!ReadFile(file.Get(), data.data() + done, want, &got, &at))
+        {
+            return std::nullopt;
+        }
+        if (got == 0)
+        {
+            break; // cut short meanwhile
+        }
+        done += got;
+    }
+    data.resize(done);
+    return data;
+}
+
 bool CWin32FileSystem::AppendToFile(const std::string& path, std::string_view bytes)
 {
     // Append-only access makes every write land at the current end, so two

@@ -9,6 +9,7 @@ class CWin32FileSystem : public IFileSystem
 {
 public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    std::optional<std::string> ReadFileEnd(const std::string& path, std::size_t most) override;
     bool AppendToFile(const std::string& path, std::string_view bytes) override;
     std::optional<std::uint64_t> FileSize(const std::string& path) override;
     std::optional<std::uint64_t> LastWriteTime(const std::string& path) override;
