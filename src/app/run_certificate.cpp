@@ -18,8 +18,9 @@ constexpr int kKeyUser = 9122;
 constexpr int kKeyComputer = 9123;
 constexpr int kKeyTime = 9124;
 constexpr int kKeyMethod = 9125;
-constexpr int kKeyQuick = 9126;
-constexpr int kKeyThorough = 9127;
+constexpr int kKeyMethodRounds = 9126; // "%s; rounds: %u"
+constexpr int kKeyQuick = 9915;        // the progress window's names of the methods
+constexpr int kKeyThorough = 9916;
 constexpr int kKeyVerified = 9128;
 constexpr int kKeyNotVerified = 9129;
 constexpr int kKeyTargets = 9130;
@@ -36,9 +37,6 @@ constexpr int kKeyWithheld = 9139;
 constexpr int kKeyHash = 9140;
 constexpr int kKeyFreeSpace = 9141;
 constexpr int kKeyRecycleBin = 9142;
-// 9143 Declined ... 9159 Other, in the order of LeftReason.
-constexpr int kKeyReasonBase = 9142;
-static_assert(static_cast<int>(LeftReason::Other) == 17, "a reason text for each reason");
 constexpr int kKeyErrorCode = 9044; // "Error %u: %s"
 
 // Names already taken as the first, " (2)" ... after it.
@@ -120,10 +118,37 @@ std::string ItemName(const RecordedItem& item, const CertificateTexts& texts)
     return item.path.empty() ? "\xE2\x80\x94" : item.path;
 }
 
+// No default: a new reason must get its text.
+int ReasonKey(LeftReason reason)
+{
+    switch (reason)
+    {
+    case LeftReason::Declined: return 9143;
+    case LeftReason::NotFound: return 9144;
+    case LeftReason::Protected: return 9145;
+    case LeftReason::Changed: return 9146;
+    case LeftReason::CannotOpen: return 9147;
+    case LeftReason::WriteFailed: return 9148;
+    case LeftReason::NotVerified: return 9149;
+    case LeftReason::Grew: return 9150;
+    case LeftReason::Stopped: return 9151;
+    case LeftReason::NotRenamed: return 9152;
+    case LeftReason::NotDeleted: return 9153;
+    case LeftReason::NotRemoved: return 9154;
+    case LeftReason::LinkKept: return 9155;
+    case LeftReason::OtherNames: return 9156;
+    case LeftReason::NotEmptied: return 9157;
+    case LeftReason::ContentsLeft: return 9127;
+    case LeftReason::Unavailable: return 9158;
+    case LeftReason::None:
+    case LeftReason::Other: break;
+    }
+    return 9159;
+}
+
 std::string ReasonText(const RecordedItem& item, const CertificateTexts& texts)
 {
-    const LeftReason reason = item.reason == LeftReason::None ? LeftReason::Other : item.reason;
-    const std::string text = texts(kKeyReasonBase + static_cast<int>(reason));
+    const std::string text = texts(ReasonKey(item.reason));
     if (item.code == 0)
     {
         return text;
@@ -188,13 +213,14 @@ std::string CertificateHtml(const RecordedRun& run, const CertificateTexts& text
     Row(page, texts(kKeyTime),
         Escaped(ShownTime(run.start)) + " &ndash; " + Escaped(ShownTime(run.end)));
     Row(page, texts(kKeyMethod),
-        Escaped(Substitute(texts(run.method == 0 ? kKeyQuick : kKeyThorough),
-                           {{"%u", std::to_string(run.passes)}})) +
+        Escaped(Substitute(texts(kKeyMethodRounds),
+                           {{"%s", texts(run.method == 1 ? kKeyThorough : kKeyQuick)},
+                            {"%u", std::to_string(run.passes)}})) +
             "<br>" + Escaped(texts(run.verify ? kKeyVerified : kKeyNotVerified)));
     std::string targets = "<ul>";
     for (const std::string& target : run.targets)
     {
-        targets += "<li>" + Escaped(target) + "</li>";
+        targets += "<li>" + Escaped(target == "recycle" ? texts(kKeyRecycleBin) : target) + "</li>";
     }
     Row(page, texts(kKeyTargets), targets + "</ul>");
     Row(page, texts(kKeyResult), "<strong>" + Escaped(ResultText(run, texts)) + "</strong>");

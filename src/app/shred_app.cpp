@@ -2,7 +2,6 @@
 
 #include "app/command_line.h"
 #include "app/companion_checks.h"
-#include "app/run_certificate.h"
 #include "app/sid_text.h"
 #include "engine/paths.h"
 #include "lang/ini_file.h"
@@ -50,11 +49,15 @@ CShredApp::CShredApp(Platform& platform)
       m_record(platform.files, platform.mutexes, platform.system, platform.sha256,
                [this] { return UserFolder(); },
                [&platform]
-               { return platform.settings.ReadInt(kRecordNames, kDefaultRecordNames) != 0; })
+               { return platform.settings.ReadInt(kRecordNames, kDefaultRecordNames) != 0; }),
+      m_certificate(m_record, platform.files, [this](int key) { return LanguageText(key); },
+                    [this] { return UserFolder(); })
 {
     m_events.Add(m_runLog);
     m_events.Add(m_exitCode);
     m_events.Add(m_record);
+    // After the record: its run is complete when the certificate hears the end.
+    m_events.Add(m_certificate);
 }
 
 std::string CShredApp::UserFolder() const
@@ -136,15 +139,9 @@ void CShredApp::RecordStatus(std::string_view text)
     m_log.AppendStatus(m_runStatus);
 }
 
-std::string CShredApp::RecordFolder() const
-{
-    const std::string folder = m_platform.system.LocalAppDataFolder();
-    return folder.empty() ? folder : folder + "\\Quellwipe";
-}
-
 std::string CShredApp::ReportsFolder()
 {
-    const std::string folder = RecordFolder();
+    const std::string folder = UserFolder();
     if (folder.empty())
     {
         return {};

@@ -2,6 +2,7 @@
 
 #include "app/activity_log.h"
 #include "app/erasure_record.h"
+#include "app/run_certificate.h"
 #include "app/run_outcome.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
@@ -235,8 +236,6 @@ public:
 
 private:
     bool FailStart(int key, std::string_view codeInsert = {});
-    // Where the erasure record and its certificates are kept; empty: nowhere.
-    std::string RecordFolder() const;
     void TakeStoredLanguage(const std::string& stored);
     void GatherProtectedFolders();
     void CheckRecycleCapable();
@@ -253,6 +252,7 @@ private:
     CRunLog m_runLog{*this};
     CExitCodeTally m_exitCode;
     CErasureRecord m_record;
+    CRunCertificate m_certificate;
     bool m_startFailed = false;
     bool m_comInitialized = false;
     ShredOptions m_shredOptions;

@@ -3,11 +3,17 @@
 
 #include "app/run_certificate.h"
 
+#include "app/targets_run.h"
 #include "fakes/fake_platform.h"
+#include "platform/setting_names.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <map>
+#include <set>
 
 namespace qw
 {
@@ -22,8 +28,9 @@ std::string Text(int key)
 {
     static const std::map<int, std::string> templates = {
         {9044, "Error %u: %s"},
-        {9126, "quick, rounds %u"},
-        {9127, "thorough, rounds %u"},
+        {9126, "%s, rounds %u"},
+        {9915, "quick"},
+        {9916, "thorough"},
         {9136, "%u (%t bytes)"},
         {9138, "%u more"},
         {9141, "free space of %s"},
@@ -59,7 +66,7 @@ RecordedRun SampleRun()
     run.user = "ann<script>";
     run.method = 1;
     run.passes = 3;
-    run.targets = {"C:\\in\\<b>.txt", "C:\\x|y&z"};
+    run.targets = {"C:\\in\\<b>.txt", "C:\\x|y&z", "recycle"};
     run.start = std::chrono::sys_days{std::chrono::December / 10 / 2026} + 13h + 45min;
     run.end = run.start + 70s;
     run.items = {Item("C:\\in\\<b>.txt", true), Item("C:\\in\\held.txt", false, LeftReason::CannotOpen, 32),
@@ -88,7 +95,7 @@ TEST(RunCertificate, PageHoldsTheRunsFactsEscaped)
         "Nightly &lt;a&gt;&amp;&quot;b&quot;|c", "DESK&amp;TOP", "ann&lt;script&gt;",
         "2026-12-10 13:45:00 &ndash; 2026-12-10 13:46:10", "thorough, rounds 3",
         // Named, shredded, left with the reason's text and the system's code.
-        "<li>C:\\in\\&lt;b&gt;.txt</li>", "<li>C:\\x|y&amp;z</li>",
+        "<li>C:\\in\\&lt;b&gt;.txt</li><li>C:\\x|y&amp;z</li><li>&lt;9142&gt;</li>",
         "<td>C:\\in\\&lt;b&gt;.txt</td>", "<td>free space of D:\\</td>",
         "<td>C:\\in\\held.txt</td><td>Error 32: &lt;9147&gt;</td>",
         "<td>C:\\x|y&amp;z</td><td>&lt;9144&gt;</td>",
@@ -145,6 +152,23 @@ TEST(RunCertificate, ResultMethodAndRecordFollowTheRun)
     }
 }
 
+TEST(RunCertificate, EveryReasonHasItsOwnTextOfTheCertificatesKeys)
+{
+    RecordedRun run = SampleRun();
+    std::set<int> keys;
+    for (int reason = 1; reason <= static_cast<int>(LeftReason::Other); ++reason)
+    {
+        run.items = {Item("C:\\r", false, static_cast<LeftReason>(reason))};
+        const std::string page = CertificateHtml(run, Text);
+        const std::string cells = "<td>C:\\r</td><td>&lt;";
+        const std::size_t at = page.find(cells);
+        ASSERT_NE(at, std::string::npos) << reason;
+        const int key = std::atoi(page.c_str() + at + cells.size());
+        EXPECT_TRUE(key >= 9120 && key <= 9159) << reason << ": " << key;
+        EXPECT_TRUE(keys.insert(key).second) << reason << " shares " << key;
+    }
+}
+
 TEST(RunCertificate, ManyShreddedItemsAreCountedBeyondTheListedOnesButEveryLeftOneIsListed)
 {
     RecordedRun run = SampleRun();
@@ -185,6 +209,87 @@ TEST(RunCertificate, FileNamesHoldTheStartAndAFileNameSafeTaskName)
     {
         run.taskName = task;
         EXPECT_EQ(CertificateBaseName(run), name) << task;
+    }
+}
+
+constexpr const char* kReports = "C:\\Users\\u\\AppData\\Local\\Quellwipe\\Reports\\";
+constexpr const char* kRecord = "C:\\Users\\u\\AppData\\Local\\Quellwipe\\erasure.jsonl";
+
+// Whole unattended runs over the fake machine, one after another at the same
+// second: each leaves its page beside the record, and a page that cannot be
+// written leaves nothing and changes nothing.
+TEST(RunCertificate, EveryRunLeavesOneBesideTheRecordAndAFailureChangesNothing)
+{
+    test::FakePlatform fake("C:\\Qw\\Quellwipe.exe");
+    fake.files.files["C:\\Qw\\Lang\\English.ini"] =
+        "[Tarnwell Language Pack]\n9053=Not found: %s\n9120=Certificate\n9144=Was not there\n";
+    fake.settings.WriteText(kAppPath, "C:\\Qw");
+    fake.system.driveMask = 0b100;
+    fake.system.driveTypes = {{"C:\\", DriveType::Fixed}};
+    fake.files.folders = {"C:\\", "C:\\d"};
+    fake.platform.sha256 = &fake.sha;
+    const std::string name = std::string(kReports) + "2026-12-10 134500 Nightly";
+    const struct
+    {
+        const char* what;
+        std::function<void()> arrange;
+        const char* written; // none: no page
+    } runs[] = {
+        {"the first run", nullptr, " Nightly.html"},
+        {"a second run in the same second", nullptr, " Nightly (2).html"},
+        // Without a file to shred, the page's are the run's only writes.
+        {"a Reports folder that cannot be made",
+         [&]
+         {
+             const std::string folder(kReports, std::strlen(kReports) - 1);
+             fake.files.folders.erase(folder);
+             fake.files.failCreate.insert(folder);
+         },
+         nullptr},
+        {"a write that fails", [&] { fake.files.failWriteAt = fake.files.writeCount; }, nullptr},
+        {"a close that fails", [&] { fake.files.failCloseAt = fake.files.closeCount; }, nullptr},
+    };
+    std::size_t pages = 0;
+    for (const auto& run : runs)
+    {
+        fake.files.failCreate.clear();
+        if (run.written)
+        {
+            fake.files.files["C:\\d\\f.bin"] = std::string(5000, 'S');
+        }
+        if (run.arrange)
+        {
+            run.arrange();
+        }
+        CShredApp app(fake.platform);
+        ASSERT_EQ(app.InitInstance(run.written ? R"("/s" "Nightly" "C:\d\f.bin" "C:\d\<gone>")"
+                                               : R"("/s" "Nightly" "C:\d\<gone>")"),
+                  StartOutcome::Completed);
+        CTargetsRun().Run(app);
+        EXPECT_EQ(app.ExitInstance(), kExitItemsLeft) << run.what;
+        EXPECT_EQ(fake.files.files.count("C:\\d\\f.bin"), 0u) << run.what;
+
+        std::size_t found = 0;
+        for (const auto& [path, bytes] : fake.files.files)
+        {
+            found += path.starts_with(kReports) ? 1 : 0;
+        }
+        pages += run.written ? 1 : 0;
+        EXPECT_EQ(found, pages) << run.what << ": a page only when written whole";
+        if (!run.written)
+        {
+            continue;
+        }
+        const auto page = fake.files.files.find(name.substr(0, name.size() - 8) + run.written);
+        ASSERT_NE(page, fake.files.files.end()) << run.what;
+        const std::string& html = page->second;
+        EXPECT_TRUE(Has(html, "<h1>Certificate</h1>")) << run.what;
+        EXPECT_TRUE(Has(html, "<td>C:\\d\\&lt;gone&gt;</td><td>Was not there</td>")) << run.what;
+        EXPECT_TRUE(Has(html, "<td>C:\\d\\f.bin</td>")) << run.what;
+        std::string record = fake.files.files[kRecord];
+        record.pop_back();
+        const std::string last = record.substr(record.rfind('\n') + 1);
+        EXPECT_TRUE(Has(html, "<code>" + fake.sha.Hex(last) + "</code>")) << run.what;
     }
 }
 
