@@ -56,7 +56,8 @@ check "it lists the shredded file" has "$page" '<td>C:\cert\a &amp; b.bin</td></
 check "the held file is left as not opened, with the system's code" \
     has "$page" "<td>C:\\cert\\held.bin</td><td>Error 32: $(text English 9147)</td>"
 check "the missing one as not found" has "$page" "<td>C:\\cert\\gone.bin</td><td>$(text English 9144)</td>"
-check "the method is the thorough one with two rounds" has "$page" "$(text English 9127 | sed 's/%u/2/')"
+check "the method is the thorough one with two rounds" \
+    has "$page" "$(text English 9126 | sed "s/%s/$(text English 9916)/; s/%u/2/")"
 check "the result is: items left" has "$page" "$(text English 9133)"
 hash=$(last_line_hash)
 check "its hash is the SHA-256 of the record's last line ($hash)" has "$page" "<code>$hash</code>"
