@@ -53,12 +53,23 @@ std::string Escaped(std::string_view text)
     {
         switch (c)
         {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -97,11 +108,16 @@ std::string ResultText(const RecordedRun& run, const CertificateTexts& texts)
 {
     switch (run.exitCode)
     {
-    case kExitShredded: return texts(kKeyAllShredded);
-    case kExitItemsLeft: return texts(kKeyItemsLeft);
-    case kExitCancelled: return texts(kKeyCancelled);
-    case kExitNotStarted: return texts(kKeyNotStarted);
-    default: return std::to_string(run.exitCode);
+    case kExitShredded:
+        return texts(kKeyAllShredded);
+    case kExitItemsLeft:
+        return texts(kKeyItemsLeft);
+    case kExitCancelled:
+        return texts(kKeyCancelled);
+    case kExitNotStarted:
+        return texts(kKeyNotStarted);
+    default:
+        return std::to_string(run.exitCode);
     }
 }
 
@@ -123,25 +139,43 @@ int ReasonKey(LeftReason reason)
 {
     switch (reason)
     {
-    case LeftReason::Declined: return 9143;
-    case LeftReason::NotFound: return 9144;
-    case LeftReason::Protected: return 9145;
-    case LeftReason::Changed: return 9146;
-    case LeftReason::CannotOpen: return 9147;
-    case LeftReason::WriteFailed: return 9148;
-    case LeftReason::NotVerified: return 9149;
-    case LeftReason::Grew: return 9150;
-    case LeftReason::Stopped: return 9151;
-    case LeftReason::NotRenamed: return 9152;
-    case LeftReason::NotDeleted: return 9153;
-    case LeftReason::NotRemoved: return 9154;
-    case LeftReason::LinkKept: return 9155;
-    case LeftReason::OtherNames: return 9156;
-    case LeftReason::NotEmptied: return 9157;
-    case LeftReason::ContentsLeft: return 9127;
-    case LeftReason::Unavailable: return 9158;
+    case LeftReason::Declined:
+        return 9143;
+    case LeftReason::NotFound:
+        return 9144;
+    case LeftReason::Protected:
+        return 9145;
+    case LeftReason::Changed:
+        return 9146;
+    case LeftReason::CannotOpen:
+        return 9147;
+    case LeftReason::WriteFailed:
+        return 9148;
+    case LeftReason::NotVerified:
+        return 9149;
+    case LeftReason::Grew:
+        return 9150;
+    case LeftReason::Stopped:
+        return 9151;
+    case LeftReason::NotRenamed:
+        return 9152;
+    case LeftReason::NotDeleted:
+        return 9153;
+    case LeftReason::NotRemoved:
+        return 9154;
+    case LeftReason::LinkKept:
+        return 9155;
+    case LeftReason::OtherNames:
+        return 9156;
+    case LeftReason::NotEmptied:
+        return 9157;
+    case LeftReason::ContentsLeft:
+        return 9127;
+    case LeftReason::Unavailable:
+        return 9158;
     case LeftReason::None:
-    case LeftReason::Other: break;
+    case LeftReason::Other:
+        break;
     }
     return 9159;
 }
@@ -196,8 +230,8 @@ std::string CertificateHtml(const RecordedRun& run, const CertificateTexts& text
     page += "<title>" + title + " " + Escaped(ShownTime(run.start)) + " UTC</title>\n";
     page += "<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
     page += "<h1>" + title + "</h1>\n";
-    page += "<p class=\"sub\">Quellwipe " + Escaped(run.version) + " &middot; " +
-            Escaped(run.id) + "</p>\n";
+    page += "<p class=\"sub\">Quellwipe " + Escaped(run.version) + " &middot; " + Escaped(run.id) +
+            "</p>\n";
     if (run.namesWithheld)
     {
         page += "<p class=\"note\">" + Escaped(texts(kKeyWithheld)) + "</p>\n";
@@ -225,8 +259,8 @@ std::string CertificateHtml(const RecordedRun& run, const CertificateTexts& text
     Row(page, texts(kKeyTargets), targets + "</ul>");
     Row(page, texts(kKeyResult), "<strong>" + Escaped(ResultText(run, texts)) + "</strong>");
     Row(page, texts(kKeyShreddedHeading),
-        Escaped(Substitute(texts(kKeyShreddedCount), {{"%u", Grouped(run.shredded)},
-                                                      {"%t", Grouped(run.bytes)}})));
+        Escaped(Substitute(texts(kKeyShreddedCount),
+                           {{"%u", Grouped(run.shredded)}, {"%t", Grouped(run.bytes)}})));
     Row(page, texts(kKeyLeftHeading), Grouped(run.left));
     Row(page, texts(kKeyHash),
         run.lastLineHash.empty() ? std::string("&mdash;")

@@ -46,12 +46,14 @@ CShredApp::CShredApp(Platform& platform)
     : m_exeFolder(FolderOf(platform.system.ProgramPath())), m_platform(platform),
       m_pack(platform.files, platform.codec),
       m_log(platform.settings, platform.files, platform.mutexes, [this] { return UserFolder(); }),
-      m_record(platform.files, platform.mutexes, platform.system, platform.sha256,
-               [this] { return UserFolder(); },
-               [&platform]
-               { return platform.settings.ReadInt(kRecordNames, kDefaultRecordNames) != 0; }),
-      m_certificate(m_record, platform.files, [this](int key) { return LanguageText(key); },
-                    [this] { return UserFolder(); })
+      m_record(
+          platform.files, platform.mutexes, platform.system, platform.sha256,
+          [this] { return UserFolder(); },
+          [&platform]
+          { return platform.settings.ReadInt(kRecordNames, kDefaultRecordNames) != 0; }),
+      m_certificate(
+          m_record, platform.files, [this](int key) { return LanguageText(key); },
+          [this] { return UserFolder(); })
 {
     m_events.Add(m_runLog);
     m_events.Add(m_exitCode);

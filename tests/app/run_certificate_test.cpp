@@ -27,12 +27,8 @@ using namespace std::chrono_literals;
 std::string Text(int key)
 {
     static const std::map<int, std::string> templates = {
-        {9044, "Error %u: %s"},
-        {9126, "%s, rounds %u"},
-        {9915, "quick"},
-        {9916, "thorough"},
-        {9136, "%u (%t bytes)"},
-        {9138, "%u more"},
+        {9044, "Error %u: %s"},     {9126, "%s, rounds %u"}, {9915, "quick"},
+        {9916, "thorough"},         {9136, "%u (%t bytes)"}, {9138, "%u more"},
         {9141, "free space of %s"},
     };
     auto found = templates.find(key);
@@ -69,7 +65,8 @@ RecordedRun SampleRun()
     run.targets = {"C:\\in\\<b>.txt", "C:\\x|y&z", "recycle"};
     run.start = std::chrono::sys_days{std::chrono::December / 10 / 2026} + 13h + 45min;
     run.end = run.start + 70s;
-    run.items = {Item("C:\\in\\<b>.txt", true), Item("C:\\in\\held.txt", false, LeftReason::CannotOpen, 32),
+    run.items = {Item("C:\\in\\<b>.txt", true),
+                 Item("C:\\in\\held.txt", false, LeftReason::CannotOpen, 32),
                  Item("C:\\x|y&z", false, LeftReason::NotFound)};
     run.items.push_back(Item("D:\\", true));
     run.items.back().kind = ItemKind::FreeSpace;
@@ -92,14 +89,20 @@ TEST(RunCertificate, PageHoldsTheRunsFactsEscaped)
     const char* facts[] = {
         "<meta charset=\"utf-8\">",
         // Who, where, when, how.
-        "Nightly &lt;a&gt;&amp;&quot;b&quot;|c", "DESK&amp;TOP", "ann&lt;script&gt;",
-        "2026-12-10 13:45:00 &ndash; 2026-12-10 13:46:10", "thorough, rounds 3",
+        "Nightly &lt;a&gt;&amp;&quot;b&quot;|c",
+        "DESK&amp;TOP",
+        "ann&lt;script&gt;",
+        "2026-12-10 13:45:00 &ndash; 2026-12-10 13:46:10",
+        "thorough, rounds 3",
         // Named, shredded, left with the reason's text and the system's code.
         "<li>C:\\in\\&lt;b&gt;.txt</li><li>C:\\x|y&amp;z</li><li>&lt;9142&gt;</li>",
-        "<td>C:\\in\\&lt;b&gt;.txt</td>", "<td>free space of D:\\</td>",
+        "<td>C:\\in\\&lt;b&gt;.txt</td>",
+        "<td>free space of D:\\</td>",
         "<td>C:\\in\\held.txt</td><td>Error 32: &lt;9147&gt;</td>",
         "<td>C:\\x|y&amp;z</td><td>&lt;9144&gt;</td>",
-        "2 (1\xE2\x80\xAF" "234\xE2\x80\xAF" "567 bytes)",
+        "2 (1\xE2\x80\xAF"
+        "234\xE2\x80\xAF"
+        "567 bytes)",
     };
     for (const char* fact : facts)
     {
@@ -125,7 +128,12 @@ TEST(RunCertificate, ResultMethodAndRecordFollowTheRun)
         std::string hash;
         std::vector<std::string> present, absent;
     } cases[] = {
-        {0, 0, false, false, "ff", {Key(9132), "quick, rounds 3", Key(9129), "<code>ff</code>"},
+        {0,
+         0,
+         false,
+         false,
+         "ff",
+         {Key(9132), "quick, rounds 3", Key(9129), "<code>ff</code>"},
          {Key(9133), Key(9128)}},
         {2, 1, true, false, "", {Key(9070), "&mdash;"}, {Key(9132), "<code>"}},
         {3, 1, true, true, "ab", {Key(9134), Key(9139)}, {Key(9070)}},
