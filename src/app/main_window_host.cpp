@@ -64,6 +64,11 @@ std::string CAppMainWindowHost::LogFolder()
     return latest == m_app.Log().UserPath() ? latest.substr(0, latest.rfind('\\')) : AppPath();
 }
 
+std::string CAppMainWindowHost::ReportsFolder()
+{
+    return m_app.ReportsFolder();
+}
+
 std::string CAppMainWindowHost::ShowSmall(int frame, std::string_view type, const std::string& text,
                                           const std::string& insert)
 {

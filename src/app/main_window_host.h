@@ -19,6 +19,7 @@ public:
     std::string SetLanguage(const std::string& language) override;
     std::string AppPath() override;
     std::string LogFolder() override;
+    std::string ReportsFolder() override;
     std::string ShowSmall(int frame, std::string_view type, const std::string& text,
                           const std::string& insert) override;
     bool FileExists(const std::string& path) override;

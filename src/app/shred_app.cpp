@@ -46,15 +46,21 @@ CShredApp::CShredApp(Platform& platform)
     : m_exeFolder(FolderOf(platform.system.ProgramPath())), m_platform(platform),
       m_pack(platform.files, platform.codec),
       m_log(platform.settings, platform.files, platform.mutexes, [this] { return UserFolder(); }),
-      m_record(platform.files, platform.mutexes, platform.system, platform.sha256,
-               [this] { return UserFolder(); },
-               [&platform]
-               { return platform.settings.ReadInt(kRecordNames, kDefaultRecordNames) != 0; })
+      m_record(
+          platform.files, platform.mutexes, platform.system, platform.sha256,
+          [this] { return UserFolder(); },
+          [&platform]
+          { return platform.settings.ReadInt(kRecordNames, kDefaultRecordNames) != 0; }),
+      m_certificate(
+          m_record, platform.files, [this](int key) { return LanguageText(key); },
+          [this] { return UserFolder(); })
 {
     m_events.Add(m_runLog);
     m_events.Add(m_exitCode);
     m_events.Add(m_record);
     m_events.Add(m_progressTally);
+    // After the record: its run is complete when the certificate hears the end.
+    m_events.Add(m_certificate);
 }
 
 std::string CShredApp::UserFolder() const
@@ -134,6 +140,25 @@ void CShredApp::RecordStatus(std::string_view text)
 {
     m_runStatus = text;
     m_log.AppendStatus(m_runStatus);
+}
+
+std::string CShredApp::ReportsFolder()
+{
+    const std::string folder = UserFolder();
+    if (folder.empty())
+    {
+        return {};
+    }
+    const std::string reports = ReportsFolderOf(folder);
+    for (const std::string& made : {folder, reports})
+    {
+        OsError error;
+        if (!m_platform.files.CreateFolder(made, error) && error.kind != ErrorKind::AlreadyExists)
+        {
+            return {};
+        }
+    }
+    return reports;
 }
 
 IFileSystem& CShredApp::Files()

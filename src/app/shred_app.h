@@ -2,6 +2,7 @@
 
 #include "app/activity_log.h"
 #include "app/erasure_record.h"
+#include "app/run_certificate.h"
 #include "app/run_outcome.h"
 #include "engine/pattern.h"
 #include "engine/shred_host.h"
@@ -177,6 +178,10 @@ public:
     // Command-line argument handler; false when the target list cannot grow.
     bool HandleArgument(std::string_view argument);
 
+    // The folder of the runs' certificates, made when missing; empty when
+    // there is none or it cannot be made.
+    std::string ReportsFolder();
+
     Platform& Env() { return m_platform; }
     const CActivityLog& Log() const { return m_log; }
     const CErasureRecord& Record() const { return m_record; }
@@ -248,6 +253,7 @@ private:
     CExitCodeTally m_exitCode;
     CErasureRecord m_record;
     CProgressTally m_progressTally{*this};
+    CRunCertificate m_certificate;
     bool m_startFailed = false;
     bool m_comInitialized = false;
     ShredOptions m_shredOptions;

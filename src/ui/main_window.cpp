@@ -187,6 +187,7 @@ std::vector<CFlashWindow::CommandEntry> CMainWindow::Commands()
         {"IDC_FS_DeleteAll", schedule("IDC_FS_DeleteAll")},
         {"IDC_FS_ViewLog",
          [this](const std::string&) { m_services.Open("log.txt", m_host.LogFolder(), false); }},
+        {"IDC_FS_ViewReports", plain(&CMainWindow::OpenReports, this)},
         {"IDC_FS_Drive", plain(&CMainWindow::FillDrives, this)},
         {"IDC_FS_DriveSchedule", schedule("IDC_FS_DriveSchedule")},
         {"IDC_FS_DrShredNow", plain(&CMainWindow::WipeSelectedDrive, this)},
@@ -199,6 +200,15 @@ std::vector<CFlashWindow::CommandEntry> CMainWindow::Commands()
 void CMainWindow::Help()
 {
     m_services.Open(m_host.AppPath() + "\\HLP\\Quellwipe.chm", {}, true);
+}
+
+void CMainWindow::OpenReports()
+{
+    const std::string folder = m_host.ReportsFolder();
+    if (!folder.empty())
+    {
+        m_services.Open(folder, {}, false);
+    }
 }
 
 void CMainWindow::About()

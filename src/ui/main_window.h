@@ -55,6 +55,9 @@ public:
     virtual std::string AppPath() = 0;
     // The folder whose "log.txt" holds the latest entries.
     virtual std::string LogFolder() { return AppPath(); }
+    // The folder of the runs' certificates, made when missing; empty when
+    // there is none.
+    virtual std::string ReportsFolder() = 0;
     // A small message window; returns the answer.
     virtual std::string ShowSmall(int frame, std::string_view type, const std::string& text,
                                   const std::string& insert = {}) = 0;
@@ -171,6 +174,7 @@ public:
     void AddDropped(const std::vector<std::string>& paths, const std::vector<bool>& isFolder);
     void Help();
     void About();
+    void OpenReports();
 
 protected:
     void Prepare() override;

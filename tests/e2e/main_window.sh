@@ -221,8 +221,14 @@ if why=$(qw_ntfs_available); then
 else
     echo "skipped: the drive panel's wipe: $why"
 fi
+# An update program beside Quellwipe: its button joins the row, which must
+# still show every button whole (see the photos).
+mkdir -p "$app_dir/Update"
+: >"$app_dir/Update/Update.exe"
 start
 check "the next start is German" grep -q 'Dateien hin&zufügen...' <<<"$(face)"
+check "with an update program the row holds all seven buttons" \
+    test "$(grep -cxE 'Ü&ber|&Hilfe|Protok&oll|Ber&ichte|&Aktualisieren|Mi&nimieren|S&chließen' <<<"$(face)")" -eq 7
 photo_all
 if [ "$image_ready" = 1 ]; then
     page 2

@@ -34,6 +34,7 @@ std::vector<int> AllKeys()
     range(9036, 9056);
     range(9059, 9062);
     range(9065, 9069);
+    range(9120, 9159);
     range(9700, 9706);
     range(9900, 9910);
     range(9913, 9919);

@@ -68,6 +68,7 @@ public:
         return language;
     }
     std::string AppPath() override { return kAppFolder; }
+    std::string ReportsFolder() override { return reportsFolder; }
     std::string ShowSmall(int frame, std::string_view type, const std::string& text,
                           const std::string& insert) override
     {
@@ -119,6 +120,7 @@ public:
 
     CFakeSettingsStore settings;
     std::string language = "English";
+    std::string reportsFolder = "C:\\Users\\me\\Quellwipe\\Reports";
     std::map<int, std::string> texts;
     std::vector<Message> messages;
     std::deque<std::string> answers;

@@ -327,6 +327,14 @@ TEST_F(MainWindow, SettingsAndPanels)
 
     movie.Press("help");
     EXPECT_EQ(services.calls.back(), "open C:\\Q\\HLP\\Quellwipe.chm in  max");
+
+    // The certificates' folder opens as a folder; without one nothing opens.
+    movie.Press("reports");
+    EXPECT_EQ(services.calls.back(), "open C:\\Users\\me\\Quellwipe\\Reports in ");
+    const std::size_t calls = services.calls.size();
+    host.reportsFolder.clear();
+    movie.Press("reports");
+    EXPECT_EQ(services.calls.size(), calls);
 }
 
 } // namespace
