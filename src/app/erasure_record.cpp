@@ -26,6 +26,10 @@ constexpr const char* kWithheld = "withheld";
 // The tail read to find the record's last line; a longer line (a run of
 // very many targets) is searched for with a longer read.
 constexpr std::size_t kTailBytes = 64 * 1024;
+// Item lines wait for this many more, or this long, before they are
+// appended together.
+constexpr std::size_t kBatchLines = 256;
+constexpr std::chrono::seconds kBatchTime{1};
 
 std::string MethodName(int method)
 {
@@ -414,6 +418,25 @@ void CErasureRecord::Write(Json& line)
         m_run.lastLineHash.clear();
         return;
     }
+    // Names that are no valid UTF-16 still make a valid line.
+    m_pending.push_back(line.dump(-1, ' ', false, Json::error_handler_t::replace));
+    // A run's start and end go out at once; its items in batches: an append
+    // per item would cost a folder of small files half its time again.
+    const auto now = m_system.Now();
+    if (line["type"] != "item" || m_pending.size() >= kBatchLines ||
+        now - m_lastFlush >= kBatchTime)
+    {
+        Flush();
+        m_lastFlush = now;
+    }
+}
+
+void CErasureRecord::Flush()
+{
+    if (m_pending.empty())
+    {
+        return;
+    }
     std::unique_ptr<IHeldMutex> held =
         m_mutexes.Hold(FileMutexName(m_files, m_path), CActivityLog::kWaitLimit);
     // While the record ends where this run left it, the hash of its last
@@ -424,19 +447,29 @@ void CErasureRecord::Write(Json& line)
         const std::string last = LastLine(m_files, m_path);
         prev = last.empty() ? std::string() : m_sha->Hex(last);
     }
-    if (!prev.empty())
+    std::string batch;
+    for (std::string& line : m_pending)
     {
-        line["prev"] = prev;
+        if (!prev.empty())
+        {
+            // The object's closing brace gives way to the field; a digest
+            // needs no escaping.
+            line.pop_back();
+            line += ",\"prev\":\"" + prev + "\"}";
+        }
+        prev = m_sha->Hex(line);
+        batch += line;
+        batch += '\n';
     }
-    // Names that are no valid UTF-16 still make a valid line.
-    const std::string text = line.dump(-1, ' ', false, Json::error_handler_t::replace);
-    if (!m_files.AppendToFile(m_path, text + "\n"))
+    m_pending.clear();
+    if (!m_files.AppendToFile(m_path, batch))
     {
         m_lastEnd.reset();
+        m_lastHash.clear();
         m_run.lastLineHash.clear();
         return;
     }
-    m_lastHash = m_sha->Hex(text);
+    m_lastHash = prev;
     m_lastEnd = held ? m_files.FileSize(m_path) : std::nullopt;
     m_run.lastLineHash = m_lastHash;
 }

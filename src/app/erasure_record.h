@@ -97,8 +97,10 @@ private:
         bool childLeft = false;
     };
 
-    // Appends the line with the hash of the one before it.
+    // Queues the line; a run's start and end, and items now and then, are
+    // appended with the hash of the line before each.
     void Write(nlohmann::ordered_json& line);
+    void Flush();
     void WriteItem(const RecordedItem& item);
     std::string Name(const std::string& path) const;
 
@@ -115,6 +117,8 @@ private:
     // while the size holds, nobody appended since.
     std::optional<std::uint64_t> m_lastEnd;
     std::string m_lastHash;
+    std::vector<std::string> m_pending; // lines not yet appended, without "prev"
+    std::chrono::system_clock::time_point m_lastFlush;
 };
 
 // Text forms the record and the certificate share.

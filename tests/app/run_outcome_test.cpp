@@ -318,5 +318,29 @@ TEST(ErasureRecord, NestsItemsWithholdsNamesAndChainsOverOtherRuns)
               fake.sha.Hex(text.substr(lastStart, text.size() - 1 - lastStart)));
 }
 
+// A long run's items reach the record in batches, before the run ends, and
+// chain across them.
+TEST(ErasureRecord, ItemsGoOutInBatchesDuringTheRun)
+{
+    test::FakePlatform fake;
+    CErasureRecord record(fake.files, fake.mutexes, fake.system, &fake.sha,
+                          [] { return std::string("C:\\Users\\u\\AppData\\Local\\Quellwipe"); },
+                          [] { return true; });
+    const auto lines = [&fake] { return std::count(fake.files.files[kRecordPath].begin(),
+                                                   fake.files.files[kRecordPath].end(), '\n'); };
+    record.RunStarted({"", false, 0, 1, {"C:\\d"}, true});
+    EXPECT_EQ(lines(), 1);
+    for (int n = 0; n < 300; ++n)
+    {
+        const std::string path = "C:\\d\\" + std::to_string(n);
+        record.ItemStarted({path, ItemKind::File});
+        record.Deleted(path);
+        record.ItemEnded();
+    }
+    EXPECT_EQ(lines(), 1 + 256);
+    record.RunEnded({RunEndKind::Completed, {}});
+    EXPECT_EQ(ChainedLines(fake.files.files[kRecordPath], fake.sha).size(), 302u);
+}
+
 } // namespace
 } // namespace qw
