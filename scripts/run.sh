@@ -59,4 +59,13 @@ cmake/wine-run.sh --shell bash -c '
     (cd "$demo" && find . | sort)
     echo "== Activity log ($(win_path "$app_dir")\\log.txt)"
     tr -d "\r" <"$app_dir/log.txt"
+    own=$(find "$WINEPREFIX/drive_c/users" -path "*AppData/Local/Quellwipe" | head -1)
+    if [ -f "$own/erasure.jsonl" ]; then
+        echo "== Erasure record ($(win_path "$own")\\erasure.jsonl)"
+        cat "$own/erasure.jsonl"
+        python3 tools/check_record.py "$own/erasure.jsonl" && echo "(every line chains to the one before)" || true
+    fi
+    for page in "$own"/Reports/*.html; do
+        if [ -f "$page" ]; then echo "== Certificate: $(win_path "$page")"; fi
+    done
 ' 2>&1 | grep -v -e '^X connection' -e 'Read access denied for device'
