@@ -59,7 +59,7 @@ cmake/wine-run.sh --shell bash -c '
     (cd "$demo" && find . | sort)
     echo "== Activity log ($(win_path "$app_dir")\\log.txt)"
     tr -d "\r" <"$app_dir/log.txt"
-    own=$(find "$WINEPREFIX/drive_c/users" -path "*AppData/Local/Quellwipe" | head -1)
+    own=$(users_folder)
     if [ -f "$own/erasure.jsonl" ]; then
         echo "== Erasure record ($(win_path "$own")\\erasure.jsonl)"
         cat "$own/erasure.jsonl"

@@ -12,8 +12,8 @@ shots=${QW_SHOTS:-$WINEPREFIX/shots}
 mkdir -p "$shots" "$c/cert"
 wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
 
-record() { find "$c/users" -name erasure.jsonl 2>/dev/null | head -1; }
-reports() { find "$c/users" -type d -name Reports 2>/dev/null | head -1; }
+record() { echo "$(users_folder)/erasure.jsonl"; }
+reports() { echo "$(users_folder)/Reports"; }
 # The certificates written so far, oldest first.
 certificates() { ls -1tr "$(reports)"/*.html 2>/dev/null; }
 text() { # pack key: the text as that language's pack holds it
@@ -34,16 +34,10 @@ photo() { # page language
 # the task's name holds characters neither a page nor a file name may carry.
 head -c 200000 /dev/urandom >"$c/cert/a & b.bin"
 head -c 1000 /dev/urandom >"$c/cert/held.bin"
-wine "$tool" hold 'C:\cert\held.bin' 60000 >"$WINEPREFIX/held.txt" &
-holder=$!
-for _ in $(seq 1 100); do
-    grep -q held "$WINEPREFIX/held.txt" 2>/dev/null && break
-    sleep 0.2
-done
+hold_open 'C:\cert\held.bin'
 quellwipe '"/s" "Nightly <en>" "/O1" "/T2" "C:\cert\a & b.bin" "C:\cert\held.bin" "C:\cert\gone.bin"'
 code=$?
-kill "$holder" 2>/dev/null
-wait "$holder" 2>/dev/null
+let_go
 check "the English run exits 1 ($code)" test "$code" -eq 1
 page=$(certificates | tail -1)
 check "it left a certificate in the Reports folder beside the record" \

@@ -123,3 +123,25 @@ start_warnings() {
 quellwipe() {
     wine "$tool" run "$(win_path "$exe")" "\"$(win_path "$exe")\" $1"
 }
+
+# Holds a Windows path open as another program would, until let_go; the
+# holder is running and has the file once this returns.
+hold_open() {
+    wine "$tool" hold "$1" 60000 >"$WINEPREFIX/held.txt" &
+    holder=$!
+    local i
+    for ((i = 0; i < 100; i++)); do
+        grep -q held "$WINEPREFIX/held.txt" 2>/dev/null && break
+        sleep 0.1
+    done
+}
+let_go() {
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+}
+
+# The user's own folder of the program (%LOCALAPPDATA%\Quellwipe): the
+# erasure record, the certificates, the second log.
+users_folder() {
+    find "$WINEPREFIX/drive_c/users" -maxdepth 4 -path '*/AppData/Local/Quellwipe' 2>/dev/null | head -1
+}

@@ -10,7 +10,8 @@ c="$WINEPREFIX/drive_c"
 wine reg add "$key" /v AppPath /t REG_SZ /d 'C:\Program Files\Quellwipe' /f >/dev/null 2>&1
 log="$app_dir/log.txt"
 mkdir -p "$c/codes"
-rm -f "$c"/users/*/AppData/Local/Quellwipe/erasure.jsonl
+own=$(users_folder)
+[ -n "$own" ] && rm -f "$own/erasure.jsonl"
 
 head -c 100000 /dev/urandom >"$c/codes/a.bin"
 quellwipe '"/s" "Clean" "/O1" "/T1" "C:\codes\a.bin"'
@@ -22,16 +23,10 @@ quellwipe '"/s" "Missing" "C:\codes\b.bin" "C:\codes\gone.bin"'
 check "a run with a missing target exits 1" test $? -eq 1 -a ! -e "$c/codes/b.bin"
 
 head -c 100000 /dev/urandom >"$c/codes/held.bin"
-wine "$tool" hold 'C:\codes\held.bin' 60000 >"$WINEPREFIX/held.txt" &
-holder=$!
-for _ in $(seq 1 100); do
-    grep -q held "$WINEPREFIX/held.txt" 2>/dev/null && break
-    sleep 0.2
-done
+hold_open 'C:\codes\held.bin'
 quellwipe '"/s" "Held" "C:\codes\held.bin"'
 code=$?
-kill "$holder" 2>/dev/null
-wait "$holder" 2>/dev/null
+let_go
 check "a run on a file held open exits 1 ($code) and the file stays" \
     test "$code" -eq 1 -a -s "$c/codes/held.bin"
 
@@ -89,7 +84,7 @@ head -c 1000 /dev/urandom >"$c/codes/d.bin"
 quellwipe '"/s" "Fallback" "C:\codes\d.bin"'
 code=$?
 check "the run still exits 0" test $code -eq 0
-user_log=$(find "$WINEPREFIX/drive_c/users" -path '*AppData/Local/Quellwipe/log.txt' | head -1)
+user_log=$(users_folder)/log.txt
 check "its entry is in the user's folder" \
     test -n "$user_log" -a "$(cat "$user_log" 2>/dev/null)" = "$(printf 'Task Name:Fallback\r\nSuccess\r\n\r')"
 rmdir "$log"
@@ -100,7 +95,7 @@ head -c 5000 /dev/urandom >"$c/codes/secret name.bin"
 quellwipe '"/s" "Withheld" "C:\codes\secret name.bin"'
 wine reg delete "$key" /v RecordNames /f >/dev/null 2>&1
 
-record=$(find "$c/users" -path '*AppData/Local/Quellwipe/erasure.jsonl' | head -1)
+record=$(users_folder)/erasure.jsonl
 checker="$(dirname "$0")/../../tools/check_record.py"
 check "the erasure record's lines parse and chain" python3 "$checker" "$record"
 # Each run as one line: task, exit code, then its items.

@@ -317,7 +317,7 @@ wine "$tool" close QuellwipeMainWindow -
 closed
 
 # The window's runs in the erasure record: no task, what each list held.
-record=$(find "$c/users" -path '*AppData/Local/Quellwipe/erasure.jsonl' | head -1)
+record=$(users_folder)/erasure.jsonl
 check "the window's runs leave a record that holds" \
     python3 "$(dirname "$0")/../../tools/check_record.py" "$record"
 window_runs=$(python3 - "$record" <<'PY'

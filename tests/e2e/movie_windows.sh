@@ -233,17 +233,14 @@ for case in "Return gone" "alt+y gone" "Escape stays" "alt+n stays" "Tab+space s
 done
 # A file another program holds open: the middle window tells it (frame 1).
 victim busy.txt
-wine "$tool" hold 'C:\busy.txt' 60000 >"$WINEPREFIX/hold.txt" &
-holder=$!
-for ((i = 0; i < 100; i++)); do grep -q held "$WINEPREFIX/hold.txt" 2>/dev/null && break; sleep 0.1; done
+hold_open 'C:\busy.txt'
 past_confirmation '"C:\busy.txt"'
 photo middle-run-frame1
 check "a file in use is told in the middle window with OK only" \
     test "$(shown)" = "$(printf 'The following file could not be opened for writing and was not shredded:\nC:\\busy.txt\nIt may be in use by another program, or you may not have permission to change it.\nOK')"
 keys Return
 check "OK ends the run" ended $program
-kill $holder 2>/dev/null
-wait $holder 2>/dev/null
+let_go
 check "and the file in use keeps its data" test "$(cat "$c/busy.txt")" = data
 
 # A drive root: the big window asks before the free space is wiped. The drive
