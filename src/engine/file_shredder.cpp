@@ -9,6 +9,8 @@
 #include "platform/file_system.h"
 #include "platform/progress.h"
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -46,6 +48,9 @@ constexpr int kRenameAttempts = 16;
 // Rounds that overwrite what another process added during the passes, before
 // the file is given up as one that keeps growing.
 constexpr int kCatchUpRounds = 4;
+// Below this a flush is quick and a thread for it would cost a folder of
+// small files more than it saves.
+constexpr std::uint64_t kPumpedFlushBytes = 8u << 20;
 
 enum class PassOutcome
 {
@@ -106,7 +111,7 @@ public:
         }
         // Without the flush the truncation that follows can drop the
         // overwrite from the cache before it reaches the disk.
-        if (!m_file.Flush(m_error))
+        if (!FlushPumping(m_host, m_file, m_size, m_error))
         {
             return PassOutcome::WriteFailed;
         }
@@ -518,6 +523,28 @@ std::string RandomSameShapeName(const std::string& path, CRandom& random)
         }
     }
     return out;
+}
+
+bool FlushPumping(IShredHost& host, IOpenFile& file, std::uint64_t written, OsError& error)
+{
+    if (written < kPumpedFlushBytes)
+    {
+        return file.Flush(error);
+    }
+    // The error is taken on the flushing thread, where the system keeps it.
+    OsError flushError;
+    std::future<bool> flushed =
+        std::async(std::launch::async, [&file, &flushError] { return file.Flush(flushError); });
+    while (flushed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+    {
+        host.Pump();
+    }
+    const bool done = flushed.get();
+    if (!done)
+    {
+        error = flushError;
+    }
+    return done;
 }
 
 std::string ErrorDescription(IShredHost& host, std::uint32_t code)

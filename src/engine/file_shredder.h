@@ -71,6 +71,11 @@ void ReportWriteFailure(IShredHost& host, const std::string& path, const OsError
 // points to; the link stays, what it points to is never opened.
 void ReportLinkStays(IShredHost& host, const std::string& path);
 
+// Flushes the file to the drive. After `written` bytes of a large pass the
+// flush can take seconds: it then runs beside the message pump, so the
+// windows stay alive and Cancel is answered at once.
+bool FlushPumping(IShredHost& host, IOpenFile& file, std::uint64_t written, OsError& error);
+
 // The system's description of an error without its line end.
 std::string ErrorDescription(IShredHost& host, std::uint32_t code);
 

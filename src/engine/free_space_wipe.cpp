@@ -660,7 +660,8 @@ void WipeFreeSpace(IShredHost& host, const std::string& root)
         driveFull = driveFull || result == FillResult::DriveFull;
         // Written through to the disk before the file is closed and deleted:
         // a deleted file's cached pages may never be written at all.
-        if (result != FillResult::WriteError && !record.file->Flush(error))
+        if (result != FillResult::WriteError &&
+            !FlushPumping(host, *record.file, record.size, error))
         {
             ReportFillerWriteFailure(host, error);
             result = FillResult::WriteError;

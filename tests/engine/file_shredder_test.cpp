@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <set>
+#include <thread>
 
 namespace qw
 {
@@ -523,6 +526,41 @@ TEST_F(FileShredderTest, ACancelMidFileKeepsTheFileAndNamesIt)
     m_fake.ui.cancelAtPump = m_fake.ui.pumps + 1;
     EXPECT_EQ(ShredFile(test::Prepared(m_app), "C:\\data\\large", ShredMode::Normal), 1);
     EXPECT_EQ(m_app.m_runStatus, "Left partly: C:\\data\\large");
+}
+
+// A drive slow to flush a large pass: Cancel is answered while the flush
+// still runs, and the file stays.
+TEST_F(FileShredderTest, ACancelDuringALongFlushIsAnsweredWhileItRuns)
+{
+    const std::string path = "C:\\data\\large";
+    AddFile(path, 9u << 20);
+    std::atomic<bool> flushing{false}, answered{false};
+    bool waitedInVain = false;
+    m_fake.files.onFlush = [&](const std::string&)
+    {
+        flushing = true;
+        for (int i = 0; i < 500 && !answered; ++i)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        waitedInVain = !answered;
+        flushing = false;
+    };
+    m_fake.ui.onPump = [&](int)
+    {
+        if (flushing && !answered)
+        {
+            m_fake.ui.onCancel();
+            answered = true;
+        }
+    };
+    m_app.m_unattended = true;
+    m_app.m_cmdMethod = 1; // the first of three passes is cancelled
+    m_app.m_cmdPasses = 1;
+    EXPECT_EQ(ShredFile(test::Prepared(m_app), path, ShredMode::Normal), 1);
+    EXPECT_FALSE(waitedInVain);
+    EXPECT_EQ(m_fake.files.files[path].size(), 9u << 20);
+    EXPECT_EQ(m_app.m_runStatus, "Left partly: " + path);
 }
 
 TEST_F(FileShredderTest, AFailedRenameIsReportedWithItsCodeAndKeepsTheEmptiedFile)

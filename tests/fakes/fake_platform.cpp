@@ -207,6 +207,10 @@ public:
     bool Flush(OsError& error) override
     {
         m_fs.events.push_back("flush " + m_path);
+        if (m_fs.onFlush)
+        {
+            m_fs.onFlush(m_path);
+        }
         if (m_fs.flushCount++ == m_fs.failFlushAt)
         {
             error = Fail(ErrorKind::Other, 1117);

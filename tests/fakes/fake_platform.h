@@ -159,6 +159,8 @@ public:
     // A write at (path, offset) for which this says true is reported done
     // but never made: a drive that loses data.
     std::function<bool(const std::string&, std::uint64_t)> loseWrite;
+    // Runs inside each flush, on whichever thread flushes.
+    std::function<void(const std::string&)> onFlush;
     // Runs before each reading back of an open file, from its start.
     std::function<void(const std::string&)> beforeReadBack;
     int readBacks = 0;
