@@ -13,7 +13,7 @@ import json
 import sys
 
 FIELDS = {
-    "run-start": ["run", "task", "version", "computer", "user", "method", "passes",
+    "run-start": ["run", "task", "version", "computer", "user", "method", "rounds", "passes",
                   "verify", "names", "targets", "start"],
     "item": ["run", "path", "kind", "bytes", "passes", "verified", "outcome"],
     "run-end": ["run", "outcome", "shredded", "left", "bytes", "exit", "start", "end"],

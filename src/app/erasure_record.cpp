@@ -80,6 +80,13 @@ Json VerifiedJson(const std::optional<bool>& verified)
     return verified ? Json(*verified) : Json(nullptr);
 }
 
+// The thorough method writes random data, its complement and fresh random
+// data each round.
+int PassesPerRound(int method)
+{
+    return method == 1 ? 3 : 1;
+}
+
 } // namespace
 
 std::string IsoUtc(std::chrono::system_clock::time_point time)
@@ -197,7 +204,8 @@ void CErasureRecord::RunStarted(const RunStart& start)
     m_run.computer = m_system.ComputerName();
     m_run.user = m_system.UserName();
     m_run.method = start.method;
-    m_run.passes = start.method == 1 ? start.passes : 1;
+    m_run.rounds = start.method == 1 ? start.passes : 1;
+    m_run.passes = m_run.rounds * PassesPerRound(m_run.method);
     m_run.verify = start.verify;
     m_run.namesWithheld = m_recordNames && !m_recordNames();
     for (const std::string& target : start.targets)
@@ -218,6 +226,7 @@ void CErasureRecord::RunStarted(const RunStart& start)
     line["computer"] = m_run.computer;
     line["user"] = m_run.user;
     line["method"] = MethodName(m_run.method);
+    line["rounds"] = m_run.rounds;
     line["passes"] = m_run.passes;
     line["verify"] = m_run.verify;
     line["names"] = m_run.namesWithheld ? "withheld" : "recorded";
@@ -253,7 +262,7 @@ void CErasureRecord::PassFinished(const PassDone& pass)
     {
         item.bytes += pass.bytes;
     }
-    item.passes = std::max(item.passes, pass.round);
+    item.passes = std::max(item.passes, pass.round * PassesPerRound(m_run.method));
 }
 
 void CErasureRecord::Verified(bool matches)

@@ -26,7 +26,7 @@ struct RecordedItem
     std::optional<ItemKind> kind; // none: a name the run never reached
     bool inBin = false;           // a Recycle Bin item
     std::uint64_t bytes = 0;      // overwritten, each byte counted once
-    int passes = 0;               // rounds of the method completed
+    int passes = 0;               // overwrite passes completed over it
     std::optional<bool> verified; // none: not read back
     bool shredded = false;
     LeftReason reason = LeftReason::None; // why it was left
@@ -42,7 +42,8 @@ struct RecordedRun
     std::string computer;
     std::string user;
     int method = 0;
-    int passes = 0;
+    int rounds = 0; // of the method: the thorough one writes three passes a round
+    int passes = 0; // overwrite passes over each file
     bool verify = true;
     bool namesWithheld = false;
     std::vector<std::string> targets;

@@ -249,7 +249,7 @@ std::string CertificateHtml(const RecordedRun& run, const CertificateTexts& text
     Row(page, texts(kKeyMethod),
         Escaped(Substitute(texts(kKeyMethodRounds),
                            {{"%s", texts(run.method == 1 ? kKeyThorough : kKeyQuick)},
-                            {"%u", std::to_string(run.passes)}})) +
+                            {"%u", std::to_string(run.rounds)}})) +
             "<br>" + Escaped(texts(run.verify ? kKeyVerified : kKeyNotVerified)));
     std::string targets = "<ul>";
     for (const std::string& target : run.targets)

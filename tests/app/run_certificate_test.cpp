@@ -61,7 +61,8 @@ RecordedRun SampleRun()
     run.computer = "DESK&TOP";
     run.user = "ann<script>";
     run.method = 1;
-    run.passes = 3;
+    run.rounds = 3;
+    run.passes = 9;
     run.targets = {"C:\\in\\<b>.txt", "C:\\x|y&z", "recycle"};
     run.start = std::chrono::sys_days{std::chrono::December / 10 / 2026} + 13h + 45min;
     run.end = run.start + 70s;

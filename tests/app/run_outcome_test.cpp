@@ -297,8 +297,11 @@ TEST(ErasureRecord, NestsItemsWithholdsNamesAndChainsOverOtherRuns)
     const std::vector<Json> lines = ChainedLines(fake.files.files[kRecordPath], fake.sha);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(ItemSummary({lines.begin(), lines.begin() + 5}),
-              "file shredded 100 2 verified;file left cannot-open 32;folder left contents-left 0;");
+              "file shredded 100 6 verified;file left cannot-open 32;folder left contents-left 0;");
     EXPECT_EQ(lines[3]["bytes"], 100); // the folder's files
+    // Two rounds of the thorough method write three passes each.
+    EXPECT_EQ(lines[0]["rounds"], 2);
+    EXPECT_EQ(lines[0]["passes"], 6);
     EXPECT_EQ(lines[5]["targets"], Json::array({"withheld"}));
     EXPECT_EQ(lines[5]["task"], "nightly");
     EXPECT_EQ(lines[5]["method"], "quick");

@@ -108,7 +108,7 @@ for line in open(sys.argv[1], encoding="utf-8"):
     if e["type"] == "run-start":
         r.update(task=e["task"], start=e)
     elif e["type"] == "item":
-        detail = (f"{e['bytes']} {'verified' if e['verified'] else 'unverified'}"
+        detail = (f"{e['bytes']} {e['passes']} {'verified' if e['verified'] else 'unverified'}"
                   if e["outcome"] == "shredded" else f"{e['reason']} {e['code']}")
         r["items"].append(f"{e['kind']} {e['path']} {e['outcome']} {detail}")
     else:
@@ -116,7 +116,7 @@ for line in open(sys.argv[1], encoding="utf-8"):
 for r in runs.values():
     s = r["start"]
     assert s["computer"] and s["user"] and s["version"] and s["verify"] is True, s
-    print(f"{r['task']}|{r['exit']}|{s['method']} {s['passes']}|{';'.join(s['targets'])}|"
+    print(f"{r['task']}|{r['exit']}|{s['method']} {s['rounds']}x{s['passes']}|{';'.join(s['targets'])}|"
           + ";".join(r["items"]))
 PY
 )
@@ -124,12 +124,12 @@ echo "$runs"
 expect_run() {
     check "the record holds: $1" grep -qxF "$1" <<<"$runs"
 }
-expect_run 'Clean|0|thorough 1|C:\codes\a.bin|file C:\codes\a.bin shredded 100000 verified'
-expect_run 'Missing|1|quick 1|C:\codes\b.bin;C:\codes\gone.bin|file C:\codes\b.bin shredded 100000 verified;unknown C:\codes\gone.bin left not-found 0'
-expect_run 'Held|1|quick 1|C:\codes\held.bin|file C:\codes\held.bin left cannot-open 32'
-expect_run 'Bad switch|3|quick 1|C:\codes\c.bin|'
-expect_run 'Cancelled|2|thorough 3|C:\codes\small.bin;C:\codes\big.bin|file C:\codes\small.bin shredded 1000 verified;file C:\codes\big.bin left stopped 0'
-expect_run 'Withheld|0|quick 1|withheld|file withheld shredded 5000 verified'
+expect_run 'Clean|0|thorough 1x3|C:\codes\a.bin|file C:\codes\a.bin shredded 100000 3 verified'
+expect_run 'Missing|1|quick 1x1|C:\codes\b.bin;C:\codes\gone.bin|file C:\codes\b.bin shredded 100000 1 verified;unknown C:\codes\gone.bin left not-found 0'
+expect_run 'Held|1|quick 1x1|C:\codes\held.bin|file C:\codes\held.bin left cannot-open 32'
+expect_run 'Bad switch|3|quick 1x1|C:\codes\c.bin|'
+expect_run 'Cancelled|2|thorough 3x9|C:\codes\small.bin;C:\codes\big.bin|file C:\codes\small.bin shredded 1000 9 verified;file C:\codes\big.bin left stopped 0'
+expect_run 'Withheld|0|quick 1x1|withheld|file withheld shredded 5000 1 verified'
 check "no name of the withheld run is in the record" test "$(grep -c 'secret name' "$record")" = 0
 
 # A line edited by hand, or one taken out, shows.
