@@ -12,6 +12,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace qw
@@ -533,8 +534,16 @@ bool FlushPumping(IShredHost& host, IOpenFile& file, std::uint64_t written, OsEr
     }
     // The error is taken on the flushing thread, where the system keeps it.
     OsError flushError;
-    std::future<bool> flushed =
-        std::async(std::launch::async, [&file, &flushError] { return file.Flush(flushError); });
+    std::future<bool> flushed;
+    try
+    {
+        flushed =
+            std::async(std::launch::async, [&file, &flushError] { return file.Flush(flushError); });
+    }
+    catch (const std::system_error&)
+    {
+        return file.Flush(error); // no thread to be had: the windows wait
+    }
     while (flushed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
     {
         host.Pump();
