@@ -3,6 +3,7 @@
 #include "app/activity_log.h"
 #include "app/run_outcome.h"
 #include "app/version.h"
+#include "engine/shred_host.h"
 #include "platform/file_system.h"
 #include "platform/hasher.h"
 #include "platform/named_mutex.h"
@@ -78,13 +79,6 @@ std::string LastLine(IFileSystem& files, const std::string& path)
 Json VerifiedJson(const std::optional<bool>& verified)
 {
     return verified ? Json(*verified) : Json(nullptr);
-}
-
-// The thorough method writes random data, its complement and fresh random
-// data each round.
-int PassesPerRound(int method)
-{
-    return method == 1 ? 3 : 1;
 }
 
 } // namespace

@@ -27,6 +27,12 @@ inline constexpr int CorrectedMethod(int method)
 {
     return method == 0 || method == 1 ? method : 0;
 }
+// Overwrite passes one round of the method writes: the thorough one writes
+// random data, its complement and fresh random data.
+inline constexpr int PassesPerRound(int method)
+{
+    return CorrectedMethod(method) == 1 ? 3 : 1;
+}
 inline constexpr int CorrectedPasses(int passes)
 {
     return passes >= 1 && passes <= 10 ? passes : 3;
